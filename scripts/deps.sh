@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs. Idempotent: when all are
+# present it prints nothing and touches nothing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
+  libqt6webenginecore6-bin qt6-webchannel-dev libqt6opengl6-dev libgl-dev
+  qt6-svg-dev qt6-l10n-tools qt6-qpa-plugins
+  libmpv-dev ffmpeg
+  xvfb xauth x11-utils imagemagick fonts-noto-cjk
+  libgtest-dev libgmock-dev googletest
+  libcpp-httplib-dev libsqlite3-dev sqlite3
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO=sudo
+else
+  SUDO=
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq "${missing[@]}" >/dev/null

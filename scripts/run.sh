@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts the reference content server on
+# 127.0.0.1:8260 (creating its demo catalog on first use) and then the program.
+# Extra arguments are passed to the program.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/deps.sh
+build=build
+cmake -S . -B "$build" -G Ninja >/dev/null
+cmake --build "$build"
+
+server="$build/server/vantoli-content-server"
+data="${VANTOLI_DATA:-$HOME/.local/share/vantoli-server}"
+if [ -x "$server" ]; then
+  [ -f "$data/catalog.db" ] || "$server" demo --data "$data"
+  "$server" serve --data "$data" --port 8260 >"$build/server.log" 2>&1 &
+  server_pid=$!
+  trap 'kill "$server_pid" 2>/dev/null || true' EXIT
+fi
+
+args=(--home "${VANTOLI_HOME:-$HOME/.local/share/vantoli}" --content-base http://127.0.0.1:8260/
+      --stats-base http://127.0.0.1:8260/stat/)
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display found: running under Xvfb." >&2
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$build/src/vantoli" "${args[@]}" "$@"
+else
+  "$build/src/vantoli" "${args[@]}" "$@"
+fi

@@ -1,0 +1,22 @@
+#pragma once
+// Message boxes, questions and the desktop's "open" action, behind one
+// interface so that tests answer the questions and read the messages.
+
+#include <QString>
+
+namespace vantoli {
+
+inline const QString kDialogTitle = QStringLiteral("提示：");
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Yes/No question with a question icon; true for Yes.
+    virtual bool askYesNo(const QString &title, const QString &text) = 0;
+    // Message with an OK button.
+    virtual void showMessage(const QString &title, const QString &text) = 0;
+    // Opens an address with the desktop's default handler.
+    virtual void openUrl(const QString &url) = 0;
+};
+
+} // namespace vantoli

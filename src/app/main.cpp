@@ -1,0 +1,63 @@
+// Entry point: command line, program folder, then the start-up sequence.
+
+#include "app/machine_id.h"
+#include "app/placeholder_window.h"
+#include "app/program_folder.h"
+#include "app/qt_dialogs.h"
+#include "app/startup.h"
+#include "playback/player_factory.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include <clocale>
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vantoli"));
+    QApplication::setApplicationVersion(QStringLiteral(VANTOLI_VERSION));
+    // The player engine parses numbers with the C locale.
+    std::setlocale(LC_NUMERIC, "C");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Vantoli video-on-demand player"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption homeOption(
+        QStringLiteral("home"),
+        QStringLiteral("Program folder for settings and history (default: the executable's folder "
+                       "when writable, else $XDG_DATA_HOME/vantoli)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption contentOption(QStringLiteral("content-base"),
+                                           QStringLiteral("Content-server base URL."),
+                                           QStringLiteral("URL"),
+                                           QStringLiteral("http://127.0.0.1:8260/"));
+    const QCommandLineOption statsOption(QStringLiteral("stats-base"),
+                                         QStringLiteral("Statistics-server base URL."),
+                                         QStringLiteral("URL"),
+                                         QStringLiteral("http://127.0.0.1:8260/stat/"));
+    parser.addOption(homeOption);
+    parser.addOption(contentOption);
+    parser.addOption(statsOption);
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("A media file or address to play."),
+                                 QStringLiteral("[file]"));
+    parser.process(app);
+
+    const QString folder =
+        vantoli::resolveProgramFolder(parser.value(homeOption), QCoreApplication::applicationDirPath());
+
+    vantoli::PlaceholderWindow window(folder);
+    vantoli::QtDialogs dialogs(&window);
+    const auto factory = vantoli::makePlayerFactory();
+
+    vantoli::StartupContext ctx;
+    ctx.programFolder = folder;
+    ctx.playerFactory = factory.get();
+    ctx.dialogs = &dialogs;
+    ctx.window = &window;
+    ctx.machineIdentifier = [] { return vantoli::machineIdentifier(); };
+    if (vantoli::runStartup(ctx) != vantoli::StartupOutcome::WindowShown)
+        return 0;
+    return QApplication::exec();
+}

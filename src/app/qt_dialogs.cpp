@@ -1,0 +1,22 @@
+#include "app/qt_dialogs.h"
+
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace vantoli {
+
+bool QtDialogs::askYesNo(const QString &title, const QString &text) {
+    return QMessageBox::question(owner_, title, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+void QtDialogs::showMessage(const QString &title, const QString &text) {
+    QMessageBox::information(owner_, title, text, QMessageBox::Ok);
+}
+
+void QtDialogs::openUrl(const QString &url) {
+    QDesktopServices::openUrl(QUrl(url));
+}
+
+} // namespace vantoli

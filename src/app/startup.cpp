@@ -1,0 +1,144 @@
+#include "app/startup.h"
+
+#include "app/program_folder.h"
+#include "app/settings_file.h"
+#include "catalog/links.h"
+#include "platform/text_file.h"
+
+#include <QFileInfo>
+
+namespace vantoli {
+
+const DefaultSetting kFirstStartSettings[16] = {
+    {u"main", u"Name", u"Vantoli"},
+    {u"User", u"Name", u""},
+    {u"Skin", u"Num", u"0"},
+    {u"Ver", u"Name", u"1.0"},
+    {u"S_q", u"ts", u"3"},
+    {u"S_q", u"up", u"2"},
+    {u"S_q", u"quit", u"2"},
+    {u"S_q", u"qvodk", u"2"},
+    {u"S_q", u"s_size", u"2"},
+    {u"S_q", u"h_w", u"14850"},
+    {u"S_q", u"h_h", u"9830"},
+    {u"S_q", u"s_h", u"2"},
+    {u"S_q", u"s_bo", u"2"},
+    {u"S_q", u"s_jd", u"2"},
+    {u"S_q", u"qvodqi", u"2"},
+    {u"S_q", u"s_pao", u"2"},
+};
+
+namespace {
+
+// The S_q keys that the repair pass resets to their defaults when their
+// numeric value is 0, in repair order.
+constexpr QStringView kRepairedFlags[] = {u"up",  u"quit", u"qvodk",  u"s_size", u"h_w", u"h_h",
+                                          u"s_h", u"s_bo", u"s_jd",   u"qvodqi", u"s_pao"};
+
+QString firstStartDefault(QStringView key) {
+    for (const DefaultSetting &d : kFirstStartSettings)
+        if (d.section == u"S_q" && d.key == key)
+            return d.value.toString();
+    return QStringLiteral("0");
+}
+
+QString componentFile(const QString &folder) {
+    return inFolder(folder, kPlayerComponentFolder + kPlayerComponentFileName);
+}
+
+QString identifier(const StartupContext &ctx) {
+    return ctx.machineIdentifier ? ctx.machineIdentifier() : QString();
+}
+
+void writeFirstStartSettings(const Settings &settings, const QString &machineId) {
+    for (const DefaultSetting &d : kFirstStartSettings) {
+        const QString value = d.section == u"User" ? machineId : d.value.toString();
+        settings.write(d.section.toString(), d.key.toString(), value);
+    }
+}
+
+} // namespace
+
+StartupOutcome runStartup(const StartupContext &ctx) {
+    const QString &folder = ctx.programFolder;
+
+    // 1. Can a player be created at all?
+    if (ctx.playerFactory->probe() == PlayerCreation::CannotBeCreated) {
+        const QString component = componentFile(folder);
+        if (QFileInfo::exists(component)) {
+            ctx.playerFactory->registerComponent(component);
+        } else {
+            if (ctx.dialogs->askYesNo(kDialogTitle, kNoPlayerQuestion))
+                ctx.dialogs->openUrl(kPlayerDownloadPage);
+            return StartupOutcome::Exit;
+        }
+    }
+
+    // 2-3. Settings file, with its defaults on first start.
+    const Settings settings(inFolder(folder, kSettingsFile));
+    if (!QFileInfo::exists(settings.path()))
+        writeFirstStartSettings(settings, identifier(ctx));
+
+    // 4. Read the values the repair pass looks at.
+    const QString sq = QStringLiteral("S_q");
+    const QString mainName = settings.read(QStringLiteral("main"), QStringLiteral("Name"));
+    const QString verName = settings.read(QStringLiteral("ver"), QStringLiteral("Name"));
+    const int ts = toIntOrZero(settings.read(sq, QStringLiteral("ts")));
+    int flags[std::size(kRepairedFlags)];
+    for (size_t i = 0; i < std::size(kRepairedFlags); ++i)
+        flags[i] = toIntOrZero(settings.read(sq, kRepairedFlags[i].toString()));
+
+    // 5. Every start refreshes the machine identifier.
+    settings.write(QStringLiteral("User"), QStringLiteral("Name"), identifier(ctx));
+
+    // 6. Repair pass.
+    if (mainName != kProductName)
+        settings.write(QStringLiteral("main"), QStringLiteral("Name"), kProductName);
+    if (verName != kProductVersion)
+        settings.write(QStringLiteral("Ver"), QStringLiteral("Name"), kProductVersion);
+    if (ts != 1 && ts != 2)
+        settings.write(sq, QStringLiteral("ts"), QStringLiteral("3"));
+    for (size_t i = 0; i < std::size(kRepairedFlags); ++i)
+        if (flags[i] == 0)
+            settings.write(sq, kRepairedFlags[i].toString(), firstStartDefault(kRepairedFlags[i]));
+
+    // 7. History files, each created holding one empty line.
+    HistoryStore history(folder, ctx.window);
+    for (HistoryList list : {HistoryList::NetworkTasks, HistoryList::LocalPlays})
+        if (!QFileInfo::exists(history.filePath(list)))
+            writeTextFile(history.filePath(list), kCrLf);
+
+    // 8. Missing history pages. Rendering reloads a list pane, so the main
+    // window is created and loaded first.
+    bool loaded = false;
+    for (HistoryList list : {HistoryList::NetworkTasks, HistoryList::LocalPlays}) {
+        if (QFileInfo::exists(history.pagePath(list)))
+            continue;
+        if (!loaded) {
+            if (!ctx.window->load())
+                return StartupOutcome::Exit;
+            loaded = true;
+        }
+        history.renderHistoryPage(list);
+    }
+
+    // 9-10. Show the main window.
+    switch (ctx.window->show()) {
+    case MainWindowHost::ShowResult::Shown:
+        return StartupOutcome::WindowShown;
+    case MainWindowHost::ShowResult::EndProcess:
+        return StartupOutcome::Exit;
+    case MainWindowHost::ShowResult::ControlLoadFailed:
+        break;
+    }
+    const QString component = componentFile(folder);
+    if (QFileInfo::exists(component)) {
+        ctx.playerFactory->registerComponent(component);
+        ctx.dialogs->showMessage(kDialogTitle, kDamagedRestartMessage);
+    } else {
+        ctx.dialogs->showMessage(kDialogTitle, kDamagedReinstallMessage);
+    }
+    return StartupOutcome::Exit;
+}
+
+} // namespace vantoli

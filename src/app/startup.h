@@ -1,0 +1,57 @@
+#pragma once
+// The program's start: checks that a player can be created, creates or
+// repairs App.ini, makes sure the history files and their pages exist, and
+// shows the main window.
+
+#include "app/dialogs.h"
+#include "history/history_files.h"
+#include "playback/player_factory.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace vantoli {
+
+inline const QString kSettingsFile = QStringLiteral("App.ini");
+inline const QString kProductName = QStringLiteral("Vantoli");
+inline const QString kProductVersion = QStringLiteral("1.0");
+inline const QString kPlayerDownloadPage = QStringLiteral("https://mpv.io/installation/");
+
+inline const QString kNoPlayerQuestion =
+    QStringLiteral("程序检测到您的电脑未安装快播(Qvod)播放器，是否要下载Qvod播放器？");
+inline const QString kDamagedRestartMessage = QStringLiteral("软件组件被损坏，重启软件即可恢复！");
+inline const QString kDamagedReinstallMessage = QStringLiteral("对不起，软件组件已被损坏，请重新下载安装本软件。");
+
+// The main window as start-up sees it. Loading creates the window and runs its
+// load procedure once; it returns false when the process must end (another
+// instance took over). It also receives the history pages start-up renders.
+class MainWindowHost : public HistoryPaneReloader {
+public:
+    enum class ShowResult { Shown, ControlLoadFailed, EndProcess };
+    virtual bool load() = 0;
+    // Shows the window, loading it first unless load() already ran.
+    virtual ShowResult show() = 0;
+};
+
+struct StartupContext {
+    QString programFolder;
+    PlayerFactory *playerFactory = nullptr;
+    Dialogs *dialogs = nullptr;
+    MainWindowHost *window = nullptr;
+    std::function<QString()> machineIdentifier; // adapter, else fallback
+};
+
+enum class StartupOutcome { WindowShown, Exit };
+
+// The first-start keys of App.ini, in the order they are written.
+struct DefaultSetting {
+    QStringView section;
+    QStringView key;
+    QStringView value; // empty for User/Name: the machine identifier
+};
+extern const DefaultSetting kFirstStartSettings[16];
+
+StartupOutcome runStartup(const StartupContext &ctx);
+
+} // namespace vantoli

@@ -1,0 +1,29 @@
+#pragma once
+// Small text helpers shared across the program.
+
+#include <QString>
+
+namespace vantoli {
+
+// The text unchanged when it has at most width/2 characters; otherwise the
+// longest prefix whose display width (2 for a double-byte GBK character, 1
+// for any other) is at most width. No ellipsis. A surrogate pair is never cut.
+QString truncateToWidth(const QString &text, int width);
+
+// Whole seconds as "mm:ss", or "h:mm:ss" from one hour on.
+QString timeText(qint64 seconds);
+
+// The part of a path after its last "/" or "\"; empty when there is none.
+QString displayName(const QString &path);
+
+// Finds startMarker, then the first endMarker at or after it. Mode 1 gives the
+// span including both markers, mode 2 the text between them; any failure
+// gives the empty string.
+QString extractText(const QString &text, const QString &startMarker, const QString &endMarker,
+                    int mode);
+
+// Escapes a text for HTML element content and attribute values: "<", ">",
+// "&", quotes and "=" become character references.
+QString htmlEscape(const QString &text);
+
+} // namespace vantoli

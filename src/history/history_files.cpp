@@ -1,0 +1,184 @@
+#include "history/history_files.h"
+
+#include "app/program_folder.h"
+#include "history/history_page.h"
+#include "platform/text_file.h"
+
+#include <QFileInfo>
+
+namespace vantoli {
+namespace {
+
+constexpr int kLookBackLines = 100;
+
+QStringList fieldsOf(const QString &line) {
+    return line.split(u'|');
+}
+
+} // namespace
+
+HistoryList historyListForFile(const QString &fileName) {
+    return fileName.compare(kLocalHistoryFile, Qt::CaseInsensitive) == 0 ? HistoryList::LocalPlays
+                                                                         : HistoryList::NetworkTasks;
+}
+
+QString historyFileName(HistoryList list) {
+    return (list == HistoryList::LocalPlays ? kLocalHistoryFile : kNetworkHistoryFile);
+}
+
+QString historyPageName(HistoryList list) {
+    return (list == HistoryList::LocalPlays ? kLocalHistoryPage : kNetworkHistoryPage);
+}
+
+namespace history_text {
+
+std::optional<qint64> parseNumber(const QString &text) {
+    bool ok = false;
+    const qint64 v = text.trimmed().toLongLong(&ok, 10);
+    return ok ? std::optional<qint64>(v) : std::nullopt;
+}
+
+QString withNewEntry(const QStringList &oldLines, const QString &newLine,
+                     const std::function<bool(const QStringList &)> &sameEntry) {
+    QStringList kept;
+    int read = 0;
+    for (const QString &line : oldLines) {
+        if (++read > kLookBackLines)
+            break;
+        if (!line.contains(u'|'))
+            continue;
+        if (sameEntry(fieldsOf(line)))
+            continue;
+        kept.append(line);
+    }
+    return newLine + kCrLf + kept.join(kCrLf) + kCrLf;
+}
+
+QString withUpdatedEntries(const QStringList &lines,
+                           const std::function<std::optional<QString>(const QStringList &)> &rebuild) {
+    QStringList out;
+    for (const QString &line : lines) {
+        if (!line.contains(u'|'))
+            continue;
+        out.append(rebuild(fieldsOf(line)).value_or(line));
+    }
+    return out.join(kCrLf) + kCrLf;
+}
+
+QString withoutLine(const QStringList &lines, qint64 n) {
+    QString text;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i + 1 == n)
+            continue;
+        text += lines.at(i);
+        text += kCrLf;
+    }
+    for (int k = 0; k < 2 && text.endsWith(kCrLf); ++k)
+        text.chop(kCrLf.size());
+    return text + kCrLf;
+}
+
+} // namespace history_text
+
+HistoryStore::HistoryStore(QString programFolder, HistoryPaneReloader *reloader)
+    : folder_(std::move(programFolder)), reloader_(reloader) {}
+
+QString HistoryStore::filePath(HistoryList list) const {
+    return inFolder(folder_, historyFileName(list));
+}
+
+QString HistoryStore::pagePath(HistoryList list) const {
+    return inFolder(folder_, historyPageName(list));
+}
+
+bool HistoryStore::addEntry(HistoryList list, const QString &newLine,
+                            const std::function<bool(const QStringList &)> &sameEntry) {
+    const auto lines = readTextLines(filePath(list));
+    if (!lines)
+        return false;
+    if (!writeTextFile(filePath(list), history_text::withNewEntry(*lines, newLine, sameEntry)))
+        return false;
+    renderHistoryPage(list);
+    return true;
+}
+
+bool HistoryStore::addNetworkTask(int id, const QString &title, const QString &episodeName,
+                                  const QString &address, int source, int episode,
+                                  qint64 position) {
+    const QString line = QStringList{QString::number(id), title, episodeName, address,
+                                     QString::number(source), QString::number(episode),
+                                     QString::number(position)}
+                             .join(u'|');
+    return addEntry(HistoryList::NetworkTasks, line, [id](const QStringList &f) {
+        return history_text::parseNumber(f.at(0)) == id;
+    });
+}
+
+bool HistoryStore::addLocalPlay(const QString &name, const QString &path, qint64 position) {
+    const QString line = name + u'|' + path + u'|' + QString::number(position);
+    return addEntry(HistoryList::LocalPlays, line, [&path](const QStringList &f) {
+        return f.size() > 1 && f.at(1) == path;
+    });
+}
+
+bool HistoryStore::updateNetworkTaskPosition(int id, qint64 position) {
+    const QString path = filePath(HistoryList::NetworkTasks);
+    const auto lines = readTextLines(path);
+    if (!lines)
+        return false;
+    return writeTextFile(path, history_text::withUpdatedEntries(*lines, [&](const QStringList &f)
+                                                                    -> std::optional<QString> {
+        if (f.size() < 6 || history_text::parseNumber(f.at(0)) != id)
+            return std::nullopt;
+        return QString::number(id) + u'|' + f.mid(1, 5).join(u'|') + u'|' + QString::number(position);
+    }));
+}
+
+bool HistoryStore::updateLocalPlayPosition(const QString &path, qint64 position) {
+    const QString file = filePath(HistoryList::LocalPlays);
+    const auto lines = readTextLines(file);
+    if (!lines)
+        return false;
+    return writeTextFile(file, history_text::withUpdatedEntries(*lines, [&](const QStringList &f)
+                                                                    -> std::optional<QString> {
+        if (f.size() < 2 || f.at(1) != path)
+            return std::nullopt;
+        return f.at(0) + u'|' + f.at(1) + u'|' + QString::number(position);
+    }));
+}
+
+bool HistoryStore::removeHistoryLine(const QString &fileName, qint64 lineNumber) {
+    const HistoryList list = historyListForFile(fileName);
+    const QString path = filePath(list);
+    const auto lines = readTextLines(path);
+    if (!lines)
+        return false;
+    if (!writeTextFile(path, history_text::withoutLine(*lines, lineNumber)))
+        return false;
+    renderHistoryPage(list);
+    return true;
+}
+
+bool HistoryStore::clearHistory(HistoryList list) {
+    if (!QFileInfo::exists(filePath(list)))
+        return false;
+    if (!writeTextFile(filePath(list), kCrLf))
+        return false;
+    renderHistoryPage(list);
+    return true;
+}
+
+bool HistoryStore::renderHistoryPage(const QString &fileName) {
+    const HistoryList list = historyListForFile(fileName);
+    const auto lines = readTextLines(filePath(list));
+    if (!lines)
+        return false;
+    const QString page = renderHistoryPageText(*lines, list);
+    if (!writeTextFile(pagePath(list), page + kCrLf))
+        return false;
+    if (reloader_)
+        reloader_->reloadHistoryPane(list, pagePath(list));
+    return true;
+}
+
+} // namespace vantoli

@@ -1,0 +1,85 @@
+#pragma once
+// The two play histories: date.dat (network tasks) and date_f.dat (local
+// plays), newest entry first, fields separated by "|". Each operation reads
+// the whole file and writes it anew.
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace vantoli {
+
+enum class HistoryList { NetworkTasks, LocalPlays };
+
+inline const QString kNetworkHistoryFile = QStringLiteral("date.dat");
+inline const QString kLocalHistoryFile = QStringLiteral("date_f.dat");
+inline const QString kNetworkHistoryPage = QStringLiteral("c.htm");
+inline const QString kLocalHistoryPage = QStringLiteral("f.htm");
+
+// "date_f.dat" names the local-play list; any other name the network tasks.
+HistoryList historyListForFile(const QString &fileName);
+QString historyFileName(HistoryList list);
+QString historyPageName(HistoryList list);
+
+// Where a regenerated history page is shown again. The main window connects
+// this to its two list panes.
+class HistoryPaneReloader {
+public:
+    virtual ~HistoryPaneReloader() = default;
+    virtual void reloadHistoryPane(HistoryList list, const QString &pagePath) = 0;
+};
+
+// The pure line transformations behind the operations; each returns the new
+// file text.
+namespace history_text {
+
+// Whole-text decimal integer, nullopt otherwise.
+std::optional<qint64> parseNumber(const QString &text);
+
+// New line first, then up to 100 old lines that have a "|" and are not the
+// same entry, then a final CR LF.
+QString withNewEntry(const QStringList &oldLines, const QString &newLine,
+                     const std::function<bool(const QStringList &fields)> &sameEntry);
+// Lines without "|" dropped; matching lines rebuilt by `rebuild`.
+QString withUpdatedEntries(const QStringList &lines,
+                           const std::function<std::optional<QString>(const QStringList &fields)> &rebuild);
+// Every line but line n (from 1), with the trailing empty lines trimmed as the
+// delete operation does.
+QString withoutLine(const QStringList &lines, qint64 n);
+
+} // namespace history_text
+
+class HistoryStore {
+public:
+    explicit HistoryStore(QString programFolder, HistoryPaneReloader *reloader = nullptr);
+
+    // Each returns false when the file was missing or could not be written;
+    // callers ignore failures.
+    bool addNetworkTask(int id, const QString &title, const QString &episodeName,
+                        const QString &address, int source, int episode, qint64 position = 0);
+    bool updateNetworkTaskPosition(int id, qint64 position);
+    bool addLocalPlay(const QString &name, const QString &path, qint64 position = 0);
+    bool updateLocalPlayPosition(const QString &path, qint64 position);
+    bool removeHistoryLine(const QString &fileName, qint64 lineNumber);
+    // Writes the list as a single empty line and regenerates its page.
+    bool clearHistory(HistoryList list);
+
+    // Builds the list page from its file, writes it and reloads its pane.
+    bool renderHistoryPage(const QString &fileName);
+    bool renderHistoryPage(HistoryList list) { return renderHistoryPage(historyFileName(list)); }
+
+    QString filePath(HistoryList list) const;
+    QString pagePath(HistoryList list) const;
+    const QString &folder() const { return folder_; }
+
+private:
+    bool addEntry(HistoryList list, const QString &newLine,
+                  const std::function<bool(const QStringList &)> &sameEntry);
+
+    QString folder_;
+    HistoryPaneReloader *reloader_;
+};
+
+} // namespace vantoli

@@ -1,0 +1,201 @@
+#include "app/startup.h"
+
+#include "app/settings_file.h"
+#include "platform/text_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vantoli;
+
+namespace {
+
+class FakeFactory : public PlayerFactory {
+public:
+    PlayerCreation result = PlayerCreation::Created;
+    QStringList registered;
+    PlayerCreation probe() override { return result; }
+    void registerComponent(const QString &file) override { registered.append(file); }
+};
+
+class FakeDialogs : public Dialogs {
+public:
+    bool answer = false;
+    QStringList questions, messages, opened;
+    bool askYesNo(const QString &title, const QString &text) override {
+        questions.append(title + text);
+        return answer;
+    }
+    void showMessage(const QString &title, const QString &text) override { messages.append(title + text); }
+    void openUrl(const QString &url) override { opened.append(url); }
+};
+
+class FakeWindow : public MainWindowHost {
+public:
+    ShowResult showResult = ShowResult::Shown;
+    bool loadResult = true;
+    int loads = 0, shows = 0;
+    QStringList reloaded;
+    bool load() override {
+        ++loads;
+        return loadResult;
+    }
+    ShowResult show() override {
+        ++shows;
+        return showResult;
+    }
+    void reloadHistoryPane(HistoryList, const QString &page) override { reloaded.append(page); }
+};
+
+class StartupTest : public ::testing::Test {
+protected:
+    StartupContext ctx() {
+        StartupContext c;
+        c.programFolder = dir_.path();
+        c.playerFactory = &factory_;
+        c.dialogs = &dialogs_;
+        c.window = &window_;
+        c.machineIdentifier = [this] { return id_; };
+        return c;
+    }
+    QString file(const QString &name) const { return dir_.filePath(name); }
+    QByteArray raw(const QString &name) const {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    void writeRaw(const QString &name, const QByteArray &bytes) {
+        QFile f(file(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    void makeComponentFile() {
+        QDir(dir_.path()).mkpath(QStringLiteral("Qvod"));
+        writeRaw(kPlayerComponentFolder + kPlayerComponentFileName, "x");
+    }
+
+    QTemporaryDir dir_;
+    FakeFactory factory_;
+    FakeDialogs dialogs_;
+    FakeWindow window_;
+    QString id_ = QStringLiteral("52-54-00-12-34-56");
+};
+
+const QByteArray kFirstStartIni =
+    "[main]\r\nName=Vantoli\r\n[User]\r\nName=52-54-00-12-34-56\r\n[Skin]\r\nNum=0\r\n[Ver]\r\nName=1.0\r\n"
+    "[S_q]\r\nts=3\r\nup=2\r\nquit=2\r\nqvodk=2\r\ns_size=2\r\nh_w=14850\r\nh_h=9830\r\ns_h=2\r\n"
+    "s_bo=2\r\ns_jd=2\r\nqvodqi=2\r\ns_pao=2\r\n";
+
+} // namespace
+
+TEST_F(StartupTest, FirstStartWritesDefaultsFilesAndPages) {
+    EXPECT_EQ(runStartup(ctx()), StartupOutcome::WindowShown);
+    EXPECT_EQ(raw("App.ini"), kFirstStartIni);
+    EXPECT_EQ(raw("date.dat"), QByteArray("\r\n"));
+    EXPECT_EQ(raw("date_f.dat"), QByteArray("\r\n"));
+    EXPECT_TRUE(raw("c.htm").contains("<tr><td colspan=2 align=center>\xD4\xDD\xCE\xDE\xBC\xC7\xC2\xBC</td></tr>"));
+    EXPECT_TRUE(raw("f.htm").contains("colspan=2"));
+    // The window was loaded before the pages were rendered, once, then shown.
+    EXPECT_EQ(window_.loads, 1);
+    EXPECT_EQ(window_.shows, 1);
+    EXPECT_EQ(window_.reloaded, (QStringList{file("c.htm"), file("f.htm")}));
+    EXPECT_TRUE(dialogs_.questions.isEmpty());
+    EXPECT_TRUE(dialogs_.messages.isEmpty());
+}
+
+TEST_F(StartupTest, RepairPassFixesOnlyWhatItMust) {
+    writeRaw("App.ini",
+             "[main]\r\nName=Hacked\r\ninst=7\r\n[User]\r\nName=old\r\n[Skin]\r\nNum=1\r\n[Ver]\r\nName=1.0\r\n"
+             "[S_q]\r\nts=2\r\nup=1\r\nquit=\r\nqvodk=0\r\ns_size=abc\r\nh_h=12000\r\ns_h=1\r\n"
+             "s_bo=1\r\ns_jd=1\r\nqvodqi=1\r\ns_pao=1\r\nqvodw=/opt/x/\r\n");
+    EXPECT_EQ(runStartup(ctx()), StartupOutcome::WindowShown);
+    EXPECT_EQ(raw("App.ini"),
+              QByteArray("[main]\r\nName=Vantoli\r\ninst=7\r\n[User]\r\nName=52-54-00-12-34-56\r\n[Skin]\r\nNum=1\r\n"
+                         "[Ver]\r\nName=1.0\r\n[S_q]\r\nts=2\r\nup=1\r\nquit=2\r\nqvodk=2\r\ns_size=2\r\n"
+                         "h_h=12000\r\ns_h=1\r\ns_bo=1\r\ns_jd=1\r\nqvodqi=1\r\ns_pao=1\r\nqvodw=/opt/x/\r\n"
+                         "h_w=14850\r\n"));
+}
+
+TEST_F(StartupTest, RepairPassResetsOddCloseQuestionStateAndVersion) {
+    writeRaw("App.ini", "[S_q]\r\nts=5\r\n[ver]\r\nname=0.9\r\n");
+    runStartup(ctx());
+    Settings s(file("App.ini"));
+    EXPECT_EQ(s.read("S_q", "ts"), QStringLiteral("3"));
+    EXPECT_EQ(s.read("Ver", "Name"), QStringLiteral("1.0"));
+    EXPECT_EQ(s.read("main", "Name"), QStringLiteral("Vantoli"));
+    EXPECT_EQ(s.read("S_q", "h_h"), QStringLiteral("9830"));
+}
+
+TEST_F(StartupTest, ExistingFilesAndPagesAreLeftAlone) {
+    writeRaw("date.dat", "1|t|e|a|0|0|5\r\n");
+    writeRaw("c.htm", "mine");
+    writeRaw("f.htm", "mine too");
+    EXPECT_EQ(runStartup(ctx()), StartupOutcome::WindowShown);
+    EXPECT_EQ(raw("date.dat"), QByteArray("1|t|e|a|0|0|5\r\n"));
+    EXPECT_EQ(raw("date_f.dat"), QByteArray("\r\n"));
+    EXPECT_EQ(raw("c.htm"), QByteArray("mine"));
+    EXPECT_EQ(raw("f.htm"), QByteArray("mine too"));
+    // No page was missing: the window is loaded by showing it.
+    EXPECT_EQ(window_.loads, 0);
+    EXPECT_EQ(window_.shows, 1);
+}
+
+TEST_F(StartupTest, IdentifierIsRefreshedAtEveryStart) {
+    runStartup(ctx());
+    id_ = QStringLiteral("2026127930123");
+    runStartup(ctx());
+    EXPECT_EQ(Settings(file("App.ini")).read("user", "name"), id_);
+}
+
+TEST_F(StartupTest, MissingPlayerWithoutComponentFileAsksAndExits) {
+    factory_.result = PlayerCreation::CannotBeCreated;
+    dialogs_.answer = true;
+    EXPECT_EQ(runStartup(ctx()), StartupOutcome::Exit);
+    ASSERT_EQ(dialogs_.questions.size(), 1);
+    EXPECT_EQ(dialogs_.questions.at(0), kDialogTitle + kNoPlayerQuestion);
+    EXPECT_EQ(dialogs_.opened.size(), 1);
+    EXPECT_FALSE(QFile::exists(file("App.ini")));
+    EXPECT_EQ(window_.shows, 0);
+
+    dialogs_.answer = false;
+    EXPECT_EQ(runStartup(ctx()), StartupOutcome::Exit);
+    EXPECT_EQ(dialogs_.opened.size(), 1);
+    EXPECT_FALSE(QFile::exists(file("App.ini")));
+}
+
+TEST_F(StartupTest, MissingPlayerWithComponentFileRegistersAndGoesOn) {
+    factory_.result = PlayerCreation::CannotBeCreated;
+    makeComponentFile();
+    EXPECT_EQ(runStartup(ctx()), StartupOutcome::WindowShown);
+    EXPECT_EQ(factory_.registered, QStringList{file("Qvod/libmpv.so.2")});
+    EXPECT_TRUE(dialogs_.questions.isEmpty());
+    EXPECT_TRUE(QFile::exists(file("App.ini")));
+}
+
+TEST_F(StartupTest, OtherCreationErrorsAreIgnored) {
+    factory_.result = PlayerCreation::OtherError;
+    EXPECT_EQ(runStartup(ctx()), StartupOutcome::WindowShown);
+    EXPECT_TRUE(dialogs_.questions.isEmpty());
+}
+
+TEST_F(StartupTest, DamagedWindowShowsTheRightMessage) {
+    window_.showResult = MainWindowHost::ShowResult::ControlLoadFailed;
+    EXPECT_EQ(runStartup(ctx()), StartupOutcome::Exit);
+    EXPECT_EQ(dialogs_.messages, QStringList{kDialogTitle + kDamagedReinstallMessage});
+    EXPECT_TRUE(factory_.registered.isEmpty());
+
+    dialogs_.messages.clear();
+    makeComponentFile();
+    EXPECT_EQ(runStartup(ctx()), StartupOutcome::Exit);
+    EXPECT_EQ(dialogs_.messages, QStringList{kDialogTitle + kDamagedRestartMessage});
+    EXPECT_EQ(factory_.registered.size(), 1);
+}
+
+TEST_F(StartupTest, AnotherInstanceEndsStartUpDuringLoad) {
+    window_.loadResult = false;
+    EXPECT_EQ(runStartup(ctx()), StartupOutcome::Exit);
+    EXPECT_EQ(window_.shows, 0);
+    EXPECT_FALSE(QFile::exists(file("c.htm")));
+}

@@ -1,0 +1,142 @@
+#include "history/history_files.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vantoli;
+
+namespace {
+
+class RecordingReloader : public HistoryPaneReloader {
+public:
+    QList<HistoryList> lists;
+    void reloadHistoryPane(HistoryList list, const QString &) override { lists.append(list); }
+};
+
+class HistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        writeRaw("date.dat", "\r\n");
+        writeRaw("date_f.dat", "\r\n");
+    }
+    QString file(const QString &name) const { return dir_.filePath(name); }
+    QByteArray raw(const QString &name) const {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    void writeRaw(const QString &name, const QByteArray &bytes) {
+        QFile f(file(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    QTemporaryDir dir_;
+    RecordingReloader reloader_;
+    HistoryStore store_{dir_.path(), &reloader_};
+};
+
+} // namespace
+
+TEST_F(HistoryTest, AddingToAnEmptyFileLeavesNewLineAndAnEmptyLine) {
+    ASSERT_TRUE(store_.addNetworkTask(12, "%u4E2D", "e1", "http%3A//a", 0, 3));
+    EXPECT_EQ(raw("date.dat"), QByteArray("12|%u4E2D|e1|http%3A//a|0|3|0\r\n\r\n"));
+    EXPECT_TRUE(raw("c.htm").contains("href=open://1>"));
+    EXPECT_EQ(reloader_.lists, QList<HistoryList>{HistoryList::NetworkTasks});
+}
+
+TEST_F(HistoryTest, SameTitleTwiceKeepsOneLineAtTheTop) {
+    store_.addNetworkTask(12, "t", "e1", "a1", 0, 1);
+    store_.addNetworkTask(7, "u", "x", "b", 0, 0);
+    store_.updateNetworkTaskPosition(12, 300);
+    store_.addNetworkTask(12, "t", "e2", "a2", 1, 2);
+    EXPECT_EQ(raw("date.dat"), QByteArray("12|t|e2|a2|1|2|0\r\n7|u|x|b|0|0|0\r\n"));
+}
+
+TEST_F(HistoryTest, LooksBackAtMostOneHundredLines) {
+    QByteArray old;
+    for (int i = 1; i <= 120; ++i)
+        old += QByteArray::number(i) + "|t|e|a|0|0|0\r\n";
+    writeRaw("date.dat", old);
+    store_.addNetworkTask(500, "n", "e", "a", 0, 0);
+    QList<QByteArray> lines = raw("date.dat").split('\n');
+    EXPECT_EQ(lines.size(), 1 + 100 + 1); // new line, 100 old lines, nothing after the final CR LF
+    EXPECT_EQ(lines.at(1), QByteArray("1|t|e|a|0|0|0\r"));
+    EXPECT_EQ(lines.at(100), QByteArray("100|t|e|a|0|0|0\r"));
+
+    // One of the hundred had the same id: 99 old lines are kept.
+    writeRaw("date.dat", old);
+    store_.addNetworkTask(50, "n", "e", "a", 0, 0);
+    EXPECT_EQ(raw("date.dat").count('\n'), 1 + 99);
+}
+
+TEST_F(HistoryTest, LinesWithoutSeparatorAreDroppedByAdditionsAndUpdates) {
+    writeRaw("date.dat", "junk\r\n3|t|e|a|0|0|9\r\n\r\nabc|odd\r\n");
+    store_.updateNetworkTaskPosition(3, 42);
+    EXPECT_EQ(raw("date.dat"), QByteArray("3|t|e|a|0|0|42\r\nabc|odd\r\n"));
+    writeRaw("date.dat", "junk\r\n3|t|e|a|0|0|9\r\n");
+    store_.addNetworkTask(4, "n", "e", "a", 0, 0);
+    EXPECT_EQ(raw("date.dat"), QByteArray("4|n|e|a|0|0|0\r\n3|t|e|a|0|0|9\r\n"));
+}
+
+TEST_F(HistoryTest, PositionUpdatePassesOverLinesItCannotRead) {
+    writeRaw("date.dat", "x|t|e|a|0|0|1\r\n5|short\r\n5|t|e|a|0|0\r\n5|t|e|a|1|2|3|extra\r\n");
+    store_.updateNetworkTaskPosition(5, 77);
+    EXPECT_EQ(raw("date.dat"),
+              QByteArray("x|t|e|a|0|0|1\r\n5|short\r\n5|t|e|a|0|0|77\r\n5|t|e|a|1|2|77\r\n"));
+    // Position updates do not regenerate the page.
+    EXPECT_TRUE(reloader_.lists.isEmpty());
+}
+
+TEST_F(HistoryTest, LocalPlaysMoveToTheTopAndKeepTheirPosition) {
+    store_.addLocalPlay("a.mkv", "/m/a.mkv");
+    store_.addLocalPlay("b.mkv", "/m/b.mkv");
+    store_.updateLocalPlayPosition("/m/a.mkv", 61);
+    EXPECT_EQ(raw("date_f.dat"), QByteArray("b.mkv|/m/b.mkv|0\r\na.mkv|/m/a.mkv|61\r\n"));
+    store_.addLocalPlay("a.mkv", "/m/a.mkv");
+    EXPECT_EQ(raw("date_f.dat"), QByteArray("a.mkv|/m/a.mkv|0\r\nb.mkv|/m/b.mkv|0\r\n"));
+    // The path comparison is exact.
+    store_.addLocalPlay("A.mkv", "/m/A.mkv");
+    EXPECT_EQ(raw("date_f.dat").count('\n'), 3);
+    EXPECT_TRUE(raw("f.htm").contains("a.mkv"));
+}
+
+TEST_F(HistoryTest, RemovingLines) {
+    store_.addNetworkTask(1, "t", "e", "a", 0, 0);
+    ASSERT_TRUE(store_.removeHistoryLine("date.dat", 1));
+    EXPECT_EQ(raw("date.dat"), QByteArray("\r\n"));
+
+    writeRaw("date_f.dat", "nobar\r\na|/a|0\r\nb|/b|0\r\n\r\n\r\n");
+    store_.removeHistoryLine("date_f.dat", 2);
+    EXPECT_EQ(raw("date_f.dat"), QByteArray("nobar\r\nb|/b|0\r\n\r\n"));
+    // A line number past the end changes only the trailing empty lines.
+    store_.removeHistoryLine("date_f.dat", 99);
+    EXPECT_EQ(raw("date_f.dat"), QByteArray("nobar\r\nb|/b|0\r\n"));
+    EXPECT_EQ(reloader_.lists.back(), HistoryList::LocalPlays);
+}
+
+TEST_F(HistoryTest, MissingFileFailsWithoutWriting) {
+    QFile::remove(file("date.dat"));
+    EXPECT_FALSE(store_.addNetworkTask(1, "t", "e", "a", 0, 0));
+    EXPECT_FALSE(store_.updateNetworkTaskPosition(1, 5));
+    EXPECT_FALSE(store_.removeHistoryLine("date.dat", 1));
+    EXPECT_FALSE(store_.renderHistoryPage("date.dat"));
+    EXPECT_FALSE(QFile::exists(file("date.dat")));
+    EXPECT_FALSE(QFile::exists(file("c.htm")));
+}
+
+TEST_F(HistoryTest, OddContentLosesNoLineItShouldKeep) {
+    QByteArray odd = "1|a|b|c|0|0|0\r2|\xFF\xFE|b|c|0|0|0\n" + QByteArray(5000, 'z') + "|x\n3|t|e|a|x|y|z";
+    writeRaw("date.dat", odd);
+    store_.updateNetworkTaskPosition(3, 9);
+    EXPECT_EQ(raw("date.dat"), "1|a|b|c|0|0|0\r\n2|\xFF\xFE|b|c|0|0|0\r\n" + QByteArray(5000, 'z') +
+                                   "|x\r\n3|t|e|a|x|y|9\r\n");
+}
+
+TEST_F(HistoryTest, ClearingWritesOneEmptyLine) {
+    store_.addLocalPlay("a", "/a");
+    ASSERT_TRUE(store_.clearHistory(HistoryList::LocalPlays));
+    EXPECT_EQ(raw("date_f.dat"), QByteArray("\r\n"));
+    EXPECT_TRUE(raw("f.htm").contains("colspan=2"));
+}

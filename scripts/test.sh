@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer and UBSan, runs every
-# test (GUI tests under Xvfb), then fuzzes each decoder briefly.
+# test (GUI tests under Xvfb) after fuzzing each decoder briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 build=build-test
 cmake -S . -B "$build" -G Ninja -DVANTOLI_SANITIZE=ON >/dev/null
 cmake --build "$build"
+./scripts/fuzz.sh "${VANTOLI_FUZZ_SECONDS:-10}"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 (cd "$build" && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j2)
-./scripts/fuzz.sh "${VANTOLI_FUZZ_SECONDS:-10}"

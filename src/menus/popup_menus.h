@@ -1,0 +1,105 @@
+#pragma once
+// The form `tip`: it is never shown and owns every popup menu of the program
+// (myMenu, r_m, webc, c_fie, qvod_m). Item names are the objectNames of the
+// QMenu/QAction objects. Items forward to the main window through
+// MenuCommands; the video-frame, sound-channel and after-playback items keep
+// their state in their own check marks.
+
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+class QAction;
+class QMenu;
+
+namespace vantoli {
+
+// What the menu items need from the main window (and, through it, from the
+// catalog pane, the player and the settings dialog).
+class MenuCommands {
+public:
+    virtual ~MenuCommands() = default;
+
+    // Catalog pane Web1. Failures are ignored by the implementation.
+    virtual void catalogBack() = 0;
+    virtual void catalogForward() = 0;
+    virtual void catalogRefresh() = 0;
+    virtual void catalogCopy() = 0;
+    virtual void catalogPaste() = 0;
+    virtual void catalogHome() = 0; // navigate Web1 to the content-server base URL
+
+    // Main window.
+    virtual void p_p(int skin) = 0;           // 0 black, 1 blue
+    virtual void npc_Click(int index) = 0;    // window-button command
+    virtual void jbi_Click() = 0;             // leave compact mode
+    virtual bool isCompact() const = 0;       // compact mode is not 0
+    virtual void bo_but_Click(int index) = 0; // transport command
+    virtual void ttt_v() = 0;                 // exit routine
+    virtual void shengji() = 0;               // manual update check
+    virtual void openProductHomePage() = 0;   // in the user's browser
+
+    // History commands of the network-task list.
+    virtual void CCC() = 0;
+    virtual void ddd() = 0;
+    virtual void eee() = 0;
+    virtual void qk_xl() = 0;
+    virtual void qk_xw() = 0;
+
+    // Player operations.
+    virtual void setPictureMode(int mode) = 0;
+    virtual void setAudioChannel(int channel) = 0;
+
+    // Opening the settings dialog.
+    virtual bool isTopmost() const = 0;       // npc element 4 reads "取消置顶"
+    virtual void zhi_d(int value) = 0;        // 1 top-most band on, other off
+    virtual bool isWindowHidden() const = 0;
+    virtual bool isWindowMinimized() const = 0;
+    virtual void showWindow() = 0;            // show a hidden window
+    virtual void restoreWindow() = 0;         // minimised -> normal
+    virtual void showSettingsDialog() = 0;    // modeless, owned by the main window
+    virtual void selectSettingsTab(int tab) = 0; // the dialog's d_z_Click
+    virtual void focusSettingsDialog() = 0;
+};
+
+class tip : public QObject {
+    Q_OBJECT
+public:
+    explicit tip(MenuCommands &commands, QObject *parent = nullptr);
+    ~tip() override;
+
+    QMenu *myMenu() const { return myMenu_; }
+    QMenu *r_m() const { return r_m_; }
+    QMenu *webc() const { return webc_; }
+    QMenu *c_fie() const { return c_fie_; }
+    QMenu *qvod_m() const { return qvod_m_; }
+
+    // Every top-level menu in display order.
+    QList<QMenu *> menus() const;
+    // The item (or submenu's action) with this name, nullptr when unknown.
+    QAction *item(const QString &name) const;
+
+    // Pops a menu up at a global screen position.
+    static void popup(QMenu *menu, const QPoint &globalPos);
+
+    // "自动关机" after playback is chosen (read by the end of playback).
+    bool autoShutdown() const;
+    // q_yin caption: "取消静音" while muted, "静音" otherwise.
+    void setMuteCaption(bool muted);
+    // q_jing caption: "退出精简" in compact mode, "精简模式" otherwise.
+    void setCompactCaption(bool compact);
+
+private:
+    void build();
+    void wire();
+    void openSettings(bool aboutTab);
+    void toggleCompact();
+
+    MenuCommands &commands_;
+    QMenu *myMenu_ = nullptr;
+    QMenu *r_m_ = nullptr;
+    QMenu *webc_ = nullptr;
+    QMenu *c_fie_ = nullptr;
+    QMenu *qvod_m_ = nullptr;
+};
+
+} // namespace vantoli

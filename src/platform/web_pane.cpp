@@ -1,0 +1,439 @@
+#include "platform/web_pane.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QContextMenuEvent>
+#include <QWebEngineContextMenuRequest>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
+#include <QWebEngineView>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace vantoli {
+
+namespace {
+
+const char *const kProgramSchemes[] = {"kxqvod", "kxbovod", "kxtvs", "open", "delk"};
+
+// The injected script reports to the native side through console messages
+// that start with this marker. The random part keeps pages from imitating it:
+// the script runs in its own world, which page scripts cannot read.
+const QString &carrierMarker() {
+    static const QString marker =
+        QStringLiteral("\x1bvantoli-link-%1:").arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+    return marker;
+}
+
+// Runs in every frame before the page's own scripts. Clicks (also
+// element.click() and clicks on elements inside a link) and middle clicks on
+// links in the program's schemes are cancelled and their href, exactly as
+// written, is reported. The context menu is always cancelled and reported
+// with the href of the link under the pointer.
+QString linkCaptureScript() {
+    QString schemes;
+    for (const char *scheme : kProgramSchemes)
+        schemes += QStringLiteral("'%1://',").arg(QLatin1String(scheme));
+    return QStringLiteral(R"JS(
+(function () {
+  if (window.__vantoliLinkCapture) return;
+  window.__vantoliLinkCapture = true;
+  var marker = '%1';
+  var schemes = [%2];
+  function linkOf(ev) {
+    var path = ev.composedPath ? ev.composedPath() : [];
+    for (var i = 0; i < path.length; ++i) {
+      var n = path[i];
+      if (n && n.nodeType === 1 && (n.localName === 'a' || n.localName === 'area') &&
+          n.hasAttribute('href'))
+        return n.getAttribute('href');
+    }
+    return null;
+  }
+  function isOwn(href) {
+    var h = href.replace(/^[\s\u0000-\u0020]+/, '').toLowerCase();
+    for (var i = 0; i < schemes.length; ++i)
+      if (h.indexOf(schemes[i]) === 0) return true;
+    return false;
+  }
+  function send(kind, text) { console.log(marker + JSON.stringify([kind, text])); }
+  function onClick(ev) {
+    if (ev.defaultPrevented) return;
+    if (ev.type === 'auxclick' && ev.button !== 1) return;
+    var href = linkOf(ev);
+    if (href === null || !isOwn(href)) return;
+    ev.preventDefault();
+    send('navigate', href);
+  }
+  window.addEventListener('click', onClick, true);
+  window.addEventListener('auxclick', onClick, true);
+  window.addEventListener('contextmenu', function (ev) {
+    ev.preventDefault();
+    var href = linkOf(ev);
+    send('menu', href === null ? '' : href);
+  }, true);
+})();
+)JS")
+        .arg(carrierMarker(), schemes);
+}
+
+// Anything that still asks the engine to load one of the program's schemes
+// (an image source, a frame, a script-set location) is refused.
+class RefusingSchemeHandler : public QWebEngineUrlSchemeHandler {
+public:
+    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+    void requestStarted(QWebEngineUrlRequestJob *job) override {
+        job->fail(QWebEngineUrlRequestJob::RequestDenied);
+    }
+};
+
+void installSchemeHandlers(QWebEngineProfile *profile) {
+    static RefusingSchemeHandler *handler = new RefusingSchemeHandler(QCoreApplication::instance());
+    for (const char *scheme : kProgramSchemes) {
+        const QByteArray name(scheme);
+        if (!profile->urlSchemeHandler(name))
+            profile->installUrlSchemeHandler(name, handler);
+    }
+}
+
+// An address given to navigate() as a URL: absolute local paths (with an
+// optional query) become file URLs.
+QUrl addressToUrl(const QString &address) {
+    const QString trimmed = address.trimmed();
+    if (trimmed.startsWith(QLatin1Char('/'))) {
+        const qsizetype q = trimmed.indexOf(QLatin1Char('?'));
+        QUrl url = QUrl::fromLocalFile(q < 0 ? trimmed : trimmed.left(q));
+        if (q >= 0)
+            url.setQuery(trimmed.mid(q + 1), QUrl::TolerantMode);
+        return url;
+    }
+    QUrl url(trimmed, QUrl::TolerantMode);
+    if (url.scheme().isEmpty())
+        url = QUrl::fromUserInput(trimmed);
+    return url;
+}
+
+bool isWebAddress(const QUrl &url) {
+    return url.scheme() == u"http" || url.scheme() == u"https";
+}
+
+// Net error "aborted": the load was cancelled or replaced by another one.
+constexpr int kAbortedError = -3;
+
+} // namespace
+
+void registerWebSchemes() {
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    for (const char *name : kProgramSchemes) {
+        QWebEngineUrlScheme scheme(name);
+        scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+        QWebEngineUrlScheme::registerScheme(scheme);
+    }
+}
+
+void prepareWebEngineStart() {
+    registerWebSchemes();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Chromium refuses to start its sandbox as root.
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        std::fputs("vantoli: running as root, web engine sandbox turned off\n", stderr);
+    }
+    // Without a GPU render node the engine's GPU process only fails and retries.
+    if (QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System).isEmpty()) {
+        QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        if (!flags.contains("--disable-gpu")) {
+            if (!flags.isEmpty())
+                flags += ' ';
+            flags += "--disable-gpu";
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+        }
+    }
+}
+
+bool isProgramLink(const QString &address) {
+    for (const char *scheme : kProgramSchemes) {
+        const QString prefix = QString::fromLatin1(scheme) + QStringLiteral("://");
+        if (address.startsWith(prefix, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+// The page: routes the engine's navigation, window and script-dialog
+// callbacks to its pane.
+class WebPage : public QWebEnginePage {
+public:
+    WebPage(QWebEngineProfile *profile, WebPane *pane) : QWebEnginePage(profile, pane), pane_(pane) {}
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override {
+        WebNavigation request;
+        request.address = url.toString();
+        request.mainFrame = isMainFrame;
+        return pane_->handleNavigation(request);
+    }
+
+    QWebEnginePage *createWindow(WebWindowType) override;
+
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message,
+                                  int line, const QString &source) override {
+        if (message.startsWith(carrierMarker())) {
+            pane_->handleCarrier(message.mid(carrierMarker().size()));
+            return;
+        }
+        if (!pane_->isSilent())
+            QWebEnginePage::javaScriptConsoleMessage(level, message, line, source);
+    }
+    void javaScriptAlert(const QUrl &origin, const QString &msg) override {
+        if (!pane_->isSilent())
+            QWebEnginePage::javaScriptAlert(origin, msg);
+    }
+    bool javaScriptConfirm(const QUrl &origin, const QString &msg) override {
+        return pane_->isSilent() ? false : QWebEnginePage::javaScriptConfirm(origin, msg);
+    }
+    bool javaScriptPrompt(const QUrl &origin, const QString &msg, const QString &defaultValue,
+                          QString *result) override {
+        return pane_->isSilent() ? false
+                                 : QWebEnginePage::javaScriptPrompt(origin, msg, defaultValue, result);
+    }
+
+private:
+    WebPane *pane_;
+};
+
+namespace {
+
+// A page that only learns where a new window would go: it refuses its first
+// navigation, reports the address and goes away.
+class NewWindowCatcher : public QWebEnginePage {
+public:
+    NewWindowCatcher(QWebEngineProfile *profile, std::function<void(const QString &)> report)
+        : QWebEnginePage(profile), report_(std::move(report)) {}
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType, bool) override {
+        if (report_) {
+            auto report = std::move(report_);
+            report_ = nullptr;
+            report(url.toString());
+        }
+        deleteLater();
+        return false;
+    }
+
+private:
+    std::function<void(const QString &)> report_;
+};
+
+// A view whose own context menu never shows; the page's context menu event
+// is reported by the injected script instead. Where that script did not run,
+// the engine's request stands in (its link address may be rewritten).
+class PaneView : public QWebEngineView {
+public:
+    PaneView(WebPane *pane) : QWebEngineView(pane), pane_(pane) {}
+    std::function<void(const QString &, const QPoint &)> onMenu;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override {
+        QString link;
+        if (auto *request = lastContextMenuRequest())
+            link = request->linkUrl().toString();
+        if (onMenu)
+            onMenu(link, event->globalPos());
+    }
+
+private:
+    WebPane *pane_;
+};
+
+} // namespace
+
+QWebEnginePage *WebPage::createWindow(WebWindowType) {
+    QPointer<WebPane> pane(pane_);
+    return new NewWindowCatcher(profile(), [pane](const QString &address) {
+        if (pane)
+            pane->handleNewWindow(address);
+    });
+}
+
+WebPane::WebPane(QWidget *parent) : QWidget(parent) {
+    QWebEngineProfile *profile = QWebEngineProfile::defaultProfile();
+    installSchemeHandlers(profile);
+
+    auto *view = new PaneView(this);
+    view_ = view;
+    page_ = new WebPage(profile, this);
+    view_->setPage(page_);
+    view->onMenu = [this](const QString &link, const QPoint &pos) { emit contextMenu(link, pos); };
+
+    QWebEngineSettings *settings = page_->settings();
+    // Pages that do not declare their charset are in the system code page.
+    settings->setDefaultTextEncoding(QStringLiteral("GB18030"));
+    settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
+
+    QWebEngineScript capture;
+    capture.setName(QStringLiteral("vantoli-link-capture"));
+    capture.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    capture.setWorldId(QWebEngineScript::ApplicationWorld);
+    capture.setRunsOnSubFrames(true);
+    capture.setSourceCode(linkCaptureScript());
+    page_->scripts().insert(capture);
+
+    connect(page_, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        onLoadingChanged(info.status(), info.url().toString(), info.errorCode(),
+                         info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain);
+    });
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_);
+}
+
+WebPane::~WebPane() = default;
+
+void WebPane::setBeforeNavigateHandler(BeforeNavigateHandler handler) { beforeNavigate_ = std::move(handler); }
+void WebPane::setNewWindowHandler(NewWindowHandler handler) { newWindow_ = std::move(handler); }
+
+bool WebPane::handleNavigation(WebNavigation &request) {
+    if (beforeNavigate_)
+        beforeNavigate_(*this, request);
+    // The program's own links are commands, never pages.
+    return !request.cancel && !isProgramLink(request.address);
+}
+
+void WebPane::handleCarrier(const QString &payload) {
+    const QJsonArray message = QJsonDocument::fromJson(payload.toUtf8()).array();
+    const QString kind = message.at(0).toString();
+    const QString text = message.at(1).toString();
+    if (kind == u"navigate") {
+        WebNavigation request;
+        request.address = text;
+        request.mainFrame = true;
+        handleNavigation(request);
+    } else if (kind == u"menu") {
+        emit contextMenu(text, QCursor::pos());
+    }
+}
+
+void WebPane::handleNewWindow(const QString &address) {
+    WebNewWindow request;
+    request.address = address;
+    if (newWindow_)
+        newWindow_(*this, request);
+    if (!request.cancel) {
+        const QUrl url(address);
+        if (isWebAddress(url))
+            QDesktopServices::openUrl(url);
+    }
+}
+
+void WebPane::navigate(const QString &address) {
+    if (isProgramLink(address)) {
+        WebNavigation request;
+        request.address = address;
+        handleNavigation(request);
+        return;
+    }
+    page_->load(addressToUrl(address));
+}
+
+void WebPane::refresh() { page_->triggerAction(QWebEnginePage::Reload); }
+void WebPane::back() { page_->triggerAction(QWebEnginePage::Back); }
+void WebPane::forward() { page_->triggerAction(QWebEnginePage::Forward); }
+void WebPane::copy() { page_->triggerAction(QWebEnginePage::Copy); }
+void WebPane::paste() { page_->triggerAction(QWebEnginePage::Paste); }
+
+void WebPane::writeDocument(const QString &html) {
+    pendingWrite_ = html;
+    hasPendingWrite_ = true;
+    if (!everLoaded_ && !loading_) {
+        // A fresh pane has no document to write into yet.
+        page_->load(QUrl(QStringLiteral("about:blank")));
+        return;
+    }
+    if (!loading_)
+        flushPendingWrite();
+}
+
+void WebPane::flushPendingWrite() {
+    if (!hasPendingWrite_)
+        return;
+    hasPendingWrite_ = false;
+    const QString literal = QString::fromUtf8(QJsonDocument(QJsonArray{pendingWrite_}).toJson(QJsonDocument::Compact));
+    pendingWrite_.clear();
+    page_->runJavaScript(
+        QStringLiteral("(function(t){document.open();document.write(t);document.close();})(%1[0]);").arg(literal),
+        QWebEngineScript::ApplicationWorld);
+}
+
+void WebPane::readBodyHtml(std::function<void(const QString &)> done) {
+    QPointer<WebPane> self(this);
+    page_->runJavaScript(QStringLiteral("document.body ? document.body.innerHTML : ''"),
+                         QWebEngineScript::ApplicationWorld, [self, done = std::move(done)](const QVariant &v) {
+                             if (self && done)
+                                 done(v.toString());
+                         });
+}
+
+void WebPane::setSilent(bool silent) { silent_ = silent; }
+bool WebPane::isSilent() const { return silent_; }
+
+QString WebPane::currentAddress() const { return page_->url().toString(); }
+bool WebPane::isLoading() const { return loading_; }
+
+void WebPane::onLoadingChanged(int status, const QString &address, int errorCode, bool httpError) {
+    switch (status) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        loading_ = true;
+        emit downloadBegin();
+        return;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        loading_ = false;
+        everLoaded_ = true;
+        emit downloadComplete();
+        flushPendingWrite();
+        emit documentComplete(address);
+        return;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+        loading_ = false;
+        everLoaded_ = true;
+        emit downloadComplete();
+        flushPendingWrite();
+        return;
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        loading_ = false;
+        everLoaded_ = true;
+        emit downloadComplete();
+        if (errorCode != kAbortedError || httpError)
+            emit navigateError(address, errorCode);
+        flushPendingWrite();
+        return;
+    default:
+        return;
+    }
+}
+
+} // namespace vantoli

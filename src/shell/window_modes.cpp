@@ -1,0 +1,261 @@
+#include "shell/window_modes.h"
+
+#include "app/startup.h"
+
+namespace vantoli::shell {
+
+namespace {
+const QString kSection = QStringLiteral("S_q");
+}
+
+QString titleButtonTip(int index) {
+    switch (index) {
+    case 0: return QStringLiteral("最小化");
+    case 1: return kMaximiseTip;
+    case 2: return QStringLiteral("关闭");
+    case 3: return kCompactCaption;
+    case 4: return kPinTip;
+    case 5: return QStringLiteral("菜单");
+    default: return {};
+    }
+}
+
+QString pageOfTab(int index) {
+    switch (index) {
+    case 8: return QStringLiteral("zzp");
+    case 9: return QStringLiteral("zz");
+    case 13: return QStringLiteral("tv");
+    case 14: return QStringLiteral("ying");
+    case 11: return QStringLiteral("Pic5");
+    case 12: return QStringLiteral("Pic3");
+    case 7: return QStringLiteral("Pic4");
+    default: return {};
+    }
+}
+
+QString sideTabCaption(int index) { return index == 7 ? kClearListCaption : kTasksCaption; }
+
+WindowModes::WindowModes(ModesView &view, const Settings &settings, Dialogs &dialogs)
+    : view_(view), settings_(settings), dialogs_(dialogs) {}
+
+void WindowModes::prelude() {
+    view_.hideTooltipBox();
+    view_.resetTextButtonColours();
+    if (noticeHover_ == 1)
+        noticeHover_ = 0;
+    clickSuppress_ = false;
+    suppressAtPress_ = false;
+}
+
+void WindowModes::npc_Click(int index) {
+    prelude();
+    switch (index) {
+    case 0:
+        view_.minimise();
+        view_.paintTitleButton(0);
+        break;
+    case 1:
+        if (view_.isMaximised()) {
+            view_.setMaximised(false);
+            view_.setControlToolTip(QStringLiteral("npc1"), kMaximiseTip);
+        } else {
+            view_.setMaximised(true);
+            view_.setControlToolTip(QStringLiteral("npc1"), kRestoreTip);
+        }
+        view_.paintTitleButton(1);
+        break;
+    case 2:
+        close();
+        break;
+    case 3:
+        enterCompact();
+        break;
+    case 4:
+        pinned_ = !pinned_;
+        view_.setControlToolTip(QStringLiteral("npc4"), pinned_ ? kUnpinTip : kPinTip);
+        zhi_d(pinned_ ? 1 : 0);
+        view_.paintTitleButton(4);
+        break;
+    case 5: {
+        view_.paintTitleButton(5);
+        const QRect button = view_.controlRect(QStringLiteral("npc5"));
+        view_.popupMainMenu(QPoint(button.left() - 15, button.top() + 20));
+        break;
+    }
+    case 6:
+        toggleSideBar(false);
+        break;
+    case 15:
+        toggleSideBar(true);
+        break;
+    case 7:
+    case 11:
+    case 12:
+        switchSideTab(index, false);
+        break;
+    case 8:
+    case 9:
+    case 13:
+    case 14:
+        switchMainTab(index, false);
+        break;
+    default: // 10, the side-bar header, and anything else: nothing
+        break;
+    }
+}
+
+void WindowModes::toggleSideBar(bool tv) {
+    bool &open = tv ? tvSideBarOpen_ : sideBarOpen_;
+    const QString strip = tv ? QStringLiteral("npc15") : QStringLiteral("npc6");
+    const QString bar = tv ? QStringLiteral("tvright") : QStringLiteral("l2");
+    open = !open;
+    view_.setControlToolTip(strip, open ? kSideBarOpenTip : kSideBarClosedTip);
+    view_.setControlVisible(bar, open);
+    view_.relayout();
+}
+
+void WindowModes::close() {
+    view_.paintTitleButton(2);
+    const QString ts = settings_.read(kSection, QStringLiteral("ts"));
+    const QString quit = settings_.read(kSection, QStringLiteral("quit"));
+    if (ts != QStringLiteral("3")) {
+        if (quit != QStringLiteral("1"))
+            view_.hideToTray();
+        else
+            view_.runExitRoutine();
+        return;
+    }
+    settings_.write(kSection, QStringLiteral("ts"), QStringLiteral("1"));
+    const QString question = QStringLiteral("关闭 ") + kProductName + QStringLiteral("  最小化到托盘吗？");
+    if (dialogs_.askYesNo(kDialogTitle, question)) {
+        settings_.write(kSection, QStringLiteral("quit"), QStringLiteral("2"));
+        view_.hideToTray();
+    } else {
+        settings_.write(kSection, QStringLiteral("quit"), QStringLiteral("1"));
+        view_.runExitRoutine();
+    }
+}
+
+void WindowModes::setAllTitleButtonsVisible(bool visible) {
+    for (int i = 0; i <= 15; ++i)
+        view_.setControlVisible(QStringLiteral("npc%1").arg(i), visible);
+}
+
+void WindowModes::enterCompact() {
+    if (playAreaMode_ == 1 || playAreaMode_ == 2)
+        switchMainTab(9, false);
+    else if (playAreaMode_ == 3)
+        switchMainTab(13, false);
+    else
+        return;
+
+    if (view_.isMaximised())
+        view_.setMaximised(false);
+    view_.setControlVisible(QStringLiteral("jbi"), true);
+    view_.setControlVisible(QStringLiteral("Imi"), false);
+    view_.setControlVisible(QStringLiteral("bo_name"), false);
+    setAllTitleButtonsVisible(false);
+    view_.setControlVisible(QStringLiteral("ni_name"), false);
+    if (mainTab_ == 9) {
+        compactMode_ = 1;
+        view_.setControlVisible(QStringLiteral("ggx"), false);
+        view_.setControlVisible(QStringLiteral("ni_bo1"), true);
+        view_.setControlVisible(QStringLiteral("l2"), false);
+        view_.setCompactMenuCaption(kLeaveCompactCaption);
+    } else {
+        compactMode_ = 2;
+        view_.setControlVisible(QStringLiteral("gtv"), false);
+        view_.setControlVisible(QStringLiteral("tvright"), false);
+    }
+    view_.setControlVisible(QStringLiteral("bo_foot"), false);
+    view_.setOuterSizeTwips(QSize(5900, 4800));
+    view_.relayout();
+    view_.paintTitleButton(3);
+}
+
+void WindowModes::jbi_Click() {
+    if (view_.isMaximised())
+        view_.setMaximised(false);
+    setAllTitleButtonsVisible(true);
+    view_.setControlVisible(QStringLiteral("jbi"), false);
+    view_.setControlVisible(QStringLiteral("Imi"), true);
+    view_.setCaption(QStringLiteral("ni_name"), kProductName);
+    view_.setControlVisible(QStringLiteral("ni_name"), true);
+    view_.setControlVisible(QStringLiteral("bo_foot"), true);
+    if (compactMode_ == 1) {
+        view_.setControlVisible(QStringLiteral("bo_name"), true);
+        view_.setControlVisible(QStringLiteral("ni_bo1"), false);
+        view_.setControlVisible(QStringLiteral("ggx"), true);
+        view_.setControlVisible(QStringLiteral("l2"), sideBarOpen_);
+        view_.setCompactMenuCaption(kCompactCaption);
+    } else if (compactMode_ == 2) {
+        view_.setControlVisible(QStringLiteral("gtv"), true);
+        view_.setControlVisible(QStringLiteral("tvright"), tvSideBarOpen_);
+    }
+    compactMode_ = 0;
+
+    // Back to the saved normal size, centred on the screen. A missing or
+    // unreadable size reads as 0, which the minimum size then corrects.
+    const int w = settings_.read(kSection, QStringLiteral("h_w")).toInt();
+    const int h = settings_.read(kSection, QStringLiteral("h_h")).toInt();
+    view_.setOuterSizeTwips(QSize(w, h));
+    const QSize outer = view_.outerSizeTwips();
+    const QSize screen = view_.screenSizeTwips();
+    view_.moveToTwips(QPoint((screen.width() - outer.width()) / 2, (screen.height() - outer.height()) / 2));
+    view_.relayout();
+}
+
+void WindowModes::zhi_d(int value) { view_.setStaysOnTop(value == 1); }
+
+void WindowModes::npc_MouseDown(int, Qt::MouseButton button) { clickSuppress_ = button != Qt::LeftButton; }
+
+void WindowModes::backgroundPressed(Qt::MouseButton button) {
+    if (button != Qt::LeftButton) {
+        clickSuppress_ = true;
+        return;
+    }
+    // The first press of a double-click clears the flag; remember whether it
+    // was set so that the double-click that follows is still suppressed.
+    suppressAtPress_ = clickSuppress_;
+    clickSuppress_ = false;
+}
+
+void WindowModes::backgroundDoubleClicked() {
+    if (clickSuppress_ || suppressAtPress_) {
+        clickSuppress_ = false;
+        suppressAtPress_ = false;
+        return;
+    }
+    npc_Click(1);
+}
+
+void WindowModes::switchMainTab(int tab, bool force) {
+    if (tab == mainTab_ && !force)
+        return;
+    const int old = mainTab_;
+    view_.paintPageTab(old, false);
+    if (!force)
+        view_.setControlVisible(pageOfTab(old), false);
+    view_.paintPageTab(tab, true);
+    view_.setControlVisible(pageOfTab(tab), true);
+    mainTab_ = tab;
+}
+
+void WindowModes::switchSideTab(int tab, bool force) {
+    if (tab == sideTab_ && !force)
+        return;
+    const int old = sideTab_;
+    view_.paintSideTab(old, false);
+    view_.setControlVisible(pageOfTab(old), false);
+    view_.paintSideTab(tab, true);
+    view_.setControlVisible(pageOfTab(tab), true);
+    view_.setCaption(QStringLiteral("qk"), sideTabCaption(tab));
+    sideTab_ = tab;
+}
+
+void WindowModes::applyTabs() {
+    switchSideTab(sideTab_, true);
+    switchMainTab(mainTab_, true);
+}
+
+} // namespace vantoli::shell

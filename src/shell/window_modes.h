@@ -1,0 +1,136 @@
+#pragma once
+// The view states of the main window and the window-button commands that
+// change them: page and side tabs, side bars, always on top, maximise,
+// compact mode and the close question. Widgets stay behind ModesView, so the
+// commands are checked with a fake view.
+
+#include "app/dialogs.h"
+#include "app/settings_file.h"
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <Qt>
+
+namespace vantoli::shell {
+
+inline const QString kSideBarOpenTip = QStringLiteral("关闭侧栏");
+inline const QString kSideBarClosedTip = QStringLiteral("显示侧栏");
+inline const QString kPinTip = QStringLiteral("置顶");
+inline const QString kUnpinTip = QStringLiteral("取消置顶");
+inline const QString kMaximiseTip = QStringLiteral("最大化");
+inline const QString kRestoreTip = QStringLiteral("还原");
+inline const QString kCompactCaption = QStringLiteral("精简模式");
+inline const QString kLeaveCompactCaption = QStringLiteral("退出精简");
+inline const QString kTasksCaption = QStringLiteral("∴ 管理任务");
+inline const QString kClearListCaption = QStringLiteral("∴ 清空列表");
+
+// Design-time tooltip of a title-bar button (npc0 to npc5).
+QString titleButtonTip(int index);
+// The page shown by a page tab (8, 9, 13, 14) or a side tab (7, 11, 12).
+QString pageOfTab(int index);
+// The caption of "qk" while a side tab is selected.
+QString sideTabCaption(int index);
+
+// What the commands need from the window.
+class ModesView {
+public:
+    virtual ~ModesView() = default;
+    // Controls by object name ("npc4", "l2", "bo_foot", ...).
+    virtual void setControlVisible(const QString &name, bool visible) = 0;
+    virtual void setControlToolTip(const QString &name, const QString &text) = 0;
+    virtual void setCaption(const QString &name, const QString &text) = 0;
+    virtual QRect controlRect(const QString &name) const = 0; // window coordinates
+    // Painting in the normal look for the current state.
+    virtual void paintTitleButton(int index) = 0;
+    virtual void paintPageTab(int index, bool selected) = 0;
+    virtual void paintSideTab(int index, bool selected) = 0;
+    // Hover leftovers: the tooltip box and the two text-button colours.
+    virtual void hideTooltipBox() = 0;
+    virtual void resetTextButtonColours() = 0;
+
+    virtual void minimise() = 0;
+    virtual bool isMaximised() const = 0;
+    virtual void setMaximised(bool maximised) = 0;
+    virtual void hideToTray() = 0;
+    virtual void setStaysOnTop(bool onTop) = 0;
+    virtual void popupMainMenu(QPoint windowPos) = 0;
+    virtual void setCompactMenuCaption(const QString &caption) = 0;
+
+    // Outer size and position in twips. Setting the size runs the layout
+    // (and its minimum rules) as a resize does.
+    virtual QSize outerSizeTwips() const = 0;
+    virtual void setOuterSizeTwips(QSize size) = 0;
+    virtual QSize screenSizeTwips() const = 0;
+    virtual void moveToTwips(QPoint topLeft) = 0;
+    // A layout pass for the current size and state.
+    virtual void relayout() = 0;
+
+    virtual void runExitRoutine() = 0;
+};
+
+class WindowModes {
+public:
+    WindowModes(ModesView &view, const Settings &settings, Dialogs &dialogs);
+
+    // The window-button command of an index 0 to 15.
+    void npc_Click(int index);
+    // Leaves compact mode.
+    void jbi_Click();
+    // Always-on-top switch: 1 on, anything else off. Leaves npc4's tooltip alone.
+    void zhi_d(int value);
+
+    // A press on a title-bar button: any button but the left one suppresses
+    // the next background double-click.
+    void npc_MouseDown(int index, Qt::MouseButton button);
+    // Presses and double-clicks on the window background.
+    void backgroundPressed(Qt::MouseButton button);
+    void backgroundDoubleClicked();
+
+    // Forced tab switches that paint and show the current tabs (skin load).
+    void applyTabs();
+    void switchMainTab(int tab, bool force);
+    void switchSideTab(int tab, bool force);
+
+    int mainTab() const { return mainTab_; }
+    int sideTab() const { return sideTab_; }
+    int compactMode() const { return compactMode_; }
+    bool sideBarOpen() const { return sideBarOpen_; }
+    bool tvSideBarOpen() const { return tvSideBarOpen_; }
+    bool pinned() const { return pinned_; } // npc4 reads "取消置顶"
+    bool clickSuppress() const { return clickSuppress_; }
+    void setClickSuppress(bool on) { clickSuppress_ = on; }
+
+    // Play-area mode (0 before anything has been shown, 1 web playback,
+    // 2 player, 3 TV channel). Owned here until the play area has its own owner.
+    int playAreaMode() const { return playAreaMode_; }
+    void setPlayAreaModeValue(int mode) { playAreaMode_ = mode; }
+
+    // Notice-line hover state, shared with the notice line (1: pointer on a notice).
+    int noticeHoverState() const { return noticeHover_; }
+    void setNoticeHoverState(int state) { noticeHover_ = state; }
+
+private:
+    void prelude();
+    void close();
+    void enterCompact();
+    void toggleSideBar(bool tv);
+    void setAllTitleButtonsVisible(bool visible);
+
+    ModesView &view_;
+    const Settings &settings_;
+    Dialogs &dialogs_;
+    int mainTab_ = 8;
+    int sideTab_ = 12;
+    int compactMode_ = 0;
+    bool sideBarOpen_ = true;
+    bool tvSideBarOpen_ = true;
+    bool pinned_ = false;
+    bool clickSuppress_ = false;
+    bool suppressAtPress_ = false;
+    int playAreaMode_ = 0;
+    int noticeHover_ = 0;
+};
+
+} // namespace vantoli::shell

@@ -189,7 +189,10 @@ TEST_F(WebPaneTest, CancelledNavigationIsNoError) {
 
 int main(int argc, char **argv) {
     prepareWebEngineStart();
-    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    // Listing the tests (at build time) needs no display.
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

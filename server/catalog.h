@@ -1,0 +1,105 @@
+#pragma once
+// The catalog the server publishes: titles (films and series) with their
+// playback sources and episodes, and the TV channels. It lives in
+// DATA/catalog.db; the server keeps an in-memory snapshot of it.
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+struct sqlite3;
+
+namespace vantoli::server {
+
+// Kind of the player component; every other kind is played by the web
+// playback page.
+inline const QString kPlayerKind = QStringLiteral("qvod");
+inline const QString kWebKind = QStringLiteral("html5");
+
+struct Episode {
+    QString name;
+    // A path under DATA/media ("demo/a/01.mp4") or an absolute http(s) URL.
+    QString address;
+    QString kind = kPlayerKind;
+};
+
+struct Source {
+    QString name;
+    QList<Episode> episodes;
+};
+
+struct Title {
+    int id = 0;
+    QString name;
+    bool series = false;
+    QString description;
+    QString poster; // path under DATA/media, or empty
+    int year = 0;
+    bool featured = false;
+    QList<Source> sources;
+};
+
+struct Channel {
+    int id = 0;
+    QString name;
+    QString address; // as Episode::address
+    QString description;
+};
+
+struct Catalog {
+    QList<Title> titles; // in catalog order
+    QList<Channel> channels;
+
+    const Title *findTitle(int id) const;
+    const Channel *findChannel(int id) const;
+    const Episode *findEpisode(int id, int source, int episode) const;
+};
+
+// Kinds are plain words: letters, digits and "_", at most 32 characters.
+bool isValidKind(const QString &kind);
+// Media paths are relative, "/"-separated, with no empty, "." or ".."
+// segment, no backslash and no control character.
+bool isValidMediaPath(const QString &path);
+bool isAbsoluteHttpUrl(const QString &address);
+
+// Thin owner of one SQLite connection.
+class Database {
+public:
+    Database() = default;
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    // Opens (creating when asked) the file; false with error() on failure.
+    bool open(const std::string &path, bool create);
+    bool exec(const char *sql);
+    sqlite3 *handle() const { return db_; }
+    std::string error() const { return error_; }
+
+private:
+    sqlite3 *db_ = nullptr;
+    std::string error_;
+};
+
+class CatalogStore {
+public:
+    // Opens DATA/catalog.db, creating it and its tables when create is true.
+    bool open(const std::string &dataDir, bool create);
+    std::string error() const { return db_.error(); }
+
+    std::optional<Catalog> load();
+    // Adds a title with its sources and episodes; returns its new id, or 0
+    // when the title is invalid (no name, bad kind or address) or on error.
+    int addTitle(const Title &title);
+    int addChannel(const Channel &channel);
+
+private:
+    Database db_;
+};
+
+std::string catalogPath(const std::string &dataDir);
+
+} // namespace vantoli::server

@@ -11,6 +11,7 @@
 #include <QJsonValue>
 #include <QPointer>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QContextMenuEvent>
@@ -132,6 +133,29 @@ QUrl addressToUrl(const QString &address) {
     return url;
 }
 
+// A "%" that does not start a two-digit escape.
+bool hasBareEscape(const QString &address) {
+    static const QRegularExpression bare(QStringLiteral("%(?![0-9A-Fa-f]{2})"));
+    return address.contains(bare);
+}
+
+// The address as the stand-in page hands it to location.replace: local paths
+// become file URLs, the query stays as written.
+QString rawTargetOf(const QString &address, const QUrl &url) {
+    const QString trimmed = address.trimmed();
+    if (!trimmed.startsWith(QLatin1Char('/')))
+        return trimmed;
+    const qsizetype q = trimmed.indexOf(QLatin1Char('?'));
+    QUrl base = url;
+    base.setQuery(QString());
+    return base.toString(QUrl::FullyEncoded) + (q < 0 ? QString() : trimmed.mid(q));
+}
+
+QString jsonString(const QString &text) {
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
 bool isWebAddress(const QUrl &url) {
     return url.scheme() == u"http" || url.scheme() == u"https";
 }
@@ -190,6 +214,8 @@ public:
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame) override {
+        if (isMainFrame && pane_->isOwnNavigation(url))
+            return true;
         WebNavigation request;
         request.address = url.toString();
         request.mainFrame = isMainFrame;
@@ -324,6 +350,15 @@ bool WebPane::handleNavigation(WebNavigation &request) {
     return !request.cancel && !isProgramLink(request.address);
 }
 
+bool WebPane::isOwnNavigation(const QUrl &url) {
+    if (rawTarget_.isEmpty())
+        return false;
+    // The stand-in page, then the navigation it makes.
+    if (url.scheme() != u"data")
+        rawTarget_.clear();
+    return true;
+}
+
 void WebPane::handleCarrier(const QString &payload) {
     const QJsonArray message = QJsonDocument::fromJson(payload.toUtf8()).array();
     const QString kind = message.at(0).toString();
@@ -357,7 +392,23 @@ void WebPane::navigate(const QString &address) {
         handleNavigation(request);
         return;
     }
-    page_->load(addressToUrl(address));
+    const QUrl url = addressToUrl(address);
+    if (!hasBareEscape(address)) {
+        rawTarget_.clear();
+        page_->load(url);
+        return;
+    }
+    // QUrl would turn "%u4E2D" into "%25u4E2D", and the page would read a
+    // different query than the one written. A stand-in page with the
+    // target's origin navigates to the text itself instead. The handler is
+    // asked here, with the text as written; the two navigations that follow
+    // are this pane's own.
+    WebNavigation request;
+    request.address = address;
+    if (!handleNavigation(request))
+        return;
+    rawTarget_ = rawTargetOf(address, url);
+    page_->setHtml(QStringLiteral("<script>location.replace(%1)</script>").arg(jsonString(rawTarget_)), url);
 }
 
 void WebPane::refresh() { page_->triggerAction(QWebEnginePage::Reload); }
@@ -382,11 +433,10 @@ void WebPane::flushPendingWrite() {
     if (!hasPendingWrite_)
         return;
     hasPendingWrite_ = false;
-    const QString literal = QString::fromUtf8(QJsonDocument(QJsonArray{pendingWrite_}).toJson(QJsonDocument::Compact));
+    const QString literal = jsonString(pendingWrite_);
     pendingWrite_.clear();
-    page_->runJavaScript(
-        QStringLiteral("(function(t){document.open();document.write(t);document.close();})(%1[0]);").arg(literal),
-        QWebEngineScript::ApplicationWorld);
+    page_->runJavaScript(QStringLiteral("document.open();document.write(%1);document.close();").arg(literal),
+                         QWebEngineScript::ApplicationWorld);
 }
 
 void WebPane::readBodyHtml(std::function<void(const QString &)> done) {

@@ -16,6 +16,7 @@
 
 #include <functional>
 
+class QUrl;
 class QWebEngineView;
 
 namespace vantoli {
@@ -66,7 +67,8 @@ public:
 
     // An absolute local path (optionally followed by "?query"), a URL, or a
     // link in one of the program's schemes (handed to the before-navigate
-    // handler at once, never loaded).
+    // handler at once, never loaded). The page reads its query exactly as
+    // given, "%u4E2D" escapes included.
     void navigate(const QString &address);
     void refresh();
     void back();
@@ -108,6 +110,7 @@ signals:
 private:
     friend class WebPage;
     bool handleNavigation(WebNavigation &request);
+    bool isOwnNavigation(const QUrl &url);
     void handleCarrier(const QString &payload);
     void handleNewWindow(const QString &address);
     void onLoadingChanged(int status, const QString &address, int errorCode, bool httpError);
@@ -122,6 +125,7 @@ private:
     bool everLoaded_ = false;
     bool hasPendingWrite_ = false;
     QString pendingWrite_;
+    QString rawTarget_; // set while a stand-in page navigates to it
 };
 
 } // namespace vantoli

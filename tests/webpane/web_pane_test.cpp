@@ -3,6 +3,10 @@
 #include "platform/web_pane.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QStringEncoder>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QFile>
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -185,6 +189,153 @@ TEST_F(WebPaneTest, CancelledNavigationIsNoError) {
     EXPECT_TRUE(rec.navigations.first().endsWith(QStringLiteral("other.htm")));
     EXPECT_FALSE(rec.events.contains(QStringLiteral("error")));
     EXPECT_EQ(evaluate(pane, QStringLiteral("window.stay")).toString(), QStringLiteral("here"));
+}
+
+TEST_F(WebPaneTest, LoadEventsAndErrors) {
+    // A page loads: begin, complete, document complete.
+    rec.cancelAll = false;
+    pane.navigate(writeFile(dir, QStringLiteral("a.htm"), "<html><body>a</body></html>"));
+    ASSERT_TRUE(waitForDocument(rec));
+    EXPECT_EQ(rec.events, (QStringList{QStringLiteral("begin"), QStringLiteral("complete"), QStringLiteral("document")}));
+
+    // Nothing listens on this port: a navigate error with the engine's code.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    rec.events.clear();
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    pane.navigate(refused);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rec.events.contains(QStringLiteral("error")); }, kLoadMs));
+    EXPECT_EQ(rec.events.first(), QStringLiteral("begin"));
+    EXPECT_TRUE(rec.events.contains(QStringLiteral("complete")));
+    EXPECT_FALSE(rec.events.contains(QStringLiteral("document")));
+    EXPECT_LT(rec.errorCodes.value(0), 0);
+}
+
+TEST_F(WebPaneTest, HttpErrorStatusIsANavigateError) {
+    // A one-shot server that answers every request with 404.
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket *socket = server.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                socket->readAll();
+                socket->write("HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 9\r\n"
+                              "Connection: close\r\n\r\nnot found");
+                socket->disconnectFromHost();
+            });
+        }
+    });
+    rec.cancelAll = false;
+    pane.navigate(QStringLiteral("http://127.0.0.1:%1/missing.htm").arg(server.serverPort()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rec.events.contains(QStringLiteral("complete")); }, kLoadMs));
+    QTest::qWait(200);
+    EXPECT_EQ(rec.errorCodes, QList<int>{404}) << rec.events.join(u',').toStdString();
+}
+
+TEST_F(WebPaneTest, WriteDocumentIntoAFreshPaneAndReadTheBody) {
+    const QString html = QStringLiteral("<html><head><style>body{background:#212121;}</style></head>"
+                                        "<body><p id=\"x\">中文 \"quoted\" 'single' \\ </script></p></body></html>");
+    pane.writeDocument(html);
+    QString body;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        pane.readBodyHtml([&](const QString &text) { body = text; });
+        QTest::qWait(100);
+        return body.contains(QStringLiteral("中文"));
+    }, kLoadMs));
+    EXPECT_EQ(body, QStringLiteral("<p id=\"x\">中文 \"quoted\" 'single' \\ </p>"));
+    // Writing is no navigation.
+    EXPECT_TRUE(rec.navigations.filter(QStringLiteral("data:")).isEmpty());
+
+    // A second write replaces the first.
+    pane.writeDocument(QStringLiteral("<html><body>second</body></html>"));
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        pane.readBodyHtml([&](const QString &text) { body = text; });
+        QTest::qWait(100);
+        return body == QStringLiteral("second");
+    }, kLoadMs));
+}
+
+TEST_F(WebPaneTest, PagesWithoutCharsetAreReadAsGb18030) {
+    const QString text = QStringLiteral("中文标题 𠀀");
+    QByteArray bytes = "<html><body><p id=\"t\">";
+    auto encoder = QStringEncoder("GB18030");
+    bytes += encoder.encode(text);
+    bytes += "</p></body></html>";
+    load(writeFile(dir, QStringLiteral("gbk.htm"), bytes));
+    EXPECT_EQ(evaluate(pane, QStringLiteral("document.getElementById('t').textContent")).toString(), text);
+}
+
+TEST_F(WebPaneTest, QueryReachesThePageAsWritten) {
+    // Escaped titles travel in queries as "%u4E2D"; the page must read them
+    // unchanged, and the handler sees the text as given.
+    const QString page = writeFile(dir, QStringLiteral("t.htm"), "<html><body>list</body></html>");
+    const QString address = page + QStringLiteral("?12-0-3-%u4E2D%20x-0");
+    rec.cancelAll = false;
+    pane.navigate(address);
+    ASSERT_TRUE(waitForDocument(rec));
+    EXPECT_EQ(evaluate(pane, QStringLiteral("location.search")).toString(), QStringLiteral("?12-0-3-%u4E2D%20x-0"));
+    EXPECT_EQ(rec.navigations, QStringList{address});
+    EXPECT_EQ(rec.events, (QStringList{QStringLiteral("begin"), QStringLiteral("complete"), QStringLiteral("document")}));
+
+    // Afterwards the page's own navigations reach the handler again.
+    writeFile(dir, QStringLiteral("other.htm"), "<html><body>other</body></html>");
+    rec.navigations.clear();
+    evaluate(pane, QStringLiteral("location.href = 'other.htm'"));
+    ASSERT_TRUE(waitForDocument(rec, 2));
+    EXPECT_EQ(rec.navigations.size(), 1);
+    EXPECT_TRUE(rec.navigations.value(0).endsWith(QStringLiteral("other.htm")));
+
+    // A cancelled one loads nothing.
+    rec.cancelAll = true;
+    rec.events.clear();
+    pane.navigate(address);
+    QTest::qWait(300);
+    EXPECT_TRUE(rec.events.isEmpty());
+}
+
+TEST_F(WebPaneTest, ContextMenuReportsTheRawLinkUnderThePointer) {
+    load(writeFile(dir, QStringLiteral("links.htm"), linkPage()));
+    mouseClick(QStringLiteral("media"), Qt::RightButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rec.menus.isEmpty(); }, kLoadMs));
+    mouseClick(QStringLiteral("plain"), Qt::RightButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rec.menus.size() >= 2; }, kLoadMs));
+    EXPECT_EQ(rec.menus, (QStringList{kMediaLink, QString()}));
+    EXPECT_TRUE(rec.navigations.isEmpty());
+    // The engine's own menu never appears.
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
+TEST_F(WebPaneTest, NewWindowIsReportedAndNotOpened) {
+    load(writeFile(dir, QStringLiteral("pop.htm"),
+                   "<html><body><a id=\"w\" href=\"http://127.0.0.1:9/next.htm\" target=\"_blank\">new</a>"
+                   "</body></html>"));
+    mouseClick(QStringLiteral("w"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rec.newWindows.isEmpty(); }, kLoadMs));
+    EXPECT_EQ(rec.newWindows, QStringList{QStringLiteral("http://127.0.0.1:9/next.htm")});
+    EXPECT_TRUE(pane.currentAddress().endsWith(QStringLiteral("pop.htm")));
+}
+
+TEST_F(WebPaneTest, SilentPaneShowsNoScriptDialogs) {
+    pane.setSilent(true);
+    load(writeFile(dir, QStringLiteral("alert.htm"),
+                   "<html><body><script>alert('x'); window.answer = confirm('y');"
+                   "console.log('noise'); nosuchfunction();</script></body></html>"));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(evaluate(pane, QStringLiteral("window.answer")).toBool(), false);
+}
+
+TEST_F(WebPaneTest, CopyTakesTheSelection) {
+    load(writeFile(dir, QStringLiteral("sel.htm"), "<html><body><p id=\"p\">copy me</p></body></html>"));
+    evaluate(pane, QStringLiteral("getSelection().selectAllChildren(document.getElementById('p'))"));
+    QApplication::clipboard()->clear();
+    // As after the right click that opens the menu: the pane has the focus.
+    pane.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&pane));
+    pane.view()->setFocus();
+    pane.copy();
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::clipboard()->text() == QStringLiteral("copy me"); }, kLoadMs));
 }
 
 int main(int argc, char **argv) {

@@ -1,20 +1,28 @@
 #include "playback/player_factory.h"
 
+#include "playback/mpv_library.h"
+#include "playback/mpv_player.h"
+
 namespace vantoli {
 namespace {
 
-// Stands in for the real player until the player layer exists: creation
-// always succeeds.
-class StubPlayerFactory final : public PlayerFactory {
+// Whether a player can be made is whether libmpv loads and an engine starts.
+class MpvPlayerFactory final : public PlayerFactory {
 public:
-    PlayerCreation probe() override { return PlayerCreation::Created; }
-    void registerComponent(const QString &) override {}
+    PlayerCreation probe() override {
+        MpvPlayerOptions options;
+        options.videoOutput = QStringLiteral("null");
+        options.audioOutput = QStringLiteral("null");
+        return MpvPlayer::create(options) ? PlayerCreation::Created : PlayerCreation::CannotBeCreated;
+    }
+    // Registering means: players load libmpv from that file from now on.
+    void registerComponent(const QString &componentFile) override { setRegisteredMpvLibrary(componentFile); }
 };
 
 } // namespace
 
 std::unique_ptr<PlayerFactory> makePlayerFactory() {
-    return std::make_unique<StubPlayerFactory>();
+    return std::make_unique<MpvPlayerFactory>();
 }
 
 } // namespace vantoli

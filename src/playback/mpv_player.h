@@ -1,0 +1,139 @@
+#pragma once
+// The player on libmpv. Everything callers see happens on the UI thread: mpv
+// wakes us through its wakeup callback, which posts a queued call that drains
+// mpv's events and updates the cached values the getters return. Commands
+// and property writes go to mpv asynchronously, so no call waits for the
+// engine.
+
+#include "playback/mpv_library.h"
+#include "playback/play_state.h"
+#include "playback/player.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace vantoli {
+
+class PrebufferCache;
+class VideoWidget;
+
+struct MpvPlayerOptions {
+    // mpv video output: "libmpv" draws into an attached VideoWidget; "null"
+    // plays without a picture (tests).
+    QString videoOutput = QStringLiteral("libmpv");
+    // mpv audio output; empty for mpv's choice, "null" for none.
+    QString audioOutput;
+    // Folder for prebuffered starts of links; empty for defaultPlayerCacheFolder({}).
+    QString cacheFolder;
+    // Bytes fetched ahead per link, and how many links the folder keeps.
+    qint64 prebufferBytes = 32 * 1024 * 1024;
+    int prebufferKeep = 3;
+    // Seconds mpv waits on a silent network connection before it gives up.
+    int networkTimeout = 20;
+    // Further mpv options, name and value, set before the engine starts.
+    std::vector<std::pair<QString, QString>> extraOptions;
+};
+
+// "cache" under the program folder when one is given, else a folder in the
+// user's cache location.
+QString defaultPlayerCacheFolder(const QString &programFolder);
+
+class MpvPlayer final : public QObject, public Player {
+    Q_OBJECT
+public:
+    // nullptr when libmpv cannot be loaded or refuses to start.
+    static std::unique_ptr<MpvPlayer> create(const MpvPlayerOptions &options = {},
+                                             QObject *parent = nullptr);
+    ~MpvPlayer() override;
+
+    QString Url() const override { return url_; }
+    void setUrl(const QString &url) override { url_ = url; }
+    void Play() override;
+    void Pause() override;
+    void Stop() override;
+    int Position() const override;
+    void setPosition(int seconds) override;
+    int Duration() const override;
+    int PlayState() const override { return mapPlayState(engine_); }
+    int DownloadSpeed() const override;
+    int BitRate() const override;
+    int DownloadProgress() const override;
+    int Volume() const override { return volume_; }
+    void setVolume(int volume) override;
+    int Mute() const override { return mute_ ? kPlayerTrue : kPlayerFalse; }
+    void setMute(int mute) override;
+    void setFullScreen(int fullScreen) override;
+    void SetPictureMode(int mode) override;
+    void SetAudioChannel(int channel) override;
+    void Prebuffer(const QString &link) override;
+    void setAdUrl(const QString &url) override { adUrl_ = url; }
+
+    // The widget the video is drawn into while not full screen. Needs the
+    // "libmpv" video output; the widget must outlive playback or be deleted
+    // before the player (the player notices either way).
+    void attachVideoWidget(VideoWidget *widget);
+    bool isFullScreen() const { return fullScreenWindow_ != nullptr; }
+    // The full-screen window while there is one (tests).
+    VideoWidget *fullScreenWindow() const { return fullScreenWindow_.get(); }
+
+    void setCacheFolder(const QString &folder);
+    QString cacheFolder() const;
+    PrebufferCache &prebufferCache() { return *prebuffer_; }
+
+signals:
+    // Emitted after the cached values changed (tests and benchmarks wait on it).
+    void changed();
+
+private:
+    MpvPlayer(const MpvApi *api, mpv_handle *handle, const MpvPlayerOptions &options, QObject *parent);
+    static void onWakeup(void *self);
+    static void onRenderUpdate(void *self);
+    void drainEvents();
+    void handlePropertyChange(uint64_t id, const mpv_event_property &property);
+    void renderFrame(bool newFrameOnly);
+    VideoWidget *activeSurface() const;
+    void command(std::initializer_list<const char *> args, uint64_t replyId = 0);
+    void setFlag(const char *name, bool value);
+    void setString(const char *name, const QString &value);
+    void resetItemValues();
+    void markStartedIfReady();
+
+    const MpvApi *api_;
+    mpv_handle *mpv_;
+    mpv_render_context *render_ = nullptr;
+    std::atomic<bool> drainPosted_{false};
+    std::atomic<bool> renderPosted_{false};
+
+    QString url_;
+    QString loadedUrl_; // the Url of the item open or being opened
+    QString adUrl_;
+    EngineCondition engine_;
+    int pendingLoads_ = 0;       // loads asked for whose start was not seen yet
+    qint64 currentEntry_ = -1;   // mpv's playlist entry of the current item
+    int pendingSeek_ = -1;       // seek asked for while the item was still opening
+    bool fileOpen_ = false;      // the engine opened the current item
+    bool timePosKnown_ = false;
+    double timePos_ = 0;
+    double duration_ = 0;
+    double cacheEnd_ = 0;
+    bool eofCached_ = false;
+    qint64 cacheSpeed_ = 0;      // bytes per second
+    double videoBitrate_ = 0;    // bits per second
+    double audioBitrate_ = 0;
+    qint64 fileSize_ = 0;
+    qint64 prebufferedBytes_ = 0; // bytes of the current item served from the prebuffer
+    int volume_ = 100;
+    bool mute_ = false;
+
+    std::unique_ptr<PrebufferCache> prebuffer_;
+    QPointer<VideoWidget> embedded_;
+    std::unique_ptr<VideoWidget> fullScreenWindow_;
+};
+
+} // namespace vantoli

@@ -1,0 +1,16 @@
+// Test entry for the player tests: they need a Qt application for the event
+// loop that carries the engine's events.
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+#ifdef VANTOLI_GUI_TESTS
+    QApplication app(argc, argv);
+#else
+    QCoreApplication app(argc, argv);
+#endif
+    return RUN_ALL_TESTS();
+}

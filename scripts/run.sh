@@ -12,10 +12,22 @@ cmake --build "$build"
 server="$build/server/vantoli-content-server"
 data="${VANTOLI_DATA:-$HOME/.local/share/vantoli-server}"
 if [ -x "$server" ]; then
+  # The demo catalog (about a minute of ffmpeg work) is made on first use.
   [ -f "$data/catalog.db" ] || "$server" demo --data "$data"
   "$server" serve --data "$data" --port 8260 >"$build/server.log" 2>&1 &
   server_pid=$!
   trap 'kill "$server_pid" 2>/dev/null || true' EXIT
+  # Start the program only once the server accepts connections, so its
+  # first page loads do not fail.
+  for _ in $(seq 50); do
+    (exec 3<>/dev/tcp/127.0.0.1/8260) 2>/dev/null && break
+    if ! kill -0 "$server_pid" 2>/dev/null; then
+      echo "The content server did not start (is port 8260 in use?); see $build/server.log" >&2
+      break
+    fi
+    sleep 0.1
+  done
+  echo "Content server: http://127.0.0.1:8260/ (data in $data, log in $build/server.log)" >&2
 fi
 
 args=(--home "${VANTOLI_HOME:-$HOME/.local/share/vantoli}" --content-base http://127.0.0.1:8260/

@@ -173,6 +173,9 @@ bool ContentServer::start() {
     http_->set_read_timeout(10);
     http_->set_write_timeout(30);
     http_->set_keep_alive_max_count(100);
+    // Replies go out as a header write and a body write; without this, small
+    // replies wait for the delayed acknowledgement of the first.
+    http_->set_tcp_nodelay(true);
     http_->set_default_headers({{"X-Content-Type-Options", "nosniff"}});
     if (options_.port == 0) {
         port_ = http_->bind_to_any_port(options_.bind);

@@ -277,13 +277,14 @@ QString tvListPage(const Catalog &catalog, const QString &base) {
 QString tvIdlePage(const Catalog &catalog, const QString &base) {
     Q_UNUSED(base);
     const QString body = QStringLiteral(
-        "<div class=\"idle\"><div class=\"big\">📺</div><div>电视直播</div>"
-        "<div class=\"hint\">从右侧频道列表中选择一个频道（共 %1 个）</div></div>")
+        "<div class=\"idle\"><div class=\"big\">TV</div><div>电视直播</div>"
+        "<div class=\"hint\">从频道列表中选择一个频道（共 %1 个）</div></div>")
                              .arg(catalog.channels.size());
     const QString style = QStringLiteral(
         "html,body{height:100%;background:#111}"
         ".idle{display:flex;flex-direction:column;align-items:center;justify-content:center;height:100%;"
-        "color:#888;font-size:16px}.big{font-size:48px}.hint{font-size:12px;margin-top:6px}");
+        "color:#888;font-size:16px}.big{font:bold 22px sans-serif;color:#666;border:3px solid #555;"
+        "border-radius:10px;padding:10px 18px;margin-bottom:10px}.hint{font-size:12px;margin-top:6px}");
     return page(QStringLiteral("电视直播"), body, style);
 }
 

@@ -9,23 +9,6 @@ QString html(const QString &text) {
     return htmlEscape(text);
 }
 
-QString jsString(const QString &text) {
-    QString out = QStringLiteral("\"");
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        const bool plain = (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') ||
-                           (u >= u'0' && u <= u'9') || u == u' ' || u == u'.' || u == u',' ||
-                           u == u':' || u == u'/' || u == u'_' || u == u'-' || u == u'%' ||
-                           u == u'?' || u == u'=' || u == u'+' || u == u'@' || u == u'*' ||
-                           u == u'$' || u == u'#' || u == u'(' || u == u')' || u == u'!';
-        if (plain)
-            out += c;
-        else
-            out += QStringLiteral("\\u%1").arg(unsigned(u), 4, 16, QLatin1Char('0'));
-    }
-    return out + u'"';
-}
-
 QString linkTitle(const QString &plainTitle) {
     QString t = escapeText(plainTitle);
     t.replace(u'-', QStringLiteral("%2D"));

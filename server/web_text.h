@@ -10,11 +10,6 @@ namespace vantoli::server {
 // HTML element content and attribute values.
 QString html(const QString &text);
 
-// A double-quoted script string literal. Everything but letters, digits and
-// a few harmless punctuation marks is written as \uXXXX, so the literal can
-// hold no quote, backslash, ";", "<" or line break.
-QString jsString(const QString &text);
-
 // The escaped title used in by-number links and page parameters. The link
 // fields are separated by "-", so a "-" (and a "/", which a trailing-slash
 // strip would eat) inside the title is written as its %-sequence.
@@ -24,8 +19,8 @@ QString linkTitle(const QString &plainTitle);
 // stay, every other UTF-8 byte becomes %XX.
 QString encodePath(const QString &path);
 
-// An absolute address made safe for the separators of the link protocol and
-// the episode data ("$", "#", "&", "|", quotes, ";", blanks, non-ASCII):
+// An absolute address made safe for the separators of the episode data and
+// for script strings ("$", "#", "|", quotes, ";", "<", blanks, non-ASCII):
 // such characters are percent-encoded; existing %-sequences stay.
 QString safeUrl(const QString &url);
 

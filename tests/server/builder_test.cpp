@@ -142,3 +142,18 @@ TEST(Import, NaturalOrder) {
     EXPECT_FALSE(isMediaFileName("a.txt"));
     EXPECT_FALSE(isMediaFileName("mp4"));
 }
+
+TEST(CommandLine, RefusesBadArgumentsAndMissingCatalogs) {
+    QTemporaryDir tmp;
+    const std::string dir = tmp.path().toStdString();
+    const std::string bin = VANTOLI_SERVER_BINARY;
+    EXPECT_EQ(runProgram({bin}), 2);
+    EXPECT_EQ(runProgram({bin, "serve"}), 2);
+    EXPECT_EQ(runProgram({bin, "serve", "--data", dir, "--port", "x"}), 2);
+    EXPECT_EQ(runProgram({bin, "serve", "--data", dir, "--public-base", "javascript:x"}), 2);
+    EXPECT_EQ(runProgram({bin, "frobnicate", "--data", dir}), 2);
+    EXPECT_EQ(runProgram({bin, "import", "--data", dir}), 2);
+    // No catalog yet: serve says so instead of serving an empty site.
+    EXPECT_EQ(runProgram({bin, "serve", "--data", dir, "--port", "0"}), 1);
+    EXPECT_EQ(runProgram({bin, "--help"}), 0);
+}

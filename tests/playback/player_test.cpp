@@ -10,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 using namespace vantoli;
@@ -288,3 +290,80 @@ TEST_F(PlayerTest, PrebufferKeepsTheCacheFolderBounded) {
 }
 
 } // namespace
+
+// --- sound channels ---------------------------------------------------------
+
+namespace {
+
+struct ChannelTone {
+    double level[2] = {0, 0};     // RMS, 0..1
+    double frequency[2] = {0, 0}; // Hz, from zero crossings
+};
+
+// Reads a 16-bit stereo PCM WAV file as written by the engine's file output.
+ChannelTone analyse(const std::string &wav) {
+    ChannelTone t;
+    const size_t data = wav.find("data");
+    if (wav.size() < 44 || data == std::string::npos || data + 8 > wav.size())
+        return t;
+    const auto *samples = reinterpret_cast<const int16_t *>(wav.data() + data + 8);
+    const size_t frames = (wav.size() - data - 8) / 4;
+    if (frames < 4800)
+        return t;
+    for (int ch = 0; ch < 2; ++ch) {
+        double sum = 0;
+        int crossings = 0;
+        // Skip the first tenth of a second, where filters settle.
+        for (size_t i = 4800; i < frames; ++i) {
+            const double v = samples[2 * i + ch] / 32768.0;
+            sum += v * v;
+            if ((samples[2 * (i - 1) + ch] < 0) != (samples[2 * i + ch] < 0))
+                ++crossings;
+        }
+        const size_t n = frames - 4800;
+        t.level[ch] = std::sqrt(sum / double(n));
+        t.frequency[ch] = crossings / 2.0 / (double(n) / 48000.0);
+    }
+    return t;
+}
+
+} // namespace
+
+// The clip carries 440 Hz on the left and 1000 Hz on the right; the engine's
+// file output records what each channel setting sends to the speakers.
+TEST_F(PlayerTest, AudioChannelSettingsRouteTheTones) {
+    struct Case {
+        int channel;
+        double left, right; // expected frequency per speaker, 0 for silence
+    };
+    const Case cases[] = {
+        {kChannelMixed, 440, 1000},      {kChannelLeft, 440, 0},         {kChannelRight, 0, 1000},
+        {kChannelLeftToBoth, 440, 440}, {kChannelRightToBoth, 1000, 1000},
+    };
+    for (const Case &c : cases) {
+        const QString wav = QDir(cache_.path()).filePath(QStringLiteral("out%1.wav").arg(c.channel));
+        MpvPlayerOptions o;
+        o.videoOutput = QStringLiteral("null");
+        o.audioOutput = QStringLiteral("pcm");
+        o.cacheFolder = cache_.path();
+        o.extraOptions = {{"ao-pcm-file", wav},     {"audio-format", "s16"}, {"audio-channels", "stereo"},
+                          {"audio-samplerate", "48000"}, {"vid", "no"}, {"end", "1.5"}};
+        player_ = MpvPlayer::create(o);
+        ASSERT_TRUE(player_);
+        player_->SetAudioChannel(c.channel);
+        play(testMedia().clip);
+        ASSERT_TRUE(reaches(kStateFinished, 8000)) << "channel " << c.channel;
+        player_.reset(); // closes the file
+        const ChannelTone t = analyse(readAll(wav));
+        for (int ch = 0; ch < 2; ++ch) {
+            const double expected = ch == 0 ? c.left : c.right;
+            SCOPED_TRACE(testing::Message() << "channel setting " << c.channel << ", speaker " << ch);
+            if (expected == 0) {
+                EXPECT_LT(t.level[ch], 0.001);
+            } else {
+                EXPECT_GT(t.level[ch], 0.05);
+                EXPECT_NEAR(t.frequency[ch], expected, expected * 0.05);
+            }
+        }
+    }
+}

@@ -8,6 +8,9 @@
 int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
 #ifdef VANTOLI_GUI_TESTS
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 #else
     QCoreApplication app(argc, argv);

@@ -1,0 +1,138 @@
+// The video drawn in software into a plain widget inside a Qt window, with
+// another widget shown above it, and the full-screen window.
+
+#include "media_fixture.h"
+
+#include "playback/mpv_player.h"
+#include "playback/video_widget.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace vantoli;
+using namespace vantoli::test;
+
+namespace {
+
+// Distinct colours in a sparse sample of the picture: testsrc shows many,
+// a black or blank surface one.
+int colourCount(const QImage &image) {
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 7)
+        for (int x = 0; x < image.width(); x += 7)
+            colours.insert(image.pixel(x, y) & 0xffffff);
+    return int(colours.size());
+}
+
+bool isBlack(QRgb c) {
+    return qRed(c) < 16 && qGreen(c) < 16 && qBlue(c) < 16;
+}
+
+class VideoWidgetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        MpvPlayerOptions o;
+        o.videoOutput = QStringLiteral("libmpv");
+        o.audioOutput = QStringLiteral("null");
+        o.cacheFolder = cache_.path();
+        o.extraOptions = {{"loop-file", "inf"}};
+        player_ = MpvPlayer::create(o);
+        ASSERT_TRUE(player_);
+
+        window_.setWindowTitle(QStringLiteral("Player"));
+        window_.resize(320, 240);
+        auto *layout = new QVBoxLayout(&window_);
+        layout->setContentsMargins(0, 0, 0, 0);
+        video_ = new VideoWidget(&window_);
+        layout->addWidget(video_);
+        overlay_ = new QLabel(QStringLiteral("Qt label above the video"), &window_);
+        overlay_->setStyleSheet(QStringLiteral("background: rgb(255,0,0); color: white; padding: 4px"));
+        overlay_->move(8, 8);
+        overlay_->adjustSize();
+        overlay_->raise();
+        window_.show();
+        player_->attachVideoWidget(video_);
+    }
+
+    bool showsVideo(VideoWidget *surface) {
+        return waitFor([&] { return colourCount(surface->frame()) > 20; }, 8000);
+    }
+
+    QTemporaryDir cache_;
+    std::unique_ptr<MpvPlayer> player_;
+    QWidget window_;
+    VideoWidget *video_ = nullptr;
+    QLabel *overlay_ = nullptr;
+};
+
+TEST_F(VideoWidgetTest, DrawsFramesBelowOtherWidgets) {
+    player_->setUrl(testMedia().clip);
+    player_->Play();
+    ASSERT_TRUE(showsVideo(video_));
+    spin(200);
+    const QImage shot = window_.grab().toImage();
+    EXPECT_GT(colourCount(shot), 20);
+    const QPoint inLabel = overlay_->geometry().topLeft() + QPoint(2, 2);
+    EXPECT_EQ(shot.pixel(inLabel) & 0xffffff, 0xff0000u);
+    EXPECT_FALSE(isBlack(shot.pixel(shot.width() / 2, shot.height() / 2)));
+
+    if (qEnvironmentVariableIsSet("VANTOLI_SCREENSHOT_HOLD_MS"))
+        spin(qEnvironmentVariableIntValue("VANTOLI_SCREENSHOT_HOLD_MS"));
+}
+
+TEST_F(VideoWidgetTest, PictureModesStretchOrKeepTheShape) {
+    window_.resize(480, 120); // 4:1, for a 4:3 clip
+    player_->setUrl(testMedia().clip);
+    player_->Play();
+    ASSERT_TRUE(showsVideo(video_));
+    auto edgeIsBlack = [&] {
+        const QImage &f = video_->frame();
+        return isBlack(f.pixel(4, f.height() / 2)) && isBlack(f.pixel(f.width() - 4, f.height() / 2));
+    };
+    player_->SetPictureMode(kPictureFit);
+    EXPECT_TRUE(waitFor(edgeIsBlack, 3000)) << "fit leaves bars at the sides";
+    player_->SetPictureMode(kPictureStretch);
+    EXPECT_TRUE(waitFor([&] { return !edgeIsBlack(); }, 3000)) << "stretch fills the box";
+    player_->SetPictureMode(kPicture16x9);
+    EXPECT_TRUE(waitFor(edgeIsBlack, 3000)) << "16:9 is narrower than the box";
+}
+
+TEST_F(VideoWidgetTest, FullScreenCoversTheScreenAndEscapeOrDoubleClickLeaves) {
+    player_->setUrl(testMedia().clip);
+    player_->Play();
+    ASSERT_TRUE(showsVideo(video_));
+
+    for (const bool byKey : {true, false}) {
+        player_->setFullScreen(kPlayerTrue);
+        ASSERT_TRUE(player_->isFullScreen());
+        VideoWidget *full = player_->fullScreenWindow();
+        ASSERT_TRUE(waitFor([&] { return full->isVisible(); }, 3000));
+        EXPECT_TRUE(full->isWindow());
+        EXPECT_EQ(full->geometry(), video_->screen()->geometry());
+        ASSERT_TRUE(showsVideo(full));
+        EXPECT_EQ(full->frame().size(), full->deviceSize());
+
+        if (byKey) {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(full, &escape);
+        } else {
+            const QPointF at(20, 20);
+            QMouseEvent dbl(QEvent::MouseButtonDblClick, at, full->mapToGlobal(at), Qt::LeftButton,
+                            Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(full, &dbl);
+        }
+        EXPECT_FALSE(player_->isFullScreen());
+        spin(100);
+        // Back in the window, the embedded widget gets the frames again.
+        EXPECT_EQ(video_->frame().size(), video_->deviceSize());
+    }
+}
+
+} // namespace

@@ -219,7 +219,10 @@ protected:
         WebNavigation request;
         request.address = url.toString();
         request.mainFrame = isMainFrame;
-        return pane_->handleNavigation(request);
+        const bool accepted = pane_->handleNavigation(request);
+        if (!accepted && isMainFrame)
+            pane_->noteRefused(url);
+        return accepted;
     }
 
     QWebEnginePage *createWindow(WebWindowType) override;
@@ -328,10 +331,7 @@ WebPane::WebPane(QWidget *parent) : QWidget(parent) {
     capture.setSourceCode(linkCaptureScript());
     page_->scripts().insert(capture);
 
-    connect(page_, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
-        onLoadingChanged(info.status(), info.url().toString(), info.errorCode(),
-                         info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain);
-    });
+    connect(page_, &QWebEnginePage::loadingChanged, this, &WebPane::onLoadingChanged);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -392,9 +392,13 @@ void WebPane::navigate(const QString &address) {
         handleNavigation(request);
         return;
     }
+    // A document write still waiting was meant for the page being left.
+    hasPendingWrite_ = false;
+    pendingWrite_.clear();
     const QUrl url = addressToUrl(address);
     if (!hasBareEscape(address)) {
         rawTarget_.clear();
+        navigationRequested_ = true;
         page_->load(url);
         return;
     }
@@ -408,6 +412,7 @@ void WebPane::navigate(const QString &address) {
     if (!handleNavigation(request))
         return;
     rawTarget_ = rawTargetOf(address, url);
+    navigationRequested_ = true;
     page_->setHtml(QStringLiteral("<script>location.replace(%1)</script>").arg(jsonString(rawTarget_)), url);
 }
 
@@ -420,13 +425,17 @@ void WebPane::paste() { page_->triggerAction(QWebEnginePage::Paste); }
 void WebPane::writeDocument(const QString &html) {
     pendingWrite_ = html;
     hasPendingWrite_ = true;
-    if (!everLoaded_ && !loading_) {
+    // A load that was asked for or is running would replace the document:
+    // the write waits for it to end.
+    if (loading_ || navigationRequested_)
+        return;
+    if (!everLoaded_) {
         // A fresh pane has no document to write into yet.
+        navigationRequested_ = true;
         page_->load(QUrl(QStringLiteral("about:blank")));
         return;
     }
-    if (!loading_)
-        flushPendingWrite();
+    flushPendingWrite();
 }
 
 void WebPane::flushPendingWrite() {
@@ -454,35 +463,49 @@ bool WebPane::isSilent() const { return silent_; }
 QString WebPane::currentAddress() const { return page_->url().toString(); }
 bool WebPane::isLoading() const { return loading_; }
 
-void WebPane::onLoadingChanged(int status, const QString &address, int errorCode, bool httpError) {
-    switch (status) {
-    case QWebEngineLoadingInfo::LoadStartedStatus:
+void WebPane::noteRefused(const QUrl &url) {
+    navigationRequested_ = false;
+    // The engine still reports a start and an end for a refused navigation;
+    // they are not passed on.
+    refused_.append(url);
+    if (refused_.size() > 8)
+        refused_.removeFirst();
+}
+
+void WebPane::onLoadingChanged(const QWebEngineLoadingInfo &info) {
+    const QUrl url = info.url();
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        if (refused_.removeOne(url)) {
+            refusedLoad_ = url;
+            return;
+        }
         loading_ = true;
+        navigationRequested_ = false;
         emit downloadBegin();
         return;
+    }
+    if (!refusedLoad_.isEmpty() && url == refusedLoad_) {
+        refusedLoad_.clear();
+        return;
+    }
+    loading_ = false;
+    everLoaded_ = true;
+    emit downloadComplete();
+    switch (info.status()) {
     case QWebEngineLoadingInfo::LoadSucceededStatus:
-        loading_ = false;
-        everLoaded_ = true;
-        emit downloadComplete();
         flushPendingWrite();
-        emit documentComplete(address);
-        return;
-    case QWebEngineLoadingInfo::LoadStoppedStatus:
-        loading_ = false;
-        everLoaded_ = true;
-        emit downloadComplete();
-        flushPendingWrite();
-        return;
+        emit documentComplete(url.toString());
+        break;
     case QWebEngineLoadingInfo::LoadFailedStatus:
-        loading_ = false;
-        everLoaded_ = true;
-        emit downloadComplete();
-        if (errorCode != kAbortedError || httpError)
-            emit navigateError(address, errorCode);
+        // "Aborted" is a load that was stopped or replaced, not an error.
+        if (info.errorCode() != kAbortedError ||
+            info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
+            emit navigateError(url.toString(), info.errorCode());
         flushPendingWrite();
-        return;
+        break;
     default:
-        return;
+        flushPendingWrite();
+        break;
     }
 }
 

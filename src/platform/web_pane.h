@@ -10,13 +10,15 @@
 // an invalid escape such as "%u4E2D" empties it). Whatever the handler
 // decides, the pane never leaves its page for one of these links.
 
+#include <QList>
 #include <QPoint>
+#include <QUrl>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
 
-class QUrl;
+class QWebEngineLoadingInfo;
 class QWebEngineView;
 
 namespace vantoli {
@@ -113,7 +115,8 @@ private:
     bool isOwnNavigation(const QUrl &url);
     void handleCarrier(const QString &payload);
     void handleNewWindow(const QString &address);
-    void onLoadingChanged(int status, const QString &address, int errorCode, bool httpError);
+    void noteRefused(const QUrl &url);
+    void onLoadingChanged(const QWebEngineLoadingInfo &info);
     void flushPendingWrite();
 
     QWebEngineView *view_ = nullptr;
@@ -123,6 +126,9 @@ private:
     bool silent_ = false;
     bool loading_ = false;
     bool everLoaded_ = false;
+    bool navigationRequested_ = false; // navigate() called, no load started yet
+    QList<QUrl> refused_;              // refused navigations not yet reported
+    QUrl refusedLoad_;                 // the refused navigation being reported
     bool hasPendingWrite_ = false;
     QString pendingWrite_;
     QString rawTarget_; // set while a stand-in page navigates to it

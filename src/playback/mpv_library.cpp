@@ -53,7 +53,8 @@ std::unique_ptr<MpvApi> resolveAll(void *lib) {
 } // namespace
 
 const MpvApi *loadMpvLibrary(const QString &file) {
-    static QHash<QString, const MpvApi *> loaded; // never freed: mpv threads may outlive us
+    // Kept for the whole process, like the library itself.
+    static auto &loaded = *new QHash<QString, const MpvApi *>;
     const std::lock_guard lock(g_mutex);
     if (const auto it = loaded.constFind(file); it != loaded.constEnd())
         return *it;

@@ -1,11 +1,12 @@
 // Entry point: command line, program folder, then the start-up sequence.
 
 #include "app/machine_id.h"
-#include "app/placeholder_window.h"
 #include "app/program_folder.h"
 #include "app/qt_dialogs.h"
 #include "app/startup.h"
+#include "platform/web_pane.h"
 #include "playback/player_factory.h"
+#include "shell/ba1.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -13,6 +14,8 @@
 #include <clocale>
 
 int main(int argc, char *argv[]) {
+    // The web engine's schemes and switches must be set before the application exists.
+    vantoli::prepareWebEngineStart();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vantoli"));
     QApplication::setApplicationVersion(QStringLiteral(VANTOLI_VERSION));
@@ -47,8 +50,13 @@ int main(int argc, char *argv[]) {
     const QString folder =
         vantoli::resolveProgramFolder(parser.value(homeOption), QCoreApplication::applicationDirPath());
 
-    vantoli::PlaceholderWindow window(folder);
-    vantoli::QtDialogs dialogs(&window);
+    vantoli::QtDialogs dialogs;
+    vantoli::shell::MainWindowOptions options;
+    options.programFolder = folder;
+    options.contentBase = parser.value(contentOption);
+    options.statsBase = parser.value(statsOption);
+    vantoli::shell::BA1 window(options, dialogs);
+    dialogs.setOwner(&window);
     const auto factory = vantoli::makePlayerFactory();
 
     vantoli::StartupContext ctx;

@@ -79,7 +79,7 @@ void WindowModes::npc_Click(int index) {
     case 5: {
         view_.paintTitleButton(5);
         const QRect button = view_.controlRect(QStringLiteral("npc5"));
-        view_.popupMainMenu(QPoint(button.left() - 15, button.top() + 20));
+        view_.popupMainMenuAt(QPoint(button.left() - 15, button.top() + 20));
         break;
     }
     case 6:

@@ -55,7 +55,7 @@ public:
     virtual void setMaximised(bool maximised) = 0;
     virtual void hideToTray() = 0;
     virtual void setStaysOnTop(bool onTop) = 0;
-    virtual void popupMainMenu(QPoint windowPos) = 0;
+    virtual void popupMainMenuAt(QPoint windowPos) = 0;
     virtual void setCompactMenuCaption(const QString &caption) = 0;
 
     // Outer size and position in twips. Setting the size runs the layout

@@ -65,7 +65,7 @@ public:
     void setMaximised(bool m) override { maximised = m; }
     void hideToTray() override { hidden = true; }
     void setStaysOnTop(bool on) override { onTop = on; }
-    void popupMainMenu(QPoint p) override { menuAt = p; }
+    void popupMainMenuAt(QPoint p) override { menuAt = p; }
     void setCompactMenuCaption(const QString &c) override { compactMenuCaption = c; }
     QSize outerSizeTwips() const override { return sizeTwips; }
     void setOuterSizeTwips(QSize s) override {

@@ -1,0 +1,229 @@
+#include "shell/ba1.h"
+
+#include "platform/web_pane.h"
+#include "shell/picture_box.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vantoli;
+using namespace vantoli::shell;
+
+namespace {
+
+class AnsweringDialogs : public Dialogs {
+public:
+    bool answer = true;
+    int asked = 0;
+    bool askYesNo(const QString &, const QString &) override {
+        ++asked;
+        return answer;
+    }
+    void showMessage(const QString &, const QString &) override {}
+    void openUrl(const QString &) override {}
+};
+
+class BA1Test : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    AnsweringDialogs dialogs;
+    std::unique_ptr<BA1> window;
+
+    Settings settings() const { return Settings(dir.filePath(QStringLiteral("App.ini"))); }
+    void start() {
+        MainWindowOptions o;
+        o.programFolder = dir.path();
+        window = std::make_unique<BA1>(o, dialogs);
+        ASSERT_EQ(window->show(), MainWindowHost::ShowResult::Shown);
+        QApplication::processEvents();
+    }
+    QWidget *w(const char *name) const {
+        auto *c = window->findChild<QWidget *>(QString::fromLatin1(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    QImage picture(const char *name) const { return static_cast<PictureBox *>(w(name))->picture().toImage(); }
+    QImage cell(const Cell &c) const { return window->skin().cell(c).toImage(); }
+    // Position in window coordinates.
+    QRect placed(const char *name) const { return window->controlRect(QString::fromLatin1(name)); }
+    void mouseMove(QWidget *target, QPoint pos) {
+        QMouseEvent e(QEvent::MouseMove, pos, target->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &e);
+    }
+};
+
+} // namespace
+
+TEST_F(BA1Test, EveryNamedControlExistsAndIsPlaced) {
+    start();
+    const char *names[] = {
+        "Imi", "ni_name", "ni_bo1", "jbi", "zz", "L1", "Pic2", "ggx", "qvod", "Qvodx", "QvodC", "Lqvod", "bo_ad",
+        "adp", "bo_pad", "ad_huan", "next_s", "bo_zt", "zhun", "times", "bo_name", "gunt", "huan", "l2", "Pic3",
+        "Pic4", "Pic5", "shan", "qk", "zzp", "Pic1", "wait", "jia", "tv", "tvleft", "gtv", "tvright", "ying",
+        "bo_foot", "yin", "bo_v", "bo_y", "La0", "P1", "bo_tip"};
+    for (const char *n : names)
+        w(n);
+    for (int i = 0; i <= 15; ++i)
+        EXPECT_NE(window->findChild<PictureBox *>(QStringLiteral("npc%1").arg(i)), nullptr) << i;
+    for (int i = 0; i <= 7; ++i)
+        EXPECT_NE(window->findChild<PictureBox *>(QStringLiteral("bo_but%1").arg(i)), nullptr) << i;
+    for (int i = 1; i <= 11; ++i) {
+        WebPane *p = window->findChild<WebPane *>(QStringLiteral("Web%1").arg(i));
+        ASSERT_NE(p, nullptr) << i;
+        EXPECT_EQ(p, window->webPane(i));
+    }
+
+    EXPECT_EQ(window->size(), QSize(990, 655));
+    EXPECT_EQ(placed("npc2"), QRect(958, 4, 24, 24));
+    EXPECT_EQ(placed("zz"), QRect(2, 39, 986, 570));
+    EXPECT_EQ(placed("bo_foot"), QRect(2, 609, 986, 43));
+    EXPECT_EQ(w("Web1")->geometry(), QRect(-2, -2, 990, 574));
+    EXPECT_EQ(placed("bo_but6"), QRect(2 + 943, 609 + 11, 25, 25));
+    // Start: catalog tab and network-task side tab selected, their pages shown.
+    EXPECT_TRUE(w("zzp")->isVisible());
+    EXPECT_FALSE(w("zz")->isVisible());
+    EXPECT_EQ(picture("npc8"), cell(pageTabCell(8, true)));
+    EXPECT_EQ(picture("npc9"), cell(pageTabCell(9, false)));
+    EXPECT_EQ(picture("npc12"), cell(sideTabCell(12, true)));
+    EXPECT_EQ(static_cast<QLabel *>(w("qk"))->text(), kTasksCaption);
+    EXPECT_FALSE(w("P1")->isVisible());
+    EXPECT_FALSE(w("jbi")->isVisible());
+}
+
+TEST_F(BA1Test, StartSizeFromTheSettingsWhenAskedFor) {
+    Settings s = settings();
+    s.write(QStringLiteral("S_q"), QStringLiteral("s_size"), QStringLiteral("2"));
+    s.write(QStringLiteral("S_q"), QStringLiteral("h_w"), QStringLiteral("15000"));
+    s.write(QStringLiteral("S_q"), QStringLiteral("h_h"), QStringLiteral("3000"));
+    start();
+    EXPECT_EQ(window->size(), QSize(1000, 467)); // the height snaps to the minimum
+}
+
+TEST_F(BA1Test, SkinsLoadAtStartWithoutWritingAndSwitchWithWriting) {
+    Settings s = settings();
+    s.write(QStringLiteral("Skin"), QStringLiteral("Num"), QStringLiteral("2"));
+    start();
+    EXPECT_EQ(window->skin().skin(), 0);
+    EXPECT_EQ(s.read(QStringLiteral("Skin"), QStringLiteral("Num")), QStringLiteral("2"));
+
+    window->npc_Click(9);
+    window->p_p(1);
+    EXPECT_EQ(window->skin().skin(), 1);
+    EXPECT_EQ(s.read(QStringLiteral("Skin"), QStringLiteral("Num")), QStringLiteral("1"));
+    // Repainted from the new skin, current tabs still selected.
+    EXPECT_EQ(picture("npc2"), cell(titleButtonCell(2, false, false, false)));
+    EXPECT_EQ(picture("npc9"), cell(pageTabCell(9, true)));
+    EXPECT_EQ(picture("npc8"), cell(pageTabCell(8, false)));
+    EXPECT_EQ(picture("bo_but0"), cell(transportNormalCell(0)));
+
+    // While on top, the pin glyph stays on after a switch.
+    window->npc_Click(4);
+    window->p_p(0);
+    EXPECT_EQ(picture("npc4"), cell(titleButtonCell(4, false, false, true)));
+    EXPECT_EQ(s.read(QStringLiteral("Skin"), QStringLiteral("Num")), QStringLiteral("0"));
+}
+
+TEST_F(BA1Test, SideBarToggleMovesTheStripAndWidensThePlayArea) {
+    start();
+    window->npc_Click(9);
+    window->npc_Click(6);
+    QApplication::processEvents();
+    EXPECT_FALSE(w("l2")->isVisible());
+    EXPECT_EQ(w("npc6")->geometry().left(), 986 - 4);
+    EXPECT_EQ(w("L1")->width(), 986);
+    EXPECT_EQ(w("npc6")->toolTip(), kSideBarClosedTip);
+    EXPECT_EQ(picture("npc6"), cell(toggleStripCell(false)));
+    window->bo_but_Click(6); // the transport button toggles the player page's bar
+    EXPECT_TRUE(w("l2")->isVisible());
+    EXPECT_EQ(w("L1")->width(), 784);
+}
+
+TEST_F(BA1Test, MaximiseShowsTheRestoreGlyphAndSkinSwitchKeepsIt) {
+    start();
+    window->npc_Click(1);
+    QApplication::processEvents();
+    EXPECT_TRUE(window->isMaximized());
+    EXPECT_EQ(w("npc1")->toolTip(), kRestoreTip);
+    EXPECT_EQ(picture("npc1"), cell(titleButtonCell(1, false, true, false)));
+    window->p_p(1);
+    EXPECT_EQ(picture("npc1"), cell(titleButtonCell(1, false, true, false)));
+    window->npc_Click(1);
+    QApplication::processEvents();
+    EXPECT_FALSE(window->isMaximized());
+    EXPECT_EQ(window->size(), QSize(990, 655));
+    EXPECT_EQ(picture("npc1"), cell(titleButtonCell(1, false, false, false)));
+}
+
+TEST_F(BA1Test, CompactModeAndBack) {
+    start();
+    window->modes().setPlayAreaModeValue(2);
+    window->npc_Click(3);
+    QApplication::processEvents();
+    EXPECT_EQ(window->modes().compactMode(), 1);
+    EXPECT_EQ(window->size(), QSize(393, 320));
+    EXPECT_TRUE(w("jbi")->isVisible());
+    EXPECT_TRUE(w("zz")->isVisible());
+    EXPECT_FALSE(w("bo_foot")->isVisible());
+    EXPECT_FALSE(w("npc2")->isVisible());
+    EXPECT_EQ(placed("jbi"), QRect(368, 2, 15, 14));
+    EXPECT_EQ(placed("zz"), QRect(2, 20, 389, 297));
+    EXPECT_EQ(window->menus()->item(QStringLiteral("q_jing"))->text(), kLeaveCompactCaption);
+
+    window->jbi_Click();
+    QApplication::processEvents();
+    EXPECT_EQ(window->modes().compactMode(), 0);
+    // No saved size: it reads as 0 and the minimum size takes over.
+    EXPECT_EQ(window->size(), QSize(900, 467));
+    EXPECT_FALSE(w("jbi")->isVisible());
+    EXPECT_TRUE(w("bo_foot")->isVisible());
+    EXPECT_EQ(window->menus()->item(QStringLiteral("q_jing"))->text(), kCompactCaption);
+}
+
+TEST_F(BA1Test, TitleButtonHoverShowsTheTooltipBoxAndHoverLook) {
+    start();
+    QWidget *close = w("npc2");
+    mouseMove(close, QPoint(5, 5));
+    EXPECT_TRUE(w("P1")->isVisible());
+    EXPECT_EQ(static_cast<QLabel *>(w("bo_tip"))->text(), QStringLiteral("关闭"));
+    const QSize tip = w("bo_tip")->size();
+    EXPECT_EQ(w("P1")->geometry(), QRect(958 - 5, 4 + 24 + 3, tip.width() + 5, tip.height() + 5));
+    EXPECT_EQ(picture("npc2"), cell(titleButtonCell(2, true, false, false)));
+    mouseMove(close, QPoint(30, 5));
+    EXPECT_FALSE(w("P1")->isVisible());
+    EXPECT_EQ(picture("npc2"), cell(titleButtonCell(2, false, false, false)));
+
+    // Tabs have no hover look and no tooltip box.
+    const QImage before = picture("npc9");
+    mouseMove(w("npc9"), QPoint(5, 5));
+    EXPECT_EQ(picture("npc9"), before);
+    EXPECT_FALSE(w("P1")->isVisible());
+}
+
+TEST_F(BA1Test, TextButtonColoursFollowTheMouse) {
+    start();
+    auto colour = [&](const char *n) { return static_cast<QLabel *>(w(n))->palette().color(QPalette::WindowText); };
+    mouseMove(w("qk"), QPoint(1, 1));
+    EXPECT_EQ(colour("qk"), QColor(0x80, 0, 0));
+    mouseMove(w("bo_foot"), QPoint(300, 5));
+    EXPECT_EQ(colour("qk"), QColor(0x5a, 0x5a, 0x5a));
+    mouseMove(w("qk"), QPoint(1, 1));
+    window->npc_Click(10);
+    EXPECT_EQ(colour("qk"), QColor(0x5a, 0x5a, 0x5a));
+}
+
+TEST_F(BA1Test, CloseWithTheTrayAnswerHidesOrMinimises) {
+    Settings s = settings();
+    s.write(QStringLiteral("S_q"), QStringLiteral("ts"), QStringLiteral("3"));
+    start();
+    dialogs.answer = true;
+    window->npc_Click(2);
+    EXPECT_EQ(dialogs.asked, 1);
+    EXPECT_EQ(s.read(QStringLiteral("S_q"), QStringLiteral("quit")), QStringLiteral("2"));
+    // Hidden to the tray, or minimised where the desktop has none: never lost.
+    EXPECT_TRUE(window->isHidden() || window->isMinimized());
+}

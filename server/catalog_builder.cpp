@@ -71,7 +71,7 @@ std::string createDemo(const DemoOptions &o, const Progress &progress) {
         {QStringLiteral("海边的夏天"), false, 2022, true,
          QStringLiteral("毕业前的最后一个夏天，四个朋友骑车去看海。一个关于友情与告别的故事。"),
          {{QStringLiteral("高清"), kPlayerKind}}, 1},
-        {QStringLiteral("B-612 小行星"), false, 2020, false,
+        {QStringLiteral("小行星 B612"), false, 2020, false,
          QStringLiteral("离开玫瑰之后，小王子在另一颗星球上开始了新的旅程。"),
          {{QStringLiteral("网页"), kWebKind}}, 1},
     };

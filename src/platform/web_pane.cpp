@@ -4,14 +4,12 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
-#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonValue>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QContextMenuEvent>
@@ -37,7 +35,8 @@ namespace {
 const char *const kProgramSchemes[] = {"kxqvod", "kxbovod", "kxtvs", "open", "delk"};
 
 // The injected script reports to the native side through console messages
-// that start with this marker. The random part keeps pages from imitating it:
+// that start with this marker: unlike a navigation to a carrier address they
+// stop no load, are never merged and arrive in order. The random part keeps pages from imitating it:
 // the script runs in its own world, which page scripts cannot read.
 const QString &carrierMarker() {
     static const QString marker =
@@ -76,7 +75,9 @@ QString linkCaptureScript() {
       if (h.indexOf(schemes[i]) === 0) return true;
     return false;
   }
-  function send(kind, text) { console.log(marker + JSON.stringify([kind, text])); }
+  function send(kind, text) {
+    console.log(marker + JSON.stringify([kind, text, window === window.top]));
+  }
   function onClick(ev) {
     if (ev.defaultPrevented) return;
     if (ev.type === 'auxclick' && ev.button !== 1) return;
@@ -260,7 +261,10 @@ namespace {
 class NewWindowCatcher : public QWebEnginePage {
 public:
     NewWindowCatcher(QWebEngineProfile *profile, std::function<void(const QString &)> report)
-        : QWebEnginePage(profile), report_(std::move(report)) {}
+        : QWebEnginePage(profile), report_(std::move(report)) {
+        // A window opened without ever navigating is dropped after a while.
+        QTimer::singleShot(30000, this, &QObject::deleteLater);
+    }
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType, bool) override {
@@ -282,7 +286,7 @@ private:
 // the engine's request stands in (its link address may be rewritten).
 class PaneView : public QWebEngineView {
 public:
-    PaneView(WebPane *pane) : QWebEngineView(pane), pane_(pane) {}
+    explicit PaneView(QWidget *parent) : QWebEngineView(parent) {}
     std::function<void(const QString &, const QPoint &)> onMenu;
 
 protected:
@@ -293,9 +297,6 @@ protected:
         if (onMenu)
             onMenu(link, event->globalPos());
     }
-
-private:
-    WebPane *pane_;
 };
 
 } // namespace
@@ -366,7 +367,7 @@ void WebPane::handleCarrier(const QString &payload) {
     if (kind == u"navigate") {
         WebNavigation request;
         request.address = text;
-        request.mainFrame = true;
+        request.mainFrame = message.at(2).toBool(true);
         handleNavigation(request);
     } else if (kind == u"menu") {
         emit contextMenu(text, QCursor::pos());

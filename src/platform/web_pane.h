@@ -5,10 +5,10 @@
 // Links in the program's own schemes ("kxqvod://", "kxbovod://", "kxtvs://",
 // "open://", "delk://") reach the before-navigate handler exactly as written
 // in the page: a script injected into every frame catches clicks on such
-// links, cancels them and hands the raw text over on a carrier URL, because
-// the engine would rewrite the address ("open://7" becomes "open://0.0.0.7",
-// an invalid escape such as "%u4E2D" empties it). Whatever the handler
-// decides, the pane never leaves its page for one of these links.
+// links, cancels them and reports the raw href to the pane, because the
+// engine would rewrite the address ("open://7" becomes "open://0.0.0.7", an
+// invalid escape such as "%u4E2D" empties it). Whatever the handler decides,
+// the pane never leaves its page for one of these links.
 
 #include <QList>
 #include <QPoint>

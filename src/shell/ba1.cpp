@@ -212,10 +212,9 @@ void BA1::buildControls() {
         setTextColour(l, QColor(0xc8, 0xc8, 0xc8));
         l->setFixedHeight(14);
     }
-    static_cast<QLabel *>(control(QStringLiteral("zhun")))->setText(QStringLiteral("准备就绪"));
     auto *gunt = box(QStringLiteral("gunt"), qvod);
     gunt->setFill(QColor(0x2c, 0x2c, 0x30));
-    auto *huan = box(QStringLiteral("huan"), gunt);
+    auto *huan = box(QStringLiteral("huan"), gunt, {0, 7});
     huan->setFill(QColor(0x60, 0x60, 0x66));
 
     auto *l2 = new QWidget(zz);
@@ -238,6 +237,10 @@ void BA1::buildControls() {
     shan->setFill(QColor(0xee, 0xee, 0xee));
     auto *qk = label(QStringLiteral("qk"), shan, kTasksCaption);
     setTextColour(qk, kQkGrey);
+    QFont small = base;
+    small.setPixelSize(11);
+    qk->setFont(small);
+    qk->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     qk->setCursor(Qt::PointingHandCursor);
     qk->resize(74, 14);
     auto *npc6 = box(QStringLiteral("npc6"), zz, {3, 40});
@@ -426,11 +429,12 @@ void BA1::changeEvent(QEvent *e) {
 }
 
 void BA1::closeEvent(QCloseEvent *e) {
-    if (exiting_) {
+    // The application quitting closes the window; a close request from the
+    // desktop (task bar, window menu) runs the close button's command.
+    if (exiting_ || !e->spontaneous()) {
         e->accept();
         return;
     }
-    // A close from outside (the task bar, a key) asks like the close button.
     e->ignore();
     modes_.npc_Click(2);
 }
@@ -543,8 +547,10 @@ void BA1::ttt_v() {
     // 2. A player playback is stopped (saving its position).
     if (modes_.playAreaMode() == 2)
         bo_but_Click(1);
-    // 5. Menus, then the main window.
-    delete menus_;
+    // 5. Menus, then the main window. The menus go later: the exit command
+    // may be running inside one of their items.
+    if (menus_)
+        menus_->deleteLater();
     exiting_ = true;
     hide();
     close();

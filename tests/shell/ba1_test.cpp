@@ -227,3 +227,15 @@ TEST_F(BA1Test, CloseWithTheTrayAnswerHidesOrMinimises) {
     // Hidden to the tray, or minimised where the desktop has none: never lost.
     EXPECT_TRUE(window->isHidden() || window->isMinimized());
 }
+
+TEST_F(BA1Test, ExitRoutineRemovesTheTrayAndUnloadsTheWindows) {
+    start();
+    ASSERT_NE(window->tray(), nullptr);
+    EXPECT_TRUE(window->tray()->controller().installed());
+    QPointer<tip> menus = window->menus();
+    window->ttt_v();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(window->tray()->controller().installed());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(menus.isNull());
+}

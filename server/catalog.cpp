@@ -61,10 +61,12 @@ Database::~Database() {
         sqlite3_close(db_);
 }
 
-bool Database::open(const std::string &path, bool create) {
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX;
-    if (create)
-        flags |= SQLITE_OPEN_CREATE;
+bool Database::open(const std::string &path, Mode mode) {
+    int flags = SQLITE_OPEN_FULLMUTEX;
+    if (mode == Mode::ReadOnly)
+        flags |= SQLITE_OPEN_READONLY;
+    else
+        flags |= SQLITE_OPEN_READWRITE | (mode == Mode::Create ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         error_ = db_ ? sqlite3_errmsg(db_) : "cannot open database";
         sqlite3_close(db_);
@@ -138,9 +140,13 @@ std::string catalogPath(const std::string &dataDir) {
 }
 
 bool CatalogStore::open(const std::string &dataDir, bool create) {
-    if (!db_.open(catalogPath(dataDir), create))
+    if (!db_.open(catalogPath(dataDir), create ? Database::Mode::Create : Database::Mode::ReadWrite))
         return false;
     return db_.exec("PRAGMA foreign_keys=ON;") && (!create || db_.exec(kSchema));
+}
+
+bool CatalogStore::openForReading(const std::string &dataDir) {
+    return db_.open(catalogPath(dataDir), Database::Mode::ReadOnly);
 }
 
 std::optional<Catalog> CatalogStore::load() {

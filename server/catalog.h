@@ -73,8 +73,10 @@ public:
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
-    // Opens (creating when asked) the file; false with error() on failure.
-    bool open(const std::string &path, bool create);
+    enum class Mode { ReadOnly, ReadWrite, Create };
+    // Opens the file (creating it in Create mode); false with error() on
+    // failure.
+    bool open(const std::string &path, Mode mode);
     bool exec(const char *sql);
     sqlite3 *handle() const { return db_; }
     std::string error() const { return error_; }
@@ -88,6 +90,9 @@ class CatalogStore {
 public:
     // Opens DATA/catalog.db, creating it and its tables when create is true.
     bool open(const std::string &dataDir, bool create);
+    // Opens it for reading only, as the server does, so a read-only data
+    // folder can be served.
+    bool openForReading(const std::string &dataDir);
     std::string error() const { return db_.error(); }
 
     std::optional<Catalog> load();

@@ -130,7 +130,7 @@ std::shared_ptr<const Catalog> ContentServer::catalog() {
     if (catalog_ && stamp == catalogStamp_)
         return catalog_;
     CatalogStore store;
-    if (store.open(options_.dataDir, false)) {
+    if (store.openForReading(options_.dataDir)) {
         if (auto c = store.load()) {
             catalog_ = std::make_shared<const Catalog>(std::move(*c));
             catalogStamp_ = stamp;

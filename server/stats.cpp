@@ -24,7 +24,7 @@ PingIdentity identifyPing(const QString &enid, const QString &us) {
 }
 
 bool StatsStore::open(const std::string &dataDir) {
-    if (!db_.open(dataDir + "/stats.db", true))
+    if (!db_.open(dataDir + "/stats.db", Database::Mode::Create))
         return false;
     return db_.exec("PRAGMA journal_mode=WAL;"
                     "CREATE TABLE IF NOT EXISTS pings("

@@ -17,7 +17,7 @@ const QString kUnmuteCaption = QStringLiteral("取消静音");
 
 // One row of the menu tree. A row with submenu set opens a submenu that
 // holds the rows following it whose parent is its name.
-struct ItemSpec {
+struct ItemRow {
     const char *parent; // top-level menu or submenu name
     const char *name;
     const char *caption; // "-" for a separator
@@ -26,7 +26,7 @@ struct ItemSpec {
     bool checked = false;
 };
 
-const ItemSpec kItems[] = {
+const ItemRow kItems[] = {
     {"myMenu", "ht", "后退"},
     {"myMenu", "qj", "前进"},
     {"myMenu", "sx", "刷新"},
@@ -100,9 +100,10 @@ tip::tip(MenuCommands &commands, QObject *parent) : QObject(parent), commands_(c
 
 tip::~tip() {
     // The menus have no QObject parent (a QMenu's parent must be a widget);
-    // they belong to this form.
+    // they belong to this form. The form may go away from inside one of its
+    // own items (exit), so the menus are deleted once that has returned.
     for (QMenu *menu : menus())
-        delete menu;
+        menu->deleteLater();
 }
 
 QList<QMenu *> tip::menus() const { return {myMenu_, r_m_, webc_, c_fie_, qvod_m_}; }
@@ -120,12 +121,12 @@ void tip::build() {
     c_fie_ = containers.value(QStringLiteral("c_fie"));
     qvod_m_ = containers.value(QStringLiteral("qvod_m"));
 
-    for (const ItemSpec &spec : kItems) {
-        QMenu *parentMenu = containers.value(QString::fromLatin1(spec.parent));
-        const QString name = QString::fromLatin1(spec.name);
-        const QString caption = QString::fromUtf8(spec.caption);
+    for (const ItemRow &row : kItems) {
+        QMenu *parentMenu = containers.value(QString::fromLatin1(row.parent));
+        const QString name = QString::fromLatin1(row.name);
+        const QString caption = QString::fromUtf8(row.caption);
         QAction *action = nullptr;
-        if (spec.submenu) {
+        if (row.submenu) {
             auto *sub = parentMenu->addMenu(caption);
             sub->setObjectName(name);
             action = sub->menuAction();
@@ -137,9 +138,9 @@ void tip::build() {
             action = parentMenu->addAction(caption);
         }
         action->setObjectName(name);
-        if (spec.hidden)
+        if (row.hidden)
             action->setVisible(false);
-        if (spec.checked) {
+        if (row.checked) {
             action->setCheckable(true);
             action->setChecked(true);
         }

@@ -6,6 +6,9 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -76,29 +79,25 @@ std::string createDemo(const DemoOptions &o, const Progress &progress) {
          {{QStringLiteral("网页"), kWebKind}}, 1},
     };
 
+    // Clips are listed first and then made two at a time: the VP8 encoder
+    // uses one core, so this halves the wait on a two-core machine.
+    std::vector<ClipSpec> jobs;
     int pattern = 0;
-    int done = 0;
-    int total = 3;
-    for (const DemoTitle &d : titles)
-        total += int(d.sources.size()) * d.episodes;
-    auto clip = [&](const fs::path &out, const QString &h1, const QString &h2, ClipFormat f) {
+    auto clip = [&](const QString &file, const QString &h1, const QString &h2, ClipFormat f) {
         ClipSpec spec;
-        spec.output = out.string();
+        spec.output = (media / file.toStdString()).string();
         spec.heading = h1;
         spec.subheading = h2;
         spec.seconds = o.clipSeconds;
         spec.size = o.size;
         spec.format = f;
         spec.pattern = pattern;
-        spec.toneHz = 330 + 55 * (done % 8);
+        spec.toneHz = 330 + 55 * int(jobs.size() % 8);
         spec.fast = o.fast;
-        ++done;
-        if (progress)
-            progress("[" + std::to_string(done) + "/" + std::to_string(total) + "] " +
-                     out.filename().string());
-        return makeClip(spec);
+        jobs.push_back(spec);
     };
 
+    QList<Title> made;
     for (int i = 0; i < titles.size(); ++i) {
         const DemoTitle &d = titles.at(i);
         const QString dir = QStringLiteral("demo/t%1").arg(i + 1);
@@ -118,13 +117,47 @@ std::string createDemo(const DemoOptions &o, const Progress &progress) {
                                                .arg(web ? QStringLiteral("webm") : QStringLiteral("mp4"));
                 const QString h2 = (d.series ? epName + QStringLiteral(" · ") : QString()) + src.name +
                                    (web ? QStringLiteral(" · WebM") : QStringLiteral(" · MP4"));
-                if (!clip(media / file.toStdString(), d.name, h2, web ? ClipFormat::WebM : ClipFormat::Mp4))
-                    return "ffmpeg could not make " + file.toStdString();
+                clip(file, d.name, h2, web ? ClipFormat::WebM : ClipFormat::Mp4);
                 src.episodes.append(Episode{epName, file, d.sources[s].second});
             }
             t.sources.append(src);
         }
         ++pattern;
+        made.append(t);
+    }
+    const QStringList channelNames = {QStringLiteral("Vantoli 综合"), QStringLiteral("Vantoli 电影"),
+                                      QStringLiteral("Vantoli 少儿")};
+    QList<Channel> channels;
+    for (int c = 0; c < channelNames.size(); ++c) {
+        const QString file = QStringLiteral("demo/channel%1.webm").arg(c + 1);
+        clip(file, channelNames[c], QStringLiteral("直播频道 %1").arg(c + 1), ClipFormat::WebM);
+        ++pattern;
+        channels.append({0, channelNames[c], file, QStringLiteral("演示频道，循环播放")});
+    }
+
+    std::atomic<size_t> next{0};
+    std::atomic<int> finished{0};
+    std::mutex failMutex;
+    std::string failed;
+    auto worker = [&] {
+        for (size_t j = next++; j < jobs.size(); j = next++) {
+            const bool ok = makeClip(jobs[j]);
+            std::lock_guard lock(failMutex);
+            if (!ok && failed.empty())
+                failed = jobs[j].output;
+            if (progress)
+                progress("[" + std::to_string(++finished) + "/" + std::to_string(jobs.size()) + "] " +
+                         fs::path(jobs[j].output).lexically_relative(media).string());
+        }
+    };
+    std::thread second(worker);
+    worker();
+    second.join();
+    if (!failed.empty())
+        return "ffmpeg could not make " + failed;
+
+    for (int i = 0; i < made.size(); ++i) {
+        Title &t = made[i];
         const QString poster = QStringLiteral("posters/t%1.jpg").arg(i + 1);
         if (grabPoster((media / t.sources.first().episodes.first().address.toStdString()).string(),
                        (media / poster.toStdString()).string(), std::min(2.0, o.clipSeconds / 2.0)))
@@ -132,18 +165,9 @@ std::string createDemo(const DemoOptions &o, const Progress &progress) {
         if (store.addTitle(t) == 0)
             return "cannot store " + t.name.toStdString() + ": " + store.error();
     }
-
-    const QStringList channels = {QStringLiteral("Vantoli 综合"), QStringLiteral("Vantoli 电影"),
-                                  QStringLiteral("Vantoli 少儿")};
-    for (int c = 0; c < channels.size(); ++c) {
-        const QString file = QStringLiteral("demo/channel%1.webm").arg(c + 1);
-        if (!clip(media / file.toStdString(), channels[c], QStringLiteral("直播频道 %1").arg(c + 1),
-                  ClipFormat::WebM))
-            return "ffmpeg could not make " + file.toStdString();
-        ++pattern;
-        if (store.addChannel({0, channels[c], file, QStringLiteral("演示频道，循环播放")}) == 0)
+    for (const Channel &c : channels)
+        if (store.addChannel(c) == 0)
             return "cannot store a channel: " + store.error();
-    }
 
     // Control files: no newer release and every switch off; two notices in
     // each notice file, for operators who switch them on.

@@ -292,27 +292,30 @@ void PrebufferCache::finishFetch(Entry *entry) {
         entry->total = entry->bytes; // the whole item arrived without a stated size
     if (entry->bytes == 0 || entry->total <= 0)
         entry->failed = true;
-    if (!entry->failed) {
+    const QString link = entry->link;
+    if (entry->failed) {
+        // Nothing usable: drop the file, and let a later Prebuffer try again.
+        removeEntry(link); // callers that still look at the entry hold a reference
+    } else {
         const std::lock_guard lock(sources_->mutex);
         sources_->byKey.insert(entry->key, {entry->file, QUrl(entry->link), entry->bytes, entry->total});
     }
-    emit fetchEnded(entry->link);
+    emit fetchEnded(link);
 }
 
 std::optional<PrebufferCache::Source> PrebufferCache::takeSource(const QString &link) {
     const auto it = entries_.constFind(link);
     if (it == entries_.constEnd())
         return std::nullopt;
-    Entry *entry = it->get();
+    const std::shared_ptr<Entry> entry = *it; // finishFetch may drop it from the table
     if (entry->reply) {
         // Keep what has arrived, then end the fetch: the item plays from here on.
         QNetworkReply *reply = entry->reply;
         reply->disconnect(this);
         if (!entry->failed && reply->bytesAvailable() > 0)
-            onReadyRead(entry, reply);
-        connect(reply, &QNetworkReply::finished, this, [this, entry] { finishFetch(entry); });
+            onReadyRead(entry.get(), reply);
         reply->abort();
-        finishFetch(entry); // in case the reply had already finished
+        finishFetch(entry.get());
     }
     if (entry->failed)
         return std::nullopt;

@@ -287,6 +287,14 @@ TEST_F(PlayerTest, PrebufferKeepsTheCacheFolderBounded) {
     cache.start(missing);
     ASSERT_TRUE(waitFor([&] { return !cache.isFetching(missing); }, 5000));
     EXPECT_FALSE(cache.takeSource(missing).has_value());
+    // Starting it made room (dropping "/b"); failing, it left no file of its own.
+    EXPECT_EQ(QDir(cache_.path()).entryList(QDir::Files).size(), 1);
+    EXPECT_EQ(cache.fetchedBytes(server.url("/c")), 1024);
+    // A failed link may be tried again.
+    server.add("/missing", std::string(4096, 'y'));
+    cache.start(missing);
+    ASSERT_TRUE(waitFor([&] { return !cache.isFetching(missing); }, 5000));
+    EXPECT_EQ(cache.fetchedBytes(missing), 1024);
 }
 
 } // namespace

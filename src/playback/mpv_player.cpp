@@ -3,11 +3,9 @@
 #include "playback/prebuffer_cache.h"
 #include "playback/video_widget.h"
 
-#include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QUrl>
 
 #include <algorithm>
 #include <clocale>
@@ -112,6 +110,9 @@ std::unique_ptr<MpvPlayer> MpvPlayer::create(const MpvPlayerOptions &options, QO
     set("terminal", QStringLiteral("no"));
     set("input-default-bindings", QStringLiteral("no"));
     set("osc", QStringLiteral("no"));
+    set("ytdl", QStringLiteral("no"));             // addresses go to the stream layer as given
+    set("load-scripts", QStringLiteral("no"));
+    set("audio-client-name", QStringLiteral("vantoli"));
     set("idle", QStringLiteral("yes"));            // stay alive with nothing loaded
     set("keep-open", QStringLiteral("yes"));        // keep the last frame and position at the end
     set("force-window", QStringLiteral("no"));

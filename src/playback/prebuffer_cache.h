@@ -6,10 +6,8 @@
 
 #include "playback/mpv_library.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <memory>

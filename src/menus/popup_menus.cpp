@@ -132,8 +132,8 @@ void tip::build() {
             action = sub->menuAction();
             containers.insert(name, sub);
         } else if (caption == u"-") {
+            // No text: some styles draw a separator's text beside the line.
             action = parentMenu->addSeparator();
-            action->setText(caption);
         } else {
             action = parentMenu->addAction(caption);
         }

@@ -2,6 +2,7 @@
 
 #include "app/program_folder.h"
 #include "platform/web_pane.h"
+#include "shell/label_colours.h"
 #include "shell/picture_box.h"
 
 #include <QApplication>
@@ -17,19 +18,7 @@ namespace vantoli::shell {
 
 namespace {
 
-const QColor kWhite(0xff, 0xff, 0xff);
-const QColor kQkGrey(0x5a, 0x5a, 0x5a);       // &H5A5A5A
-const QColor kNoticeOrange(0xff, 0x80, 0x00); // 33023 = &H80FF
-
 const char *const kTransportTips[8] = {"播放", "停止", "静音", "全屏", "打开文件", "上一集", "侧栏", "下一集"};
-
-void setTextColour(QLabel *label, const QColor &colour) {
-    QPalette p = label->palette();
-    if (p.color(QPalette::WindowText) == colour)
-        return;
-    p.setColor(QPalette::WindowText, colour);
-    label->setPalette(p);
-}
 
 } // namespace
 
@@ -106,12 +95,12 @@ void BA1::buildControls() {
     titleFont.setPixelSize(14);
     titleFont.setBold(true);
     name->setFont(titleFont);
-    setTextColour(name, kWhite);
+    setTextColour(name, kLabelWhite);
     name->adjustSize();
     name->setAttribute(Qt::WA_TransparentForMouseEvents);
     auto *niBo1 = label(QStringLiteral("ni_bo1"), this);
     niBo1->setFont(titleFont);
-    setTextColour(niBo1, kWhite);
+    setTextColour(niBo1, kLabelWhite);
     niBo1->setAttribute(Qt::WA_TransparentForMouseEvents);
     niBo1->hide();
     auto *jbi = label(QStringLiteral("jbi"), this, QStringLiteral("✕"));
@@ -122,7 +111,7 @@ void BA1::buildControls() {
     jbi->setAlignment(Qt::AlignCenter);
     jbi->setToolTip(QStringLiteral("退出精简"));
     jbi->resize(15, 14);
-    setTextColour(jbi, kWhite);
+    setTextColour(jbi, kLabelWhite);
     jbi->setCursor(Qt::ArrowCursor);
     jbi->hide();
 
@@ -602,7 +591,7 @@ QRect BA1::controlRect(const QString &name) const {
 void BA1::hideTooltipBox() { control(QStringLiteral("P1"))->hide(); }
 
 void BA1::resetTextButtonColours() {
-    setTextColour(static_cast<QLabel *>(control(QStringLiteral("jbi"))), kWhite);
+    setTextColour(static_cast<QLabel *>(control(QStringLiteral("jbi"))), kLabelWhite);
     setTextColour(static_cast<QLabel *>(control(QStringLiteral("qk"))), kQkGrey);
 }
 

@@ -5,6 +5,7 @@
 #include "shell/ba1.h"
 
 #include "menus/popup_menus.h"
+#include "shell/label_colours.h"
 #include "shell/picture_box.h"
 
 #include <QLabel>
@@ -13,19 +14,6 @@
 namespace vantoli::shell {
 
 namespace {
-
-const QColor kWhite(0xff, 0xff, 0xff);
-const QColor kHoverRed(0x80, 0x00, 0x00);
-const QColor kQkGrey(0x5a, 0x5a, 0x5a);
-const QColor kNoticeOrange(0xff, 0x80, 0x00);
-
-void setTextColour(QLabel *label, const QColor &colour) {
-    QPalette p = label->palette();
-    if (p.color(QPalette::WindowText) == colour)
-        return;
-    p.setColor(QPalette::WindowText, colour);
-    label->setPalette(p);
-}
 
 int indexIn(const QString &name, QLatin1StringView family) {
     if (!name.startsWith(family))
@@ -163,7 +151,7 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
     if (name == QStringLiteral("jbi") || name == QStringLiteral("qk")) {
         if (type == QEvent::MouseMove) {
             setCursor(Qt::ArrowCursor);
-            setTextColour(static_cast<QLabel *>(w), kHoverRed);
+            setTextColour(static_cast<QLabel *>(w), kLabelHoverRed);
         } else if (type == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton && name == QStringLiteral("jbi")) {
             jbi_Click();
         }
@@ -179,7 +167,7 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
     if (name == QStringLiteral("bo_ad")) {
         if (type == QEvent::MouseMove) {
             setCursor(Qt::ArrowCursor);
-            setTextColour(jbi, kWhite);
+            setTextColour(jbi, kLabelWhite);
         } else if (type == QEvent::MouseButtonPress && me->button() == Qt::RightButton && !playerUrl_.isEmpty()) {
             popupPlayerMenu(me->globalPosition().toPoint());
         }
@@ -201,7 +189,7 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
                 notice->setFont(f);
             }
             modes_.setNoticeHoverState(0);
-            setTextColour(jbi, kWhite);
+            setTextColour(jbi, kLabelWhite);
             setTextColour(qk, kQkGrey);
         }
         return true;

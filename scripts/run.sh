@@ -12,6 +12,13 @@ cmake --build "$build"
 server="$build/server/vantoli-content-server"
 data="${VANTOLI_DATA:-$HOME/.local/share/vantoli-server}"
 if [ -x "$server" ]; then
+  # A catalog made by an older build is moved aside, never served beside
+  # current links; the demo is then made anew.
+  if [ -f "$data/catalog.db" ] && ! "$server" check --data "$data" 2>/dev/null; then
+    old="$data.old-$(date +%Y%m%d%H%M%S)"
+    echo "The catalog in $data was made by an older build; it is moved to $old" >&2
+    mv "$data" "$old"
+  fi
   # The demo catalog (about a minute of ffmpeg work) is made on first use.
   [ -f "$data/catalog.db" ] || "$server" demo --data "$data"
   "$server" serve --data "$data" --port 8260 >"$build/server.log" 2>&1 &

@@ -133,6 +133,7 @@ CREATE TABLE IF NOT EXISTS channels(
   description TEXT NOT NULL DEFAULT '');
 )";
 
+
 } // namespace
 
 std::string catalogPath(const std::string &dataDir) {
@@ -142,11 +143,33 @@ std::string catalogPath(const std::string &dataDir) {
 bool CatalogStore::open(const std::string &dataDir, bool create) {
     if (!db_.open(catalogPath(dataDir), create ? Database::Mode::Create : Database::Mode::ReadWrite))
         return false;
-    return db_.exec("PRAGMA foreign_keys=ON;") && (!create || db_.exec(kSchema));
+    if (!db_.exec("PRAGMA foreign_keys=ON;"))
+        return false;
+    if (create && isEmptyDatabase())
+        return db_.exec(kSchema) &&
+               db_.exec(("PRAGMA user_version=" + std::to_string(kCatalogSchemaVersion)).c_str());
+    return checkSchemaVersion();
 }
 
 bool CatalogStore::openForReading(const std::string &dataDir) {
-    return db_.open(catalogPath(dataDir), Database::Mode::ReadOnly);
+    return db_.open(catalogPath(dataDir), Database::Mode::ReadOnly) && checkSchemaVersion();
+}
+
+bool CatalogStore::isEmptyDatabase() {
+    Statement st(db_.handle(), "SELECT count(*) FROM sqlite_master");
+    return st.step() == SQLITE_ROW && st.integer(0) == 0;
+}
+
+bool CatalogStore::checkSchemaVersion() {
+    Statement st(db_.handle(), "PRAGMA user_version");
+    const qint64 version = st.step() == SQLITE_ROW ? st.integer(0) : -1;
+    if (version == kCatalogSchemaVersion)
+        return true;
+    db_.setError(version < kCatalogSchemaVersion
+                     ? "the catalog was made by an older build and its links are outdated; make it "
+                       "again in a new data folder (demo or import)"
+                     : "the catalog was made by a newer build");
+    return false;
 }
 
 std::optional<Catalog> CatalogStore::load() {

@@ -16,7 +16,7 @@ namespace vantoli::server {
 
 // Kind of the player component; every other kind is played by the web
 // playback page.
-inline const QString kPlayerKind = QStringLiteral("qvod");
+inline const QString kPlayerKind = QStringLiteral("peer");
 inline const QString kWebKind = QStringLiteral("html5");
 
 struct Episode {
@@ -78,6 +78,7 @@ public:
     // failure.
     bool open(const std::string &path, Mode mode);
     bool exec(const char *sql);
+    void setError(std::string error) { error_ = std::move(error); }
     sqlite3 *handle() const { return db_; }
     std::string error() const { return error_; }
 
@@ -89,6 +90,7 @@ private:
 class CatalogStore {
 public:
     // Opens DATA/catalog.db, creating it and its tables when create is true.
+    // Either open fails for a catalog of another schema version.
     bool open(const std::string &dataDir, bool create);
     // Opens it for reading only, as the server does, so a read-only data
     // folder can be served.
@@ -102,8 +104,18 @@ public:
     int addChannel(const Channel &channel);
 
 private:
+    bool isEmptyDatabase();
+    // False, with error(), for a catalog of another schema version: an old
+    // catalog is refused rather than served beside new links.
+    bool checkSchemaVersion();
+
     Database db_;
 };
+
+// The stored version of the catalog's layout and of what its rows mean.
+// Version 2 stores the player component's kind under its current name; older
+// catalogs (version 0) would serve links of an earlier naming beside new ones.
+inline constexpr int kCatalogSchemaVersion = 2;
 
 std::string catalogPath(const std::string &dataDir);
 

@@ -28,7 +28,7 @@ std::string createDemo(const DemoOptions &options, const Progress &progress);
 struct ImportOptions {
     std::string dataDir;
     std::string mediaFolder;
-    QString kind = QStringLiteral("qvod");
+    QString kind = QStringLiteral("peer");
 };
 
 // Media files directly in the folder become films; every folder below it

@@ -161,6 +161,10 @@ bool ContentServer::start() {
                  " (create one with the demo or import command first)";
         return false;
     }
+    if (CatalogStore store; !store.openForReading(options_.dataDir)) {
+        error_ = "cannot serve " + catalogPath(options_.dataDir) + ": " + store.error();
+        return false;
+    }
     if (!stats_.open(options_.dataDir)) {
         error_ = "cannot open the statistics database: " + stats_.error();
         return false;
@@ -361,7 +365,7 @@ void ContentServer::routes() {
         html(res, channelPage(*c, baseFor(req)));
     });
 
-    s.Get(R"(/js/ads/(bo|jingcai|qvodad|tui)\.html)",
+    s.Get(R"(/js/ads/(bo|jingcai|peerad|tui)\.html)",
           [this, html](const httplib::Request &req, httplib::Response &res) {
               const auto cat = catalog();
               const QString base = baseFor(req);
@@ -370,7 +374,7 @@ void ContentServer::routes() {
                   html(res, stripAdPage(*cat, base));
               else if (which == "jingcai")
                   html(res, highlightsPage(*cat, base));
-              else if (which == "qvodad")
+              else if (which == "peerad")
                   html(res, pausePanelPage(*cat, base));
               else
                   html(res, recommendationPage(*cat, base));

@@ -21,7 +21,8 @@ const char *kUsage =
     "usage:\n"
     "  vantoli-content-server serve --data DIR [--bind 127.0.0.1] [--port 8260] [--public-base URL]\n"
     "  vantoli-content-server demo --data DIR [--public-base URL]\n"
-    "  vantoli-content-server import --data DIR [--kind qvod] MEDIA_FOLDER\n";
+    "  vantoli-content-server check --data DIR\n"
+    "  vantoli-content-server import --data DIR [--kind peer] MEDIA_FOLDER\n";
 
 int usage(const std::string &problem = {}) {
     if (!problem.empty())
@@ -53,7 +54,7 @@ int main(int argc, char **argv) {
         return 0;
     }
 
-    std::string data, bind = "127.0.0.1", publicBase, kind = "qvod", size = "640x360";
+    std::string data, bind = "127.0.0.1", publicBase, kind = "peer", size = "640x360";
     int port = 8260, clipSeconds = 25;
     std::string positional;
     for (int i = 2; i < argc; ++i) {
@@ -122,6 +123,14 @@ int main(int argc, char **argv) {
             return 1;
         }
         std::cout << count << " title(s) imported.\n";
+        return 0;
+    }
+    if (command == "check") {
+        CatalogStore store;
+        if (!store.openForReading(data)) {
+            std::cerr << "vantoli-content-server: " << store.error() << "\n";
+            return 1;
+        }
         return 0;
     }
     if (command != "serve")

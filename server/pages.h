@@ -45,7 +45,7 @@ QString channelPage(const Channel &channel, const QString &base);
 
 QString stripAdPage(const Catalog &catalog, const QString &base);      // js/ads/bo.html
 QString highlightsPage(const Catalog &catalog, const QString &base);   // js/ads/jingcai.html
-QString pausePanelPage(const Catalog &catalog, const QString &base);   // js/ads/qvodad.html
+QString pausePanelPage(const Catalog &catalog, const QString &base);   // js/ads/peerad.html
 QString recommendationPage(const Catalog &catalog, const QString &base); // js/ads/tui.html
 QString noticePage(const Title &title, const QString &base);
 

@@ -17,14 +17,14 @@ const DefaultSetting kFirstStartSettings[16] = {
     {u"S_q", u"ts", u"3"},
     {u"S_q", u"up", u"2"},
     {u"S_q", u"quit", u"2"},
-    {u"S_q", u"qvodk", u"2"},
+    {u"S_q", u"peerk", u"2"},
     {u"S_q", u"s_size", u"2"},
     {u"S_q", u"h_w", u"14850"},
     {u"S_q", u"h_h", u"9830"},
     {u"S_q", u"s_h", u"2"},
     {u"S_q", u"s_bo", u"2"},
     {u"S_q", u"s_jd", u"2"},
-    {u"S_q", u"qvodqi", u"2"},
+    {u"S_q", u"peerqi", u"2"},
     {u"S_q", u"s_pao", u"2"},
 };
 
@@ -32,8 +32,8 @@ namespace {
 
 // The S_q keys that the repair pass resets to their defaults when their
 // numeric value is 0, in repair order.
-constexpr QStringView kRepairedFlags[] = {u"up",  u"quit", u"qvodk",  u"s_size", u"h_w", u"h_h",
-                                          u"s_h", u"s_bo", u"s_jd",   u"qvodqi", u"s_pao"};
+constexpr QStringView kRepairedFlags[] = {u"up",  u"quit", u"peerk",  u"s_size", u"h_w", u"h_h",
+                                          u"s_h", u"s_bo", u"s_jd",   u"peerqi", u"s_pao"};
 
 QString firstStartDefault(QStringView key) {
     for (const DefaultSetting &d : kFirstStartSettings)

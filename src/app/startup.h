@@ -19,7 +19,7 @@ inline const QString kProductVersion = QStringLiteral("1.0");
 inline const QString kPlayerDownloadPage = QStringLiteral("https://mpv.io/installation/");
 
 inline const QString kNoPlayerQuestion =
-    QStringLiteral("程序检测到您的电脑未安装快播(Qvod)播放器，是否要下载Qvod播放器？");
+    QStringLiteral("程序检测到您的电脑未安装Peer播放器，是否要下载Peer播放器？");
 inline const QString kDamagedRestartMessage = QStringLiteral("软件组件被损坏，重启软件即可恢复！");
 inline const QString kDamagedReinstallMessage = QStringLiteral("对不起，软件组件已被损坏，请重新下载安装本软件。");
 

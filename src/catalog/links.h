@@ -11,7 +11,7 @@
 
 namespace vantoli {
 
-inline const QString kMediaScheme = QStringLiteral("kxqvod://");
+inline const QString kMediaScheme = QStringLiteral("kxpeer://");
 inline const QString kByNumberScheme = QStringLiteral("kxbovod://");
 inline const QString kTvScheme = QStringLiteral("kxtvs://");
 inline const QString kHistoryOpenScheme = QStringLiteral("open://");
@@ -27,9 +27,9 @@ LinkKind recognizeLink(const QString &address);
 // not one or does not fit.
 int toIntOrZero(const QString &text);
 
-// "kxqvod://" F0 "&&&" F1 ... F8. F1, F2 and F3 are escaped texts.
+// "kxpeer://" F0 "&&&" F1 ... F8. F1, F2 and F3 are escaped texts.
 struct MediaLink {
-    QString kind;        // F0: "qvod" plays in the player component
+    QString kind;        // F0: "peer" plays in the player component
     QString address;     // F1, escaped
     QString title;       // F2, escaped
     QString episodeName; // F3, escaped or the server's text
@@ -39,7 +39,7 @@ struct MediaLink {
     QString listRefresh; // F7: "0" asks for the episode list to be reloaded
     QString flag;        // F8: "1" from the episode list page, never read
 
-    bool isPlayerKind() const { return kind == u"qvod"; }
+    bool isPlayerKind() const { return kind == u"peer"; }
     bool wantsListRefresh() const { return listRefresh == u"0"; }
 };
 

@@ -53,32 +53,32 @@ const ItemRow kItems[] = {
     {"c_fie", "renwub", "删除任务列表"},
     {"c_fie", "wenjianb", "管理下载文件"},
 
-    {"qvod_m", "q_bo", "播放/暂停(空格)"},
-    {"qvod_m", "q_stop", "停止"},
-    {"qvod_m", "q_quan", "全屏"},
-    {"qvod_m", "q_yin", "静音"},
-    {"qvod_m", "q_xx", "-"},
-    {"qvod_m", "q_kuang", "视频框架", true},
+    {"peer_m", "q_bo", "播放/暂停(空格)"},
+    {"peer_m", "q_stop", "停止"},
+    {"peer_m", "q_quan", "全屏"},
+    {"peer_m", "q_yin", "静音"},
+    {"peer_m", "q_xx", "-"},
+    {"peer_m", "q_kuang", "视频框架", true},
     {"q_kuang", "q_la", "拉伸以适合窗口"},
     {"q_kuang", "q_suo", "缩放以适合窗口", false, false, true},
     {"q_kuang", "q_43", "4:3"},
     {"q_kuang", "q_54", "5:4"},
     {"q_kuang", "q_169", "16:9"},
-    {"qvod_m", "q_shengdao", "声道调节", true},
+    {"peer_m", "q_shengdao", "声道调节", true},
     {"q_shengdao", "q_shun", "混合声道", false, false, true},
     {"q_shengdao", "q_szuo", "左声道"},
     {"q_shengdao", "q_syou", "右声道"},
     {"q_shengdao", "q_szuoq", "左声道扩展至全部"},
     {"q_shengdao", "q_syouq", "右声道扩展至全部"},
-    {"qvod_m", "q_yy", "-", false, true},
-    {"qvod_m", "q_tiao", "视频调节", false, true},
-    {"qvod_m", "q_yinpin", "音频调节", false, true},
-    {"qvod_m", "q_yinxiao", "音效均衡", false, true},
-    {"qvod_m", "qvod_zz", "-"},
-    {"qvod_m", "q_wan", "播放完后", true},
+    {"peer_m", "q_yy", "-", false, true},
+    {"peer_m", "q_tiao", "视频调节", false, true},
+    {"peer_m", "q_yinpin", "音频调节", false, true},
+    {"peer_m", "q_yinxiao", "音效均衡", false, true},
+    {"peer_m", "peer_zz", "-"},
+    {"peer_m", "q_wan", "播放完后", true},
     {"q_wan", "kaiqi", "自动关机"},
     {"q_wan", "q_wu", "无操作", false, false, true},
-    {"qvod_m", "q_jing", "精简模式"},
+    {"peer_m", "q_jing", "精简模式"},
 };
 
 // Radio groups: item names and the value each passes on.
@@ -106,11 +106,11 @@ tip::~tip() {
         menu->deleteLater();
 }
 
-QList<QMenu *> tip::menus() const { return {myMenu_, r_m_, webc_, c_fie_, qvod_m_}; }
+QList<QMenu *> tip::menus() const { return {myMenu_, r_m_, webc_, c_fie_, peer_m_}; }
 
 void tip::build() {
     QHash<QString, QMenu *> containers;
-    for (const char *name : {"myMenu", "r_m", "webc", "c_fie", "qvod_m"}) {
+    for (const char *name : {"myMenu", "r_m", "webc", "c_fie", "peer_m"}) {
         auto *menu = new QMenu;
         menu->setObjectName(QString::fromLatin1(name));
         containers.insert(menu->objectName(), menu);
@@ -119,7 +119,7 @@ void tip::build() {
     r_m_ = containers.value(QStringLiteral("r_m"));
     webc_ = containers.value(QStringLiteral("webc"));
     c_fie_ = containers.value(QStringLiteral("c_fie"));
-    qvod_m_ = containers.value(QStringLiteral("qvod_m"));
+    peer_m_ = containers.value(QStringLiteral("peer_m"));
 
     for (const ItemRow &row : kItems) {
         QMenu *parentMenu = containers.value(QString::fromLatin1(row.parent));

@@ -1,6 +1,6 @@
 #pragma once
 // The form `tip`: it is never shown and owns every popup menu of the program
-// (myMenu, r_m, webc, c_fie, qvod_m). Item names are the objectNames of the
+// (myMenu, r_m, webc, c_fie, peer_m). Item names are the objectNames of the
 // QMenu/QAction objects. Items forward to the main window through
 // MenuCommands; the video-frame, sound-channel and after-playback items keep
 // their state in their own check marks.
@@ -71,7 +71,7 @@ public:
     QMenu *r_m() const { return r_m_; }
     QMenu *webc() const { return webc_; }
     QMenu *c_fie() const { return c_fie_; }
-    QMenu *qvod_m() const { return qvod_m_; }
+    QMenu *peer_m() const { return peer_m_; }
 
     // Every top-level menu in display order.
     QList<QMenu *> menus() const;
@@ -99,7 +99,7 @@ private:
     QMenu *r_m_ = nullptr;
     QMenu *webc_ = nullptr;
     QMenu *c_fie_ = nullptr;
-    QMenu *qvod_m_ = nullptr;
+    QMenu *peer_m_ = nullptr;
 };
 
 } // namespace vantoli

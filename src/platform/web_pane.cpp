@@ -32,7 +32,7 @@ namespace vantoli {
 
 namespace {
 
-const char *const kProgramSchemes[] = {"kxqvod", "kxbovod", "kxtvs", "open", "delk"};
+const char *const kProgramSchemes[] = {"kxpeer", "kxbovod", "kxtvs", "open", "delk"};
 
 // The injected script reports to the native side through console messages
 // that start with this marker: unlike a navigation to a carrier address they

@@ -2,7 +2,7 @@
 // One embedded web pane: a QWebEngineView with the small command set and the
 // events the program's panes rely on.
 //
-// Links in the program's own schemes ("kxqvod://", "kxbovod://", "kxtvs://",
+// Links in the program's own schemes ("kxpeer://", "kxbovod://", "kxtvs://",
 // "open://", "delk://") reach the before-navigate handler exactly as written
 // in the page: a script injected into every frame catches clicks on such
 // links, cancels them and reports the raw href to the pane, because the

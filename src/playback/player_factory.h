@@ -8,8 +8,8 @@
 
 namespace vantoli {
 
-// The component's file, under the program folder's "Qvod/" subfolder.
-inline const QString kPlayerComponentFolder = QStringLiteral("Qvod/");
+// The component's file, under the program folder's "Peer/" subfolder.
+inline const QString kPlayerComponentFolder = QStringLiteral("Peer/");
 inline const QString kPlayerComponentFileName = QStringLiteral("libmpv.so.2");
 
 enum class PlayerCreation {

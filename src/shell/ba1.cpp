@@ -155,28 +155,28 @@ void BA1::buildControls() {
     ggx->setToolTip(QStringLiteral("关闭"));
     pic2->hide();
 
-    auto *qvod = new QWidget(l1);
-    qvod->setObjectName(QStringLiteral("qvod"));
-    add(qvod);
-    auto *qvodx = new QWidget(qvod);
-    qvodx->setObjectName(QStringLiteral("Qvodx"));
-    add(qvodx);
-    auto *qvodc = new QWidget(qvodx);
-    qvodc->setObjectName(QStringLiteral("QvodC"));
-    add(qvodc);
-    qvodc->setAutoFillBackground(true);
+    auto *peer = new QWidget(l1);
+    peer->setObjectName(QStringLiteral("peer"));
+    add(peer);
+    auto *peerx = new QWidget(peer);
+    peerx->setObjectName(QStringLiteral("Peerx"));
+    add(peerx);
+    auto *peerc = new QWidget(peerx);
+    peerc->setObjectName(QStringLiteral("PeerC"));
+    add(peerc);
+    peerc->setAutoFillBackground(true);
     {
-        QPalette p = qvodc->palette();
+        QPalette p = peerc->palette();
         p.setColor(QPalette::Window, Qt::black);
-        qvodc->setPalette(p);
+        peerc->setPalette(p);
     }
-    qvodx->hide(); // nothing plays yet: the picture panel covers the video area
-    auto *lqvod = new QWidget(qvod);
-    lqvod->setObjectName(QStringLiteral("Lqvod"));
-    add(lqvod);
-    lqvod->setMouseTracking(true);
-    lqvod->installEventFilter(this);
-    auto *boAd = box(QStringLiteral("bo_ad"), qvod);
+    peerx->hide(); // nothing plays yet: the picture panel covers the video area
+    auto *lpeer = new QWidget(peer);
+    lpeer->setObjectName(QStringLiteral("Lpeer"));
+    add(lpeer);
+    lpeer->setMouseTracking(true);
+    lpeer->installEventFilter(this);
+    auto *boAd = box(QStringLiteral("bo_ad"), peer);
     boAd->setFill(QColor(0x10, 0x10, 0x11));
     auto *adp = box(QStringLiteral("adp"), boAd, {180, 100});
     adp->setPicture(QPixmap(QStringLiteral(":/skins/adp.png")));
@@ -194,14 +194,14 @@ void BA1::buildControls() {
     setTextColour(nextS, QColor(0xc8, 0xc8, 0xc8));
     nextS->resize(200, 14);
 
-    auto *boZt = box(QStringLiteral("bo_zt"), qvod);
+    auto *boZt = box(QStringLiteral("bo_zt"), peer);
     boZt->setFill(QColor(0x16, 0x16, 0x18));
     for (const char *n : {"zhun", "times", "bo_name"}) {
         auto *l = label(QString::fromLatin1(n), boZt);
         setTextColour(l, QColor(0xc8, 0xc8, 0xc8));
         l->setFixedHeight(14);
     }
-    auto *gunt = box(QStringLiteral("gunt"), qvod);
+    auto *gunt = box(QStringLiteral("gunt"), peer);
     gunt->setFill(QColor(0x2c, 0x2c, 0x30));
     auto *huan = box(QStringLiteral("huan"), gunt, {0, 7});
     huan->setFill(QColor(0x60, 0x60, 0x66));
@@ -367,7 +367,7 @@ void BA1::applyLayout() {
         pictureBox(QStringLiteral("bo_foot"))->setPicture(skin_.slot(3), true);
     }
     // Stacking: strips over their side bars, covers over what they cover.
-    for (const char *n : {"npc6", "npc15", "ggx", "gtv", "Lqvod", "bo_ad", "bo_v"})
+    for (const char *n : {"npc6", "npc15", "ggx", "gtv", "Lpeer", "bo_ad", "bo_v"})
         control(QString::fromLatin1(n))->raise();
     control(QStringLiteral("P1"))->raise();
     update();

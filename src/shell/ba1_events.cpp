@@ -95,7 +95,7 @@ void BA1::titleButtonMove(int index, QPoint pos, bool) {
 
 void BA1::popupPlayerMenu(const QPoint &globalPos) {
     if (menus_)
-        tip::popup(menus_->qvod_m(), globalPos);
+        tip::popup(menus_->peer_m(), globalPos);
 }
 
 bool BA1::eventFilter(QObject *watched, QEvent *event) {
@@ -199,10 +199,10 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
             w->setCursor(closeCursor_);
         return true;
     }
-    if (name == QStringLiteral("Lqvod")) {
+    if (name == QStringLiteral("Lpeer")) {
         if (type == QEvent::MouseMove) {
             setCursor(Qt::ArrowCursor);
-            control(QStringLiteral("Qvodx"))->setEnabled(false);
+            control(QStringLiteral("Peerx"))->setEnabled(false);
         } else if (type == QEvent::MouseButtonPress && me->button() == Qt::RightButton) {
             popupPlayerMenu(me->globalPosition().toPoint());
         } else if (type == QEvent::MouseButtonDblClick && me->button() == Qt::LeftButton) {

@@ -134,15 +134,15 @@ void placeTvPage(const LayoutState &s, const DesignSizes &d, Layout &out) {
 void placePlayArea(const LayoutState &s, const DesignSizes &d, Layout &out) {
     const QSize area = r(out, QStringLiteral("Pic2")).size();
     const int w = area.width();
-    put(out, QStringLiteral("qvod"), 0, 0, area);
+    put(out, QStringLiteral("peer"), 0, 0, area);
     const int guntTop = area.height() - d.guntHeight;
     put(out, QStringLiteral("gunt"), 0, guntTop, w, d.guntHeight);
     const int ztTop = guntTop - d.boZtHeight;
     put(out, QStringLiteral("bo_zt"), 0, ztTop, w, d.boZtHeight);
-    put(out, QStringLiteral("Qvodx"), 0, 0, w, ztTop);
+    put(out, QStringLiteral("Peerx"), 0, 0, w, ztTop);
     const QSize video(w, ztTop);
-    put(out, QStringLiteral("QvodC"), 0, 0, video);
-    put(out, QStringLiteral("Lqvod"), 0, 0, video);
+    put(out, QStringLiteral("PeerC"), 0, 0, video);
+    put(out, QStringLiteral("Lpeer"), 0, 0, video);
     put(out, QStringLiteral("bo_ad"), 0, 0, video);
 
     const int adpLeft = half(video.width() - d.adp.width());

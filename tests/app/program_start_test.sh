@@ -19,7 +19,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 run
 [ -f "$home/App.ini" ] || fail "App.ini not created"
 keys=$(tr -d '\r' <"$home/App.ini" | sed -n 's/=.*//p' | tr '\n' ' ')
-[ "$keys" = "Name Name Num Name ts up quit qvodk s_size h_w h_h s_h s_bo s_jd qvodqi s_pao " ] ||
+[ "$keys" = "Name Name Num Name ts up quit peerk s_size h_w h_h s_h s_bo s_jd peerqi s_pao " ] ||
   fail "first-start keys: $keys"
 for f in date.dat date_f.dat; do
   [ "$(od -An -c "$home/$f" | tr -d ' \n')" = '\r\n' ] || fail "$f is not one empty line"

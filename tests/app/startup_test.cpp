@@ -72,7 +72,7 @@ protected:
         f.write(bytes);
     }
     void makeComponentFile() {
-        QDir(dir_.path()).mkpath(QStringLiteral("Qvod"));
+        QDir(dir_.path()).mkpath(QStringLiteral("Peer"));
         writeRaw(kPlayerComponentFolder + kPlayerComponentFileName, "x");
     }
 
@@ -85,8 +85,8 @@ protected:
 
 const QByteArray kFirstStartIni =
     "[main]\r\nName=Vantoli\r\n[User]\r\nName=52-54-00-12-34-56\r\n[Skin]\r\nNum=0\r\n[Ver]\r\nName=1.0\r\n"
-    "[S_q]\r\nts=3\r\nup=2\r\nquit=2\r\nqvodk=2\r\ns_size=2\r\nh_w=14850\r\nh_h=9830\r\ns_h=2\r\n"
-    "s_bo=2\r\ns_jd=2\r\nqvodqi=2\r\ns_pao=2\r\n";
+    "[S_q]\r\nts=3\r\nup=2\r\nquit=2\r\npeerk=2\r\ns_size=2\r\nh_w=14850\r\nh_h=9830\r\ns_h=2\r\n"
+    "s_bo=2\r\ns_jd=2\r\npeerqi=2\r\ns_pao=2\r\n";
 
 } // namespace
 
@@ -108,13 +108,13 @@ TEST_F(StartupTest, FirstStartWritesDefaultsFilesAndPages) {
 TEST_F(StartupTest, RepairPassFixesOnlyWhatItMust) {
     writeRaw("App.ini",
              "[main]\r\nName=Hacked\r\ninst=7\r\n[User]\r\nName=old\r\n[Skin]\r\nNum=1\r\n[Ver]\r\nName=1.0\r\n"
-             "[S_q]\r\nts=2\r\nup=1\r\nquit=\r\nqvodk=0\r\ns_size=abc\r\nh_h=12000\r\ns_h=1\r\n"
-             "s_bo=1\r\ns_jd=1\r\nqvodqi=1\r\ns_pao=1\r\nqvodw=/opt/x/\r\n");
+             "[S_q]\r\nts=2\r\nup=1\r\nquit=\r\npeerk=0\r\ns_size=abc\r\nh_h=12000\r\ns_h=1\r\n"
+             "s_bo=1\r\ns_jd=1\r\npeerqi=1\r\ns_pao=1\r\npeerw=/opt/x/\r\n");
     EXPECT_EQ(runStartup(ctx()), StartupOutcome::WindowShown);
     EXPECT_EQ(raw("App.ini"),
               QByteArray("[main]\r\nName=Vantoli\r\ninst=7\r\n[User]\r\nName=52-54-00-12-34-56\r\n[Skin]\r\nNum=1\r\n"
-                         "[Ver]\r\nName=1.0\r\n[S_q]\r\nts=2\r\nup=1\r\nquit=2\r\nqvodk=2\r\ns_size=2\r\n"
-                         "h_h=12000\r\ns_h=1\r\ns_bo=1\r\ns_jd=1\r\nqvodqi=1\r\ns_pao=1\r\nqvodw=/opt/x/\r\n"
+                         "[Ver]\r\nName=1.0\r\n[S_q]\r\nts=2\r\nup=1\r\nquit=2\r\npeerk=2\r\ns_size=2\r\n"
+                         "h_h=12000\r\ns_h=1\r\ns_bo=1\r\ns_jd=1\r\npeerqi=1\r\ns_pao=1\r\npeerw=/opt/x/\r\n"
                          "h_w=14850\r\n"));
 }
 
@@ -169,7 +169,7 @@ TEST_F(StartupTest, MissingPlayerWithComponentFileRegistersAndGoesOn) {
     factory_.result = PlayerCreation::CannotBeCreated;
     makeComponentFile();
     EXPECT_EQ(runStartup(ctx()), StartupOutcome::WindowShown);
-    EXPECT_EQ(factory_.registered, QStringList{file("Qvod/libmpv.so.2")});
+    EXPECT_EQ(factory_.registered, QStringList{file("Peer/libmpv.so.2")});
     EXPECT_TRUE(dialogs_.questions.isEmpty());
     EXPECT_TRUE(QFile::exists(file("App.ini")));
 }

@@ -8,11 +8,11 @@ using namespace vantoli;
 
 TEST(LinkRecognition, FollowsTheHandlersOrder) {
     EXPECT_EQ(recognizeLink(QStringLiteral("kxbovod://1-0-2-a")), LinkKind::ByNumber);
-    EXPECT_EQ(recognizeLink(QStringLiteral("kxqvod://qvod&&&a")), LinkKind::Media);
+    EXPECT_EQ(recognizeLink(QStringLiteral("kxpeer://peer&&&a")), LinkKind::Media);
     // Both schemes: the by-number test comes first.
-    EXPECT_EQ(recognizeLink(QStringLiteral("kxqvod://x kxbovod://1")), LinkKind::ByNumber);
+    EXPECT_EQ(recognizeLink(QStringLiteral("kxpeer://x kxbovod://1")), LinkKind::ByNumber);
     // The two media schemes match anywhere in the address, the others only as prefix.
-    EXPECT_EQ(recognizeLink(QStringLiteral("about:blankkxqvod://q")), LinkKind::Media);
+    EXPECT_EQ(recognizeLink(QStringLiteral("about:blankkxpeer://q")), LinkKind::Media);
     EXPECT_EQ(recognizeLink(QStringLiteral("kxtvs://cctv1")), LinkKind::Tv);
     EXPECT_EQ(recognizeLink(QStringLiteral(" kxtvs://cctv1")), LinkKind::None);
     EXPECT_EQ(recognizeLink(QStringLiteral("delk://7/")), LinkKind::HistoryDelete);
@@ -23,8 +23,8 @@ TEST(LinkRecognition, FollowsTheHandlersOrder) {
 
 TEST(MediaLink, DecodesNineFieldsAndDropsTheBrowsersSlash) {
     const MediaLink l = decodeMediaLink(
-        QStringLiteral("kxqvod://qvod&&&http%3A//h/a.mp4&&&%u4E2D&&&ep%203&&&12&&&0&&&3&&&n&&&1/"));
-    EXPECT_EQ(l.kind, QStringLiteral("qvod"));
+        QStringLiteral("kxpeer://peer&&&http%3A//h/a.mp4&&&%u4E2D&&&ep%203&&&12&&&0&&&3&&&n&&&1/"));
+    EXPECT_EQ(l.kind, QStringLiteral("peer"));
     EXPECT_TRUE(l.isPlayerKind());
     EXPECT_EQ(l.address, QStringLiteral("http%3A//h/a.mp4"));
     EXPECT_EQ(l.title, QStringLiteral("%u4E2D"));
@@ -38,36 +38,36 @@ TEST(MediaLink, DecodesNineFieldsAndDropsTheBrowsersSlash) {
 }
 
 TEST(MediaLink, MissingFieldsReadEmptyOrZero) {
-    const MediaLink seven = decodeMediaLink(QStringLiteral("kxqvod://web&&&a&&&t&&&e&&&5&&&1&&&2/"));
+    const MediaLink seven = decodeMediaLink(QStringLiteral("kxpeer://web&&&a&&&t&&&e&&&5&&&1&&&2/"));
     EXPECT_EQ(seven.episode, QStringLiteral("2"));
     EXPECT_TRUE(seven.listRefresh.isEmpty());
     EXPECT_FALSE(seven.wantsListRefresh());
     EXPECT_FALSE(seven.isPlayerKind());
 
-    const MediaLink eight = decodeMediaLink(QStringLiteral("kxqvod://qvod&&&a&&&t&&&e&&&5&&&1&&&2&&&0"));
+    const MediaLink eight = decodeMediaLink(QStringLiteral("kxpeer://peer&&&a&&&t&&&e&&&5&&&1&&&2&&&0"));
     EXPECT_TRUE(eight.wantsListRefresh());
 
-    const MediaLink junk = decodeMediaLink(QStringLiteral("kxqvod://"));
+    const MediaLink junk = decodeMediaLink(QStringLiteral("kxpeer://"));
     EXPECT_TRUE(junk.kind.isEmpty());
     EXPECT_TRUE(junk.address.isEmpty());
     EXPECT_EQ(junk.videoId, 0);
 
-    EXPECT_EQ(decodeMediaLink(QStringLiteral("kxqvod://q&&&a&&&t&&&e&&&12x")).videoId, 0);
-    EXPECT_EQ(decodeMediaLink(QStringLiteral("kxqvod://q&&&a&&&t&&&e&&&99999999999")).videoId, 0);
+    EXPECT_EQ(decodeMediaLink(QStringLiteral("kxpeer://q&&&a&&&t&&&e&&&12x")).videoId, 0);
+    EXPECT_EQ(decodeMediaLink(QStringLiteral("kxpeer://q&&&a&&&t&&&e&&&99999999999")).videoId, 0);
     // Only one trailing slash is dropped.
-    EXPECT_EQ(decodeMediaLink(QStringLiteral("kxqvod://q&&&a//")).address, QStringLiteral("a/"));
+    EXPECT_EQ(decodeMediaLink(QStringLiteral("kxpeer://q&&&a//")).address, QStringLiteral("a/"));
 }
 
 TEST(MediaLink, BuildsEveryProducersForm) {
-    EXPECT_EQ(buildLookupMediaLink(QStringLiteral("qvod"), QStringLiteral("http://h/第1集.mp4"),
+    EXPECT_EQ(buildLookupMediaLink(QStringLiteral("peer"), QStringLiteral("http://h/第1集.mp4"),
                                    QStringLiteral("%u4E2D"), QStringLiteral("第1集"), 12,
                                    QStringLiteral("0"), QStringLiteral("3")),
-              QStringLiteral("kxqvod://qvod&&&http%3A//h/%u7B2C1%u96C6.mp4&&&%u4E2D&&&第1集&&&12&&&0&&&3"));
+              QStringLiteral("kxpeer://peer&&&http%3A//h/%u7B2C1%u96C6.mp4&&&%u4E2D&&&第1集&&&12&&&0&&&3"));
     EXPECT_EQ(buildListPageMediaLink(QStringLiteral("web"), QStringLiteral("a b"), QStringLiteral("中"),
                                      QStringLiteral("e"), 4, 1, 2),
-              QStringLiteral("kxqvod://web&&&a%20b&&&%u4E2D&&&e&&&4&&&1&&&2&&&n&&&1"));
+              QStringLiteral("kxpeer://web&&&a%20b&&&%u4E2D&&&e&&&4&&&1&&&2&&&n&&&1"));
     MediaLink cont;
-    cont.kind = QStringLiteral("qvod");
+    cont.kind = QStringLiteral("peer");
     cont.address = QStringLiteral("x");
     cont.title = QStringLiteral("t");
     cont.episodeName = QStringLiteral("n");
@@ -76,7 +76,7 @@ TEST(MediaLink, BuildsEveryProducersForm) {
     cont.episode = QStringLiteral("4");
     cont.listRefresh = QStringLiteral("0");
     const QString eight = buildMediaLink(cont);
-    EXPECT_EQ(eight, QStringLiteral("kxqvod://qvod&&&x&&&t&&&n&&&3&&&0&&&4&&&0"));
+    EXPECT_EQ(eight, QStringLiteral("kxpeer://peer&&&x&&&t&&&n&&&3&&&0&&&4&&&0"));
     const MediaLink back = decodeMediaLink(eight + u'/');
     EXPECT_EQ(back.episode, QStringLiteral("4"));
     EXPECT_TRUE(back.wantsListRefresh());
@@ -138,15 +138,15 @@ TEST(EpisodeLookup, BuildsTheAddressAndParsesReplies) {
     EXPECT_FALSE(parseEpisodeLookupReply(QStringLiteral("1")));
     EXPECT_FALSE(parseEpisodeLookupReply(QString()));
     EXPECT_FALSE(parseEpisodeLookupReply(QStringLiteral("<html>error</html>")));
-    const auto r = parseEpisodeLookupReply(QStringLiteral("第2集$http://h/2.mp4$qvod$extra\r\n"));
+    const auto r = parseEpisodeLookupReply(QStringLiteral("第2集$http://h/2.mp4$peer$extra\r\n"));
     ASSERT_TRUE(r);
     EXPECT_EQ(r->episodeName, QStringLiteral("第2集"));
     EXPECT_EQ(r->address, QStringLiteral("http://h/2.mp4"));
-    EXPECT_EQ(r->kind, QStringLiteral("qvod"));
+    EXPECT_EQ(r->kind, QStringLiteral("peer"));
     const auto partial = parseEpisodeLookupReply(QStringLiteral("name$"));
     ASSERT_TRUE(partial);
     EXPECT_TRUE(partial->kind.isEmpty());
-    EXPECT_EQ(formatEpisodeLookupReply(*r), QStringLiteral("第2集$http://h/2.mp4$qvod"));
+    EXPECT_EQ(formatEpisodeLookupReply(*r), QStringLiteral("第2集$http://h/2.mp4$peer"));
 }
 
 TEST(ServerAddresses, AreBuiltFromTheBase) {

@@ -100,7 +100,7 @@ TEST(Import, FilesBecomeFilmsAndFoldersSeries) {
     std::ofstream(src + "/.hidden/x.mp4") << "x";
 
     int count = 0;
-    ASSERT_EQ(importMedia({data, src, QStringLiteral("qvod")}, nullptr, &count), "");
+    ASSERT_EQ(importMedia({data, src, QStringLiteral("peer")}, nullptr, &count), "");
     EXPECT_EQ(count, 2);
     const Catalog c = loadCatalog(data);
     ASSERT_EQ(c.titles.size(), 2);
@@ -121,12 +121,12 @@ TEST(Import, FilesBecomeFilmsAndFoldersSeries) {
     EXPECT_EQ(names, (QStringList{"Ep 1", "Ep 2", "Ep 10"}));
 
     // Importing again adds new titles in folders of their own.
-    ASSERT_EQ(importMedia({data, src, QStringLiteral("qvod")}, nullptr, &count), "");
+    ASSERT_EQ(importMedia({data, src, QStringLiteral("peer")}, nullptr, &count), "");
     const Catalog again = loadCatalog(data);
     ASSERT_EQ(again.titles.size(), 4);
     EXPECT_NE(again.titles[2].sources[0].episodes[0].address, film.sources[0].episodes[0].address);
 
-    EXPECT_NE(importMedia({data, src + "/none", QStringLiteral("qvod")}, nullptr, &count), "");
+    EXPECT_NE(importMedia({data, src + "/none", QStringLiteral("peer")}, nullptr, &count), "");
     EXPECT_NE(importMedia({data, src, QStringLiteral("bad kind")}, nullptr, &count), "");
 }
 
@@ -156,4 +156,35 @@ TEST(CommandLine, RefusesBadArgumentsAndMissingCatalogs) {
     // No catalog yet: serve says so instead of serving an empty site.
     EXPECT_EQ(runProgram({bin, "serve", "--data", dir, "--port", "0"}), 1);
     EXPECT_EQ(runProgram({bin, "--help"}), 0);
+}
+
+TEST(CommandLine, RefusesACatalogOfAnOlderLayout) {
+    QTemporaryDir tmp;
+    const std::string dir = tmp.path().toStdString();
+    const std::string bin = VANTOLI_SERVER_BINARY;
+    {
+        // A catalog written before its layout carried a version: same tables,
+        // user_version 0, rows of the earlier naming.
+        CatalogStore store;
+        ASSERT_TRUE(store.open(dir, true));
+        Title t;
+        t.name = QStringLiteral("Old");
+        t.sources = {Source{QStringLiteral("s"), {Episode{QStringLiteral("e"), QStringLiteral("a.mp4")}}}};
+        ASSERT_GT(store.addTitle(t), 0);
+        Database db;
+        ASSERT_TRUE(db.open(catalogPath(dir), Database::Mode::ReadWrite));
+        ASSERT_TRUE(db.exec("PRAGMA user_version=0;"));
+    }
+    CatalogStore reader;
+    EXPECT_FALSE(reader.openForReading(dir));
+    EXPECT_NE(reader.error().find("older build"), std::string::npos);
+    CatalogStore writer;
+    EXPECT_FALSE(writer.open(dir, true)) << "import must not add new rows beside old ones";
+    EXPECT_EQ(runProgram({bin, "check", "--data", dir}), 1);
+    EXPECT_EQ(runProgram({bin, "serve", "--data", dir, "--port", "0"}), 1);
+
+    const std::string fresh = dir + "/fresh";
+    fs::create_directories(fresh);
+    ASSERT_TRUE(CatalogStore().open(fresh, true));
+    EXPECT_EQ(runProgram({bin, "check", "--data", fresh}), 0);
 }

@@ -88,7 +88,7 @@ TEST(EpisodeData, FollowsTheSeparatorsAndSurvivesTheLocalCopyExtraction) {
     ASSERT_EQ(eps.size(), 2);
     EXPECT_EQ(eps[0].split(u'$'), (QStringList{QStringLiteral("第1集"),
                                                kBase + QStringLiteral("media/demo/a%20b/01.mp4"),
-                                               QStringLiteral("qvod")}));
+                                               QStringLiteral("peer")}));
     EXPECT_EQ(unescapeText(eps[1].split(u'$')[0]), QStringLiteral("a$b#c;\"<x>"));
     const QStringList web = sources[1].split(QStringLiteral("$$"))[1].split(u'$');
     ASSERT_EQ(web.size(), 3);

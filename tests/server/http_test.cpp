@@ -121,7 +121,7 @@ TEST_F(ServerTest, EveryPathAnswers) {
         {"/tv/kxbotv.htm?ch=1", 200, "text/html; charset=utf-8"},
         {"/js/ads/bo.html", 200, "text/html; charset=utf-8"},
         {"/js/ads/jingcai.html", 200, "text/html; charset=utf-8"},
-        {"/js/ads/qvodad.html", 200, "text/html; charset=utf-8"},
+        {"/js/ads/peerad.html", 200, "text/html; charset=utf-8"},
         {"/js/ads/tui.html", 200, "text/html; charset=utf-8"},
         {"/notice/1.htm", 200, "text/html; charset=utf-8"},
         {"/lib/wen.txt", 200, "text/plain; charset=utf-8"},

@@ -62,7 +62,7 @@ protected:
 TEST_F(BA1Test, EveryNamedControlExistsAndIsPlaced) {
     start();
     const char *names[] = {
-        "Imi", "ni_name", "ni_bo1", "jbi", "zz", "L1", "Pic2", "ggx", "qvod", "Qvodx", "QvodC", "Lqvod", "bo_ad",
+        "Imi", "ni_name", "ni_bo1", "jbi", "zz", "L1", "Pic2", "ggx", "peer", "Peerx", "PeerC", "Lpeer", "bo_ad",
         "adp", "bo_pad", "ad_huan", "next_s", "bo_zt", "zhun", "times", "bo_name", "gunt", "huan", "l2", "Pic3",
         "Pic4", "Pic5", "shan", "qk", "zzp", "Pic1", "wait", "jia", "tv", "tvleft", "gtv", "tvright", "ying",
         "bo_foot", "yin", "bo_v", "bo_y", "La0", "P1", "bo_tip"};

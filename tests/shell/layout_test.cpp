@@ -59,12 +59,12 @@ TEST(Layout, DefaultSizeSideBarAndPlayArea) {
     EXPECT_EQ(at(l, "Web3"), QRect(-2, -2, 206, 526));
 
     EXPECT_EQ(at(l, "Pic2"), QRect(0, 0, 784, 570));
-    EXPECT_EQ(at(l, "qvod"), QRect(0, 0, 784, 570));
+    EXPECT_EQ(at(l, "peer"), QRect(0, 0, 784, 570));
     EXPECT_EQ(at(l, "gunt"), QRect(0, 563, 784, 7));
     EXPECT_EQ(at(l, "bo_zt"), QRect(0, 541, 784, 22));
-    EXPECT_EQ(at(l, "Qvodx"), QRect(0, 0, 784, 541));
-    EXPECT_EQ(at(l, "QvodC"), QRect(0, 0, 784, 541));
-    EXPECT_EQ(at(l, "Lqvod"), QRect(0, 0, 784, 541));
+    EXPECT_EQ(at(l, "Peerx"), QRect(0, 0, 784, 541));
+    EXPECT_EQ(at(l, "PeerC"), QRect(0, 0, 784, 541));
+    EXPECT_EQ(at(l, "Lpeer"), QRect(0, 0, 784, 541));
     EXPECT_EQ(at(l, "bo_ad"), QRect(0, 0, 784, 541));
     EXPECT_EQ(at(l, "ad_huan"), QRect(167, 140, 450, 260)); // (541 - 260) / 2 = 140.5
     EXPECT_EQ(at(l, "Web2"), QRect(-2, -2, 788, 574));
@@ -111,7 +111,7 @@ TEST(Layout, MinimumSizeAndSideBarsClosed) {
     EXPECT_EQ(at(l, "L1"), QRect(0, 0, 896, 382));
     EXPECT_EQ(at(l, "npc6").left(), 896 - 4);
     EXPECT_FALSE(l.sideStripOpenGlyph);
-    EXPECT_EQ(at(l, "qvod").width(), 896);
+    EXPECT_EQ(at(l, "peer").width(), 896);
     EXPECT_EQ(at(l, "tvleft"), QRect(0, 0, 896, 382));
     EXPECT_EQ(at(l, "npc15").left(), 892);
     EXPECT_FALSE(l.tvStripOpenGlyph);
@@ -162,7 +162,7 @@ TEST(Layout, CompactPlayerPageAndTitleWrap) {
     EXPECT_EQ(at(l, "L1"), QRect(0, 0, 389, 297));
     EXPECT_EQ(at(l, "Pic2"), QRect(0, 0, 389, 297));
     EXPECT_EQ(at(l, "Web2"), QRect(-2, -2, 393, 301));
-    EXPECT_EQ(at(l, "qvod"), QRect(0, 0, 389, 297));
+    EXPECT_EQ(at(l, "peer"), QRect(0, 0, 389, 297));
     EXPECT_FALSE(l.zhunAutoSize);
     EXPECT_EQ(at(l, "zhun"), QRect(13, 3, 120, d.zhun.height()));
     EXPECT_FALSE(l.rect.contains(QStringLiteral("bo_foot")));

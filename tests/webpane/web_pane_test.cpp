@@ -124,7 +124,7 @@ protected:
 };
 
 const QString kMediaLink = QStringLiteral(
-    "kxqvod://qvod&&&qvod%3A//123%7CABC%7C%u4E2D.rmvb%7C&&&%u4E2D%u6587&&&%u7B2C1%u96C6&&&12&&&0&&&3&&&n&&&1");
+    "kxpeer://peer&&&peer%3A//123%7CABC%7C%u4E2D.rmvb%7C&&&%u4E2D%u6587&&&%u7B2C1%u96C6&&&12&&&0&&&3&&&n&&&1");
 const QString kByNumberLink = QStringLiteral("kxbovod://12-0-3-%u4E2D-ab/");
 const QString kOpenLink = QStringLiteral("open://7");
 

@@ -17,6 +17,9 @@ public:
     virtual void showMessage(const QString &title, const QString &text) = 0;
     // Opens an address with the desktop's default handler.
     virtual void openUrl(const QString &url) = 0;
+    // Open-file dialog with an empty initial name; filter in Qt's form
+    // ("Name (*.a *.b);;Other (*)"). The chosen path, "" on cancel.
+    virtual QString chooseFile(const QString &title, const QString &filter) = 0;
 };
 
 } // namespace vantoli

@@ -1,6 +1,7 @@
 #include "app/qt_dialogs.h"
 
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -17,6 +18,10 @@ void QtDialogs::showMessage(const QString &title, const QString &text) {
 
 void QtDialogs::openUrl(const QString &url) {
     QDesktopServices::openUrl(QUrl(url));
+}
+
+QString QtDialogs::chooseFile(const QString &title, const QString &filter) {
+    return QFileDialog::getOpenFileName(owner_, title, QString(), filter);
 }
 
 } // namespace vantoli

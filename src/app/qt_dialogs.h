@@ -14,6 +14,7 @@ public:
     bool askYesNo(const QString &title, const QString &text) override;
     void showMessage(const QString &title, const QString &text) override;
     void openUrl(const QString &url) override;
+    QString chooseFile(const QString &title, const QString &filter) override;
 
 private:
     QWidget *owner_;

@@ -1,3 +1,4 @@
+#include "app/fake_dialogs.h"
 #include "app/startup.h"
 
 #include "app/settings_file.h"
@@ -19,18 +20,6 @@ public:
     QStringList registered;
     PlayerCreation probe() override { return result; }
     void registerComponent(const QString &file) override { registered.append(file); }
-};
-
-class FakeDialogs : public Dialogs {
-public:
-    bool answer = false;
-    QStringList questions, messages, opened;
-    bool askYesNo(const QString &title, const QString &text) override {
-        questions.append(title + text);
-        return answer;
-    }
-    void showMessage(const QString &title, const QString &text) override { messages.append(title + text); }
-    void openUrl(const QString &url) override { opened.append(url); }
 };
 
 class FakeWindow : public MainWindowHost {

@@ -1,5 +1,6 @@
 #include "shell/ba1.h"
 
+#include "app/fake_dialogs.h"
 #include "platform/web_pane.h"
 #include "shell/picture_box.h"
 
@@ -16,22 +17,10 @@ using namespace vantoli::shell;
 
 namespace {
 
-class AnsweringDialogs : public Dialogs {
-public:
-    bool answer = true;
-    int asked = 0;
-    bool askYesNo(const QString &, const QString &) override {
-        ++asked;
-        return answer;
-    }
-    void showMessage(const QString &, const QString &) override {}
-    void openUrl(const QString &) override {}
-};
-
 class BA1Test : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    AnsweringDialogs dialogs;
+    FakeDialogs dialogs;
     std::unique_ptr<BA1> window;
 
     Settings settings() const { return Settings(dir.filePath(QStringLiteral("App.ini"))); }
@@ -222,7 +211,7 @@ TEST_F(BA1Test, CloseWithTheTrayAnswerHidesOrMinimises) {
     start();
     dialogs.answer = true;
     window->npc_Click(2);
-    EXPECT_EQ(dialogs.asked, 1);
+    EXPECT_EQ(dialogs.questions.size(), 1);
     EXPECT_EQ(s.read(QStringLiteral("S_q"), QStringLiteral("quit")), QStringLiteral("2"));
     // Hidden to the tray, or minimised where the desktop has none: never lost.
     EXPECT_TRUE(window->isHidden() || window->isMinimized());

@@ -2,7 +2,7 @@
 // Fakes for the window-mode and move/size controllers: a view that records
 // what it was asked and keeps the little state the commands read back.
 
-#include "app/dialogs.h"
+#include "app/fake_dialogs.h"
 #include "shell/move_size.h"
 #include "shell/window_modes.h"
 
@@ -11,17 +11,7 @@
 
 namespace vantoli::shell::test {
 
-class FakeDialogs : public Dialogs {
-public:
-    bool answer = true;
-    QStringList asked;
-    bool askYesNo(const QString &title, const QString &text) override {
-        asked << title + u'|' + text;
-        return answer;
-    }
-    void showMessage(const QString &, const QString &) override {}
-    void openUrl(const QString &) override {}
-};
+using vantoli::FakeDialogs;
 
 class FakeView : public ModesView, public MoveSizeHost {
 public:

@@ -174,15 +174,15 @@ TEST_F(WindowModesTest, FirstCloseAsksOnceNoExits) {
     setIni("quit", "2");
     dialogs.answer = false;
     modes.npc_Click(2);
-    ASSERT_EQ(dialogs.asked.size(), 1);
-    EXPECT_EQ(dialogs.asked[0], QStringLiteral("提示：|关闭 Vantoli  最小化到托盘吗？"));
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_EQ(dialogs.questions[0], QStringLiteral("提示：关闭 Vantoli  最小化到托盘吗？"));
     EXPECT_TRUE(view.exited);
     EXPECT_EQ(ini("ts"), QStringLiteral("1"));
     EXPECT_EQ(ini("quit"), QStringLiteral("1"));
 
     view.exited = false;
     modes.npc_Click(2);
-    EXPECT_EQ(dialogs.asked.size(), 1);
+    EXPECT_EQ(dialogs.questions.size(), 1);
     EXPECT_TRUE(view.exited);
     EXPECT_FALSE(view.hidden);
 }
@@ -200,7 +200,7 @@ TEST_F(WindowModesTest, FirstCloseYesHidesToTheTray) {
     setIni("quit", "7");
     modes.npc_Click(2);
     EXPECT_TRUE(view.hidden);
-    EXPECT_EQ(dialogs.asked.size(), 1);
+    EXPECT_EQ(dialogs.questions.size(), 1);
 }
 
 TEST_F(WindowModesTest, RightPressSuppressesTheNextBackgroundDoubleClick) {

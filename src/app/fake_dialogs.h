@@ -1,0 +1,29 @@
+#pragma once
+// Dialogs for tests: questions are answered with `answer`, the open-file
+// dialog with `chosenFile`; everything asked or shown is recorded.
+
+#include "app/dialogs.h"
+
+#include <QStringList>
+
+namespace vantoli {
+
+class FakeDialogs : public Dialogs {
+public:
+    bool answer = false;
+    QString chosenFile; // "" answers the open-file dialog with cancel
+    QStringList questions, messages, opened, fileDialogs;
+
+    bool askYesNo(const QString &title, const QString &text) override {
+        questions.append(title + text);
+        return answer;
+    }
+    void showMessage(const QString &title, const QString &text) override { messages.append(title + text); }
+    void openUrl(const QString &url) override { opened.append(url); }
+    QString chooseFile(const QString &title, const QString &filter) override {
+        fileDialogs.append(title + u'|' + filter);
+        return chosenFile;
+    }
+};
+
+} // namespace vantoli

@@ -1,0 +1,83 @@
+#pragma once
+// The playback state of the main window, with one owner. The status tick,
+// continuation, end of playback, transport and the catalog handlers read and
+// write these fields; whoever starts an item calls resetForNewItem() first
+// and then sets what the new item needs.
+
+#include <QString>
+
+namespace vantoli {
+
+// What the play area shows.
+enum PlayAreaMode : int {
+    kPlayAreaNone = 0,   // nothing shown yet
+    kPlayAreaWeb = 1,    // web playback pane
+    kPlayAreaPlayer = 2, // player component
+    kPlayAreaTv = 3,     // TV channel pane
+};
+
+// Where an item's position is remembered.
+enum PlaySource : int {
+    kSourceNetwork = 1, // date.dat
+    kSourceLocal = 2,   // date_f.dat
+};
+
+// Markers of the next-episode state and the prebuffer link.
+inline const QString kNothing = QStringLiteral("0");
+inline const QString kNoNextEpisode = QStringLiteral("1");
+inline const QString kLookupFailed = QStringLiteral("3");
+
+struct PlaybackState {
+    int playAreaMode = kPlayAreaNone;
+
+    // id "-" source "-" episode "-" escaped title of the network episode
+    // playing, or "0".
+    QString currentItemKey = kNothing;
+    // "0" nothing prepared, "1" no next episode, "3" lookup failed (retry
+    // pending), otherwise the media link of the next episode.
+    QString nextEpisodeState = kNothing;
+    // "0" not looked up, "1" no next episode, otherwise the plain address.
+    QString prebufferLink = kNothing;
+    int prebufferStarted = 0; // also blocks lookups while a retry is pending
+    int lookupRetryCount = 0; // retry-timer ticks since the last failure
+
+    // History key of the item: network id as text, local path, or "0".
+    QString currentItemReference = kNothing;
+    int playSource = kSourceNetwork;
+    int resumePosition = 0; // seconds; then follows Position while playing
+    int resumeDone = 0;
+
+    // Written by every status tick.
+    int lastPosition = 0;
+    int lastState = 0;
+    int lastSpeed = 0;
+
+    // 0 at start, 1 its page failed to load, 2 the control file enabled it.
+    int pauseAdState = 0;
+    int stopAdState = 0;
+
+    // The two transport toggles: button 0 shows its pause face (tooltip
+    // "暂停") while playing; button 2 reads "取消静音" while muted.
+    bool pauseFace = false;
+    bool muted = false;
+
+    // Whether the next-episode state holds a prepared media link.
+    bool nextEpisodePrepared() const {
+        return !nextEpisodeState.isEmpty() && nextEpisodeState != kNothing &&
+               nextEpisodeState != kNoNextEpisode && nextEpisodeState != kLookupFailed;
+    }
+
+    // The per-item part back to "nothing": key, next-episode state and
+    // prebuffer link "0", prebuffer started 0, resume position and done 0.
+    void resetForNewItem() {
+        currentItemKey = kNothing;
+        nextEpisodeState = kNothing;
+        prebufferLink = kNothing;
+        prebufferStarted = 0;
+        lookupRetryCount = 0;
+        resumePosition = 0;
+        resumeDone = 0;
+    }
+};
+
+} // namespace vantoli

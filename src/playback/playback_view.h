@@ -1,0 +1,111 @@
+#pragma once
+// What the playback and transport controllers need from the main window:
+// its named controls, its timers and a few of its commands. BA1 implements
+// it; tests use a fake that keeps the controls' state in tables.
+//
+// Controls are named as in the window ("zhun", "bo_ad", "Peerx", "gunt1",
+// "bo_but0"); geometry is in the coordinates of the control's parent.
+
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+namespace vantoli {
+
+enum class PlaybackTimer {
+    Status,        // Timer1, 1000 ms: the status tick
+    EndOfPlayback, // Timer2, 2000 ms: one shot per enabling
+    LookupRetry,   // Timer4, 50 000 ms: retry of a failed next-episode lookup
+};
+
+class PlaybackTimers {
+public:
+    virtual ~PlaybackTimers() = default;
+    virtual bool isTimerEnabled(PlaybackTimer timer) const = 0;
+    // Enabling a running timer does not restart it.
+    virtual void setTimerEnabled(PlaybackTimer timer, bool enabled) = 0;
+};
+
+// Sprite strips of the transport buttons (skin slots).
+inline constexpr int kStripPlay = 12;      // button 0: 58 x 43 frames
+inline constexpr int kStripStop = 13;      // button 1
+inline constexpr int kStripMute = 14;      // button 2
+inline constexpr int kStripTools = 16;     // buttons 3, 4, 6 normal
+inline constexpr int kStripToolsHover = 17; // buttons 3, 4, 6 hover
+inline constexpr int kStripEpisode = 18;   // buttons 5 and 7
+
+class PlaybackView {
+public:
+    virtual ~PlaybackView() = default;
+
+    virtual bool isControlVisible(const QString &name) const = 0;
+    virtual void setControlVisible(const QString &name, bool visible) = 0;
+    virtual QRect controlGeometry(const QString &name) const = 0;
+    virtual void setControlGeometry(const QString &name, const QRect &geometry) = 0;
+    virtual void setControlEnabled(const QString &name, bool enabled) = 0;
+    virtual void setControlToolTip(const QString &name, const QString &text) = 0;
+    // A label's text; the label takes the size of its text.
+    virtual void setLabelText(const QString &name, const QString &text) = 0;
+    virtual QString labelText(const QString &name) const = 0;
+
+    // Paints the frame at x offset `frame` of a sprite strip onto transport
+    // button `button`, and refreshes it.
+    virtual void paintTransportFrame(int button, int strip, int frame) = 0;
+    // The tooltip box P1 of the title-bar and transport buttons.
+    virtual void hideTooltipBox() = 0;
+
+    // Short notice at the tray icon. Callers test s_pao where they must.
+    virtual void balloon(const QString &text) = 0;
+    // Navigates pane WebN (1 to 11).
+    virtual void navigatePane(int number, const QString &url) = 0;
+    // Lets pending window events run (paints, queued calls).
+    virtual void processPendingEvents() = 0;
+
+    // Window-button command, and the view state it keeps.
+    virtual void npc_Click(int index) = 0;
+    virtual int mainTab() const = 0;
+    virtual bool isTopmost() const = 0; // npc element 4 reads "取消置顶"
+    // The player menu's q_yin caption follows the mute button.
+    virtual void setMuteMenuCaption(bool muted) = 0;
+    // "自动关机" is checked in the after-playback menu.
+    virtual bool autoShutdownChosen() const = 0;
+    // Closing the web playback pane (ggx) and the TV channel page (gtv).
+    virtual void closeWebPlayback() = 0;
+    virtual void closeTvChannel() = 0;
+
+    // Inner size of the main window.
+    virtual QSize clientSize() const = 0;
+    // Mouse capture by a control: later moves outside it still reach it.
+    virtual void setMouseCapture(const QString &name, bool capture) = 0;
+    // The main window's pointer back to the default arrow.
+    virtual void resetCursor() = 0;
+    // The click-suppress flag shared with the window buttons: a press with
+    // any button but the left one sets it, and the next click only clears it.
+    virtual bool clickSuppress() const = 0;
+    virtual void setClickSuppress(bool on) = 0;
+};
+
+// The operations the controllers call on each other, so that each can be
+// tested with the others faked.
+class TransportCommands {
+public:
+    virtual ~TransportCommands() = default;
+    virtual void bo_but_Click(int index) = 0;
+};
+
+class PlayAreaSwitch {
+public:
+    virtual ~PlayAreaSwitch() = default;
+    // 1 web playback pane, 2 player, 3 TV channel pane; leaving the player
+    // stops it (saving the position).
+    virtual void setPlayAreaMode(int mode) = 0;
+};
+
+class EpisodeStepper {
+public:
+    virtual ~EpisodeStepper() = default;
+    // 1 the previous episode, any other value the next.
+    virtual void stepEpisode(int direction) = 0;
+};
+
+} // namespace vantoli

@@ -1,0 +1,35 @@
+#pragma once
+// Small geometry edits on the window's named controls, shared by the
+// transport, bar and keyboard controllers.
+
+#include "playback/playback_view.h"
+
+#include <QRect>
+#include <QString>
+
+namespace vantoli::controls {
+
+// Moves a control horizontally, keeping its top and size.
+inline void setControlLeft(PlaybackView &view, const QString &name, int left) {
+    QRect g = view.controlGeometry(name);
+    g.moveLeft(left);
+    view.setControlGeometry(name, g);
+}
+
+// Sets a control's width, keeping its position and height.
+inline void setControlWidth(PlaybackView &view, const QString &name, int width) {
+    QRect g = view.controlGeometry(name);
+    g.setWidth(width);
+    view.setControlGeometry(name, g);
+}
+
+// The time label `times` right-aligned in the player area `peer`, 13 pixels
+// from its right edge, 3 from the top. Call after its text is set: the label
+// takes the width of its text.
+inline void placeTimeLabel(PlaybackView &view) {
+    QRect g = view.controlGeometry(QStringLiteral("times"));
+    g.moveTo(view.controlGeometry(QStringLiteral("peer")).width() - g.width() - 13, 3);
+    view.setControlGeometry(QStringLiteral("times"), g);
+}
+
+} // namespace vantoli::controls

@@ -1,0 +1,298 @@
+#include "controls/transport.h"
+
+#include "app/text_util.h"
+#include "controls/control_geometry.h"
+#include "history/history_files.h"
+
+#include <QRect>
+
+#include <climits>
+
+namespace vantoli::controls {
+
+namespace {
+
+const QString kPlayTip = QStringLiteral("播放");
+const QString kPauseTip = QStringLiteral("暂停");
+const QString kMuteTip = QStringLiteral("静音");
+const QString kUnmuteTip = QStringLiteral("取消静音");
+
+// Tooltips of the buttons that are not toggles.
+const QString kFixedTips[kTransportButtons] = {
+    QString(), QStringLiteral("停止"), QString(), QStringLiteral("全屏"),
+    QStringLiteral("打开文件"), QStringLiteral("上一集"), QStringLiteral("侧栏"),
+    QStringLiteral("下一集"),
+};
+
+// Window-button commands used here.
+constexpr int kNpcTopmost = 4;
+constexpr int kNpcPlayerSideBar = 6;
+constexpr int kNpcLocalSideTab = 7;
+constexpr int kNpcPlayerPage = 9;
+constexpr int kNpcTvSideBar = 15;
+constexpr int kTabPlayer = 9;
+constexpr int kTabTv = 13;
+
+QString buttonName(int index) { return QStringLiteral("bo_but%1").arg(index); }
+
+struct Face {
+    int strip;
+    int frame;
+};
+
+} // namespace
+
+Transport::Transport(Player &player, PlaybackState &state, PlaybackView &view,
+                     PlaybackTimers &timers, HistoryStore &history, Dialogs &dialogs,
+                     PlayAreaSwitch &playArea, EpisodeStepper &episodes)
+    : player_(player), state_(state), view_(view), timers_(timers), history_(history),
+      dialogs_(dialogs), playArea_(playArea), episodes_(episodes) {}
+
+QString Transport::toolTip(int index) const {
+    if (index == 0)
+        return state_.pauseFace ? kPauseTip : kPlayTip;
+    if (index == 2)
+        return state_.muted ? kUnmuteTip : kMuteTip;
+    if (index < 0 || index >= kTransportButtons)
+        return QString();
+    return kFixedTips[index];
+}
+
+void Transport::bo_but_Click(int index) {
+    if (index < 0 || index >= kTransportButtons)
+        return;
+    view_.hideTooltipBox();
+    if (view_.clickSuppress()) {
+        view_.setClickSuppress(false);
+        return;
+    }
+    switch (index) {
+    case 0: playPause(); break;
+    case 1: stop(); break;
+    case 2: toggleMute(); break;
+    case 3: fullScreen(); break;
+    case 4: openLocalFile(); break;
+    case 5: stepEpisode(5, 1); break;
+    case 6: toggleSideBar(); break;
+    case 7: stepEpisode(7, 2); break;
+    }
+}
+
+void Transport::mousePress(int index, Qt::MouseButton button) {
+    if (index < 0 || index >= kTransportButtons)
+        return;
+    view_.setClickSuppress(button != Qt::LeftButton);
+}
+
+void Transport::mouseMove(int index, QPoint pos) {
+    if (index < 0 || index >= kTransportButtons)
+        return;
+    view_.resetCursor();
+    if ((index == 0 || index == 1) && state_.playAreaMode != kPlayAreaPlayer)
+        return;
+    if ((index == 5 || index == 7) && view_.mainTab() != kTabPlayer)
+        return;
+
+    const QString name = buttonName(index);
+    const QRect button = view_.controlGeometry(name);
+    const bool inside = pos.x() >= 0 && pos.x() <= button.width() && pos.y() >= 0 &&
+                        pos.y() <= button.height();
+    paintFace(index, inside);
+    if (!inside) {
+        view_.setMouseCapture(name, false);
+        view_.hideTooltipBox();
+        return;
+    }
+
+    // Capture so that the move that leaves the button still arrives here and
+    // takes the hover face and the tooltip box away.
+    view_.setMouseCapture(name, true);
+    const QString tip = QStringLiteral("bo_tip");
+    view_.setLabelText(tip, toolTip(index));
+    QRect tipRect = view_.controlGeometry(tip);
+    tipRect.moveTo(3, 3);
+    view_.setControlGeometry(tip, tipRect);
+
+    // The box is centred under the button with the width it takes now, not
+    // the width the previous tooltip left it. The button's left is taken as
+    // a window x coordinate (see the header).
+    const QString box = QStringLiteral("P1");
+    const QSize boxSize(tipRect.width() + 6, tipRect.height() + 6);
+    const int left = button.left() + button.width() / 2 - boxSize.width() / 2;
+    view_.setControlGeometry(box, QRect(QPoint(left, view_.clientSize().height() - 64), boxSize));
+    view_.setControlVisible(box, true);
+}
+
+void Transport::refreshFaces() {
+    view_.setControlToolTip(buttonName(0), toolTip(0));
+    view_.setControlToolTip(buttonName(2), toolTip(2));
+    paintFace(0, false);
+    paintFace(2, false);
+}
+
+void Transport::paintFace(int index, bool hover) {
+    Face face{0, 0};
+    switch (index) {
+    case 0: face = {kStripPlay, (state_.pauseFace ? 116 : 0) + (hover ? 58 : 0)}; break;
+    case 1: face = {kStripStop, hover ? 25 : 0}; break;
+    case 2: face = {kStripMute, (state_.muted ? 50 : 0) + (hover ? 25 : 0)}; break;
+    case 3: face = {hover ? kStripToolsHover : kStripTools, 50}; break;
+    case 4: face = {hover ? kStripToolsHover : kStripTools, 25}; break;
+    case 5: face = {kStripEpisode, hover ? 25 : 0}; break;
+    case 6: face = {hover ? kStripToolsHover : kStripTools, 75}; break;
+    case 7: face = {kStripEpisode, hover ? 75 : 50}; break;
+    default: return;
+    }
+    view_.paintTransportFrame(index, face.strip, face.frame);
+}
+
+void Transport::showPauseFace(bool pause) {
+    state_.pauseFace = pause;
+    view_.setControlToolTip(buttonName(0), toolTip(0));
+    paintFace(0, false);
+}
+
+void Transport::playPause() {
+    if (state_.playAreaMode != kPlayAreaPlayer)
+        return;
+    if (!timers_.isTimerEnabled(PlaybackTimer::Status))
+        timers_.setTimerEnabled(PlaybackTimer::Status, true);
+
+    if (state_.pauseFace) {
+        if (state_.pauseAdState == 2) {
+            view_.setControlVisible(QStringLiteral("ad_huan"), true);
+            view_.setControlVisible(QStringLiteral("bo_pad"), false);
+        }
+        view_.setControlVisible(QStringLiteral("bo_ad"), true);
+        view_.setControlVisible(QStringLiteral("Peerx"), false);
+        player_.Pause();
+        view_.setLabelText(QStringLiteral("zhun"), QStringLiteral("已暂停"));
+        showPauseFace(false);
+        return;
+    }
+
+    state_.resumeDone = 0;
+    player_.Play();
+    showPauseFace(true);
+    if (view_.mainTab() != kTabPlayer)
+        view_.npc_Click(kNpcPlayerPage);
+    view_.setControlVisible(QStringLiteral("bo_ad"), false);
+    view_.setControlVisible(QStringLiteral("Peerx"), true);
+}
+
+void Transport::saveStopPosition() {
+    if (state_.currentItemReference == kNothing || state_.lastPosition <= 0)
+        return;
+    if (state_.playSource == kSourceLocal) {
+        history_.updateLocalPlayPosition(state_.currentItemReference, state_.lastPosition);
+        return;
+    }
+    // A reference that is not a number names no network task; writing it as
+    // task 0 would touch an unrelated line.
+    const auto id = history_text::parseNumber(state_.currentItemReference.trimmed());
+    if (id && *id >= INT_MIN && *id <= INT_MAX)
+        history_.updateNetworkTaskPosition(int(*id), state_.lastPosition);
+}
+
+void Transport::stop() {
+    if (state_.playAreaMode != kPlayAreaPlayer)
+        return;
+    if (state_.stopAdState == 2)
+        view_.setControlVisible(QStringLiteral("bo_pad"), true);
+    view_.setControlVisible(QStringLiteral("ad_huan"), false);
+    view_.setControlVisible(QStringLiteral("bo_ad"), true);
+    view_.setControlVisible(QStringLiteral("Peerx"), false);
+
+    saveStopPosition();
+
+    timers_.setTimerEnabled(PlaybackTimer::Status, false);
+    state_.lastPosition = 0;
+    state_.resumePosition = 0;
+
+    setControlLeft(view_, QStringLiteral("gunt1"), 0);
+    setControlWidth(view_, QStringLiteral("gunt2"), 0);
+    QRect loaded = view_.controlGeometry(QStringLiteral("huan"));
+    loaded.moveLeft(0);
+    loaded.setWidth(0);
+    view_.setControlGeometry(QStringLiteral("huan"), loaded);
+
+    view_.setLabelText(QStringLiteral("bo_name"), QString());
+    placeTimeLabel(view_);
+    view_.setLabelText(QStringLiteral("times"), QString());
+
+    player_.Stop();
+
+    showPauseFace(false);
+    view_.setLabelText(QStringLiteral("zhun"), QStringLiteral("已停止"));
+    paintFace(1, false);
+}
+
+void Transport::toggleMute() {
+    state_.muted = !state_.muted;
+    view_.setControlToolTip(buttonName(2), toolTip(2));
+    view_.setMuteMenuCaption(state_.muted);
+    player_.setMute(state_.muted ? kPlayerTrue : kPlayerFalse);
+    paintFace(2, false);
+}
+
+void Transport::fullScreen() {
+    if (player_.PlayState() != kStatePlaying)
+        return;
+    // Full screen and always-on-top do not mix: unpin the window first.
+    if (view_.isTopmost())
+        view_.npc_Click(kNpcTopmost);
+    view_.npc_Click(kNpcPlayerPage);
+    player_.setFullScreen(kPlayerTrue);
+    paintFace(3, false);
+}
+
+void Transport::openLocalFile() {
+    paintFace(4, false);
+    view_.hideTooltipBox();
+    const QString path = dialogs_.chooseFile(kOpenFileTitle, kOpenFileFilter);
+    if (path.isEmpty())
+        return;
+
+    // Leaves whatever played before (saving its position).
+    playArea_.setPlayAreaMode(kPlayAreaPlayer);
+    // A new item: nothing of the previous one (its prepared next episode, its
+    // resume point) may carry over to the local file.
+    state_.resetForNewItem();
+    player_.setUrl(path);
+    player_.Play();
+    timers_.setTimerEnabled(PlaybackTimer::Status, true);
+
+    const QString name = displayName(path);
+    const QString title = QStringLiteral("bo_name");
+    view_.setLabelText(title, truncateToWidth(name, 30));
+    QRect g = view_.controlGeometry(title);
+    g.moveTo((view_.controlGeometry(QStringLiteral("bo_zt")).width() - g.width()) / 2, 3);
+    view_.setControlGeometry(title, g);
+
+    history_.addLocalPlay(name, path, 0);
+    state_.playSource = kSourceLocal;
+    state_.currentItemReference = path;
+
+    view_.npc_Click(kNpcLocalSideTab);
+    view_.npc_Click(kNpcPlayerPage);
+}
+
+void Transport::stepEpisode(int index, int direction) {
+    // Disabled while the step runs, so that a second click cannot start a
+    // second lookup.
+    const QString name = buttonName(index);
+    view_.setControlEnabled(name, false);
+    episodes_.stepEpisode(direction);
+    view_.setControlEnabled(name, true);
+    paintFace(index, false);
+}
+
+void Transport::toggleSideBar() {
+    const int tab = view_.mainTab();
+    if (tab == kTabPlayer)
+        view_.npc_Click(kNpcPlayerSideBar);
+    else if (tab == kTabTv)
+        view_.npc_Click(kNpcTvSideBar);
+}
+
+} // namespace vantoli::controls

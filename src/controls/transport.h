@@ -1,0 +1,84 @@
+#pragma once
+// The eight transport buttons of the main window (bo_but0 to bo_but7): their
+// commands, their press and hover handling and their faces. The play/pause
+// and mute toggles live in PlaybackState (pauseFace, muted); the buttons'
+// tooltips, their sprite frames and the q_yin menu caption only show them.
+//
+// Geometry: a button's rectangle (controlGeometry("bo_butN")) is read in its
+// parent bo_foot's coordinates, while the tooltip box P1 is a child of the
+// window. The window reports the buttons' geometry so that a button's left
+// edge lands right when used as a window x coordinate for P1.
+
+#include "app/dialogs.h"
+#include "history/history_files.h"
+#include "playback/playback_state.h"
+#include "playback/playback_view.h"
+#include "playback/player.h"
+
+#include <QPoint>
+#include <QString>
+#include <Qt>
+
+namespace vantoli::controls {
+
+// Open-file dialog of command 4.
+inline const QString kOpenFileTitle = QStringLiteral("选择播放文件");
+// The classic media patterns (the dot-less ones match any name ending so)
+// plus the containers common on Linux; then every file.
+inline const QString kOpenFileFilter = QStringLiteral(
+    "影音文件 (*.rm *.rmvb *.wmv *.mp3 *wma *mid *wav *mpg *mp4"
+    " *.mkv *.webm *.avi *.mov *.flv *.ogv *.ts *.m4v *.m2ts *.mpeg *.3gp"
+    " *.ogg *.opus *.flac *.m4a);;所有文件 (*)");
+
+inline constexpr int kTransportButtons = 8;
+
+class Transport : public TransportCommands {
+public:
+    Transport(Player &player, PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
+              HistoryStore &history, Dialogs &dialogs, PlayAreaSwitch &playArea,
+              EpisodeStepper &episodes);
+
+    // Runs transport command `index` (0 to 7; other values do nothing). A
+    // click that follows a press with a button other than the left one only
+    // clears the click-suppress flag.
+    void bo_but_Click(int index) override;
+
+    // Mouse press on button `index`: any button but the left one makes the
+    // following click a no-op; the left one clears that.
+    void mousePress(int index, Qt::MouseButton button);
+    // Mouse move over button `index`, `pos` in the button's own coordinates:
+    // hover frame, mouse capture and the tooltip box while inside; normal
+    // frame, release and no tooltip box once outside.
+    void mouseMove(int index, QPoint pos);
+
+    // Repaints buttons 0 and 2 and sets their tooltips from the state (after
+    // a skin change, or when the status tick flips pauseFace).
+    void refreshFaces();
+
+    // The tooltip button `index` shows now.
+    QString toolTip(int index) const;
+
+private:
+    void playPause();
+    void stop();
+    void toggleMute();
+    void fullScreen();
+    void openLocalFile();
+    void stepEpisode(int index, int direction);
+    void toggleSideBar();
+
+    void paintFace(int index, bool hover);
+    void showPauseFace(bool pause);
+    void saveStopPosition();
+
+    Player &player_;
+    PlaybackState &state_;
+    PlaybackView &view_;
+    PlaybackTimers &timers_;
+    HistoryStore &history_;
+    Dialogs &dialogs_;
+    PlayAreaSwitch &playArea_;
+    EpisodeStepper &episodes_;
+};
+
+} // namespace vantoli::controls

@@ -1,0 +1,97 @@
+#pragma once
+// A main window for the controller tests: fake player, window, dialogs and
+// play-area switch around the real controllers and a real history store in
+// a temporary program folder.
+
+#include "app/fake_dialogs.h"
+#include "controls/keyboard.h"
+#include "controls/seek_volume.h"
+#include "controls/transport.h"
+#include "history/history_files.h"
+#include "playback/fake_playback_view.h"
+#include "playback/fake_player.h"
+#include "playback/playback_state.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace vantoli::controls::test {
+
+// Leaving the player stops it through the stop button, as the window does.
+class RecordingPlayArea : public PlayAreaSwitch {
+public:
+    RecordingPlayArea(PlaybackState &state, FakePlaybackView &view) : state_(state), view_(view) {}
+    TransportCommands *transport = nullptr;
+    void setPlayAreaMode(int mode) override {
+        view_.log << QStringLiteral("play area %1").arg(mode);
+        if (state_.playAreaMode == kPlayAreaPlayer && transport)
+            transport->bo_but_Click(1);
+        state_.playAreaMode = mode;
+    }
+
+private:
+    PlaybackState &state_;
+    FakePlaybackView &view_;
+};
+
+class RecordingStepper : public EpisodeStepper {
+public:
+    explicit RecordingStepper(FakePlaybackView &view) : view_(view) {}
+    void stepEpisode(int direction) override {
+        // Records whether the button was disabled while the step ran.
+        view_.log << QStringLiteral("step %1").arg(direction);
+    }
+
+private:
+    FakePlaybackView &view_;
+};
+
+inline QByteArray readBytes(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+class ControlsTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    FakePlayer player;
+    PlaybackState state;
+    FakePlaybackView view;
+    FakeDialogs dialogs;
+    HistoryStore history{dir.path()};
+    RecordingPlayArea playArea{state, view};
+    RecordingStepper stepper{view};
+    Transport transport{player, state, view, view, history, dialogs, playArea, stepper};
+    SeekVolumeBars bars{player, view, transport, state};
+    Keyboard keyboard{player, state, view, view, transport, bars};
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        // As start-up leaves them: one empty line each.
+        for (const QString &name : {kNetworkHistoryFile, kLocalHistoryFile}) {
+            QFile f(dir.filePath(name));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("\r\n");
+        }
+        playArea.transport = &transport;
+    }
+
+    QByteArray file(const QString &name) const { return readBytes(dir.filePath(name)); }
+
+    // A network task playing in the player at `position` of `duration`.
+    void playNetwork(int position, int duration) {
+        state.playAreaMode = kPlayAreaPlayer;
+        player.url = QStringLiteral("http://127.0.0.1:8260/a.mp4");
+        player.state = kStatePlaying;
+        player.position = position;
+        player.duration = duration;
+        state.pauseFace = true;
+        state.lastPosition = position;
+    }
+
+    QRect geo(const char *name) const { return view.geometry.value(QString::fromLatin1(name)); }
+};
+
+} // namespace vantoli::controls::test

@@ -40,7 +40,7 @@ class RecordingStepper : public EpisodeStepper {
 public:
     explicit RecordingStepper(FakePlaybackView &view) : view_(view) {}
     void stepEpisode(int direction) override {
-        // Records whether the button was disabled while the step ran.
+        // Into the window log, so the order shows the button disabled around it.
         view_.log << QStringLiteral("step %1").arg(direction);
     }
 

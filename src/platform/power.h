@@ -21,6 +21,18 @@ public:
     virtual bool powerOff() = 0;
 };
 
+// Where the real layer sends its requests. The defaults are the real ones;
+// tests point them at a private bus and a recording program.
+struct PowerOptions {
+    // D-Bus address of the bus that carries logind; empty for the system bus.
+    QString busAddress;
+    // Started with the single argument "poweroff" when logind refuses.
+    QString fallbackProgram = QStringLiteral("systemctl");
+    // How long to wait for logind's answer before falling back.
+    int busTimeoutMs = 5000;
+};
+
 std::unique_ptr<Power> makePower();
+std::unique_ptr<Power> makePower(const PowerOptions &options);
 
 } // namespace vantoli

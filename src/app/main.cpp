@@ -55,9 +55,10 @@ int main(int argc, char *argv[]) {
     options.programFolder = folder;
     options.contentBase = parser.value(contentOption);
     options.statsBase = parser.value(statsOption);
+    const auto factory = vantoli::makePlayerFactory();
+    options.playerFactory = factory.get();
     vantoli::shell::BA1 window(options, dialogs);
     dialogs.setOwner(&window);
-    const auto factory = vantoli::makePlayerFactory();
 
     vantoli::StartupContext ctx;
     ctx.programFolder = folder;

@@ -78,7 +78,57 @@ QString withoutLine(const QStringList &lines, qint64 n) {
     return text + kCrLf;
 }
 
+QString encodeLocalField(const QString &field) {
+    QString out;
+    out.reserve(field.size());
+    for (const QChar c : field) {
+        switch (c.unicode()) {
+        case u'%': out += QStringLiteral("%25"); break;
+        case u'|': out += QStringLiteral("%7C"); break;
+        case u'\r': out += QStringLiteral("%0D"); break;
+        case u'\n': out += QStringLiteral("%0A"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+QString decodeLocalField(const QString &field) {
+    if (!field.contains(u'%'))
+        return field;
+    QString out;
+    out.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const QStringView rest = QStringView(field).mid(i, 3);
+        if (rest == u"%25") {
+            out += u'%';
+        } else if (rest.compare(u"%7C", Qt::CaseInsensitive) == 0) {
+            out += u'|';
+        } else if (rest.compare(u"%0D", Qt::CaseInsensitive) == 0) {
+            out += u'\r';
+        } else if (rest.compare(u"%0A", Qt::CaseInsensitive) == 0) {
+            out += u'\n';
+        } else {
+            out += field.at(i);
+            continue;
+        }
+        i += 2;
+    }
+    return out;
+}
+
 } // namespace history_text
+
+std::optional<LocalPlayEntry> parseLocalPlayLine(const QString &line) {
+    if (!line.contains(u'|'))
+        return std::nullopt;
+    const QStringList f = fieldsOf(line);
+    LocalPlayEntry e;
+    e.name = f.at(0);
+    e.path = history_text::decodeLocalField(f.value(1));
+    e.position = history_text::parseNumber(f.value(2)).value_or(0);
+    return e;
+}
 
 HistoryStore::HistoryStore(QString programFolder, HistoryPaneReloader *reloader)
     : folder_(std::move(programFolder)), reloader_(reloader) {}
@@ -115,9 +165,10 @@ bool HistoryStore::addNetworkTask(int id, const QString &title, const QString &e
 }
 
 bool HistoryStore::addLocalPlay(const QString &name, const QString &path, qint64 position) {
-    const QString line = name + u'|' + path + u'|' + QString::number(position);
-    return addEntry(HistoryList::LocalPlays, line, [&path](const QStringList &f) {
-        return f.size() > 1 && f.at(1) == path;
+    const QString stored = history_text::encodeLocalField(path);
+    const QString line = history_text::encodeLocalField(name) + u'|' + stored + u'|' + QString::number(position);
+    return addEntry(HistoryList::LocalPlays, line, [&stored](const QStringList &f) {
+        return f.size() > 1 && f.at(1) == stored;
     });
 }
 
@@ -139,9 +190,10 @@ bool HistoryStore::updateLocalPlayPosition(const QString &path, qint64 position)
     const auto lines = readTextLines(file);
     if (!lines)
         return false;
+    const QString stored = history_text::encodeLocalField(path);
     return writeTextFile(file, history_text::withUpdatedEntries(*lines, [&](const QStringList &f)
                                                                     -> std::optional<QString> {
-        if (f.size() < 2 || f.at(1) != path)
+        if (f.size() < 2 || f.at(1) != stored)
             return std::nullopt;
         return f.at(0) + u'|' + f.at(1) + u'|' + QString::number(position);
     }));

@@ -49,6 +49,26 @@ QString withUpdatedEntries(const QStringList &lines,
 // delete operation does.
 QString withoutLine(const QStringList &lines, qint64 n);
 
+// Local-play names and paths may hold "|" and line breaks (Linux file names
+// can). They are stored with "%", "|", CR and LF written as %25, %7C, %0D and
+// %0A, so a line keeps its three fields; a field without those characters is
+// stored as it is. Names decode with unescapeText, paths with decodeLocalField.
+QString encodeLocalField(const QString &field);
+QString decodeLocalField(const QString &field);
+
+} // namespace history_text
+
+// One line of date_f.dat, decoded.
+struct LocalPlayEntry {
+    QString name; // as stored; unescapeText gives the display text
+    QString path;
+    qint64 position = 0;
+};
+// nullopt for a line that is not an entry (no "|").
+std::optional<LocalPlayEntry> parseLocalPlayLine(const QString &line);
+
+namespace history_text {
+
 } // namespace history_text
 
 class HistoryStore {

@@ -92,7 +92,7 @@ const RadioItem kAudioChannels[] = {
 
 } // namespace
 
-tip::tip(MenuCommands &commands, QObject *parent) : QObject(parent), commands_(commands) {
+tip::tip(const MenuTargets &targets, QObject *parent) : QObject(parent), targets_(targets) {
     setObjectName(QStringLiteral("tip"));
     build();
     wire();
@@ -181,34 +181,45 @@ void tip::wire() {
         Q_ASSERT(action);
         connect(action, &QAction::triggered, this, [command = std::move(command)] { command(); });
     };
-    MenuCommands &c = commands_;
+    // Items whose subsystem is not there do nothing.
+    const auto to = [&on](const char *name, auto *target, auto command) {
+        on(name, [target, command] {
+            if (target)
+                command(*target);
+        });
+    };
+    CatalogMenuCommands *cat = targets_.catalog;
+    WindowMenuCommands *win = targets_.window;
+    PlayerMenuCommands *pl = targets_.player;
+    HistoryMenuCommands *his = targets_.history;
+    SettingsMenuCommands *set = targets_.settings;
 
-    on("ht", [&c] { c.catalogBack(); });
-    on("qj", [&c] { c.catalogForward(); });
-    on("sx", [&c] { c.catalogRefresh(); });
-    on("fz", [&c] { c.catalogCopy(); });
-    on("zt", [&c] { c.catalogPaste(); });
-    on("zy", [&c] { c.catalogHome(); });
+    to("ht", cat, [](CatalogMenuCommands &c) { c.catalogBack(); });
+    to("qj", cat, [](CatalogMenuCommands &c) { c.catalogForward(); });
+    to("sx", cat, [](CatalogMenuCommands &c) { c.catalogRefresh(); });
+    to("fz", cat, [](CatalogMenuCommands &c) { c.catalogCopy(); });
+    to("zt", cat, [](CatalogMenuCommands &c) { c.catalogPaste(); });
+    to("zy", cat, [](CatalogMenuCommands &c) { c.catalogHome(); });
 
     on("shezhi", [this] { openSettings(false); });
-    on("green", [&c] { c.p_p(0); });
-    on("blue", [&c] { c.p_p(1); });
+    to("green", win, [](WindowMenuCommands &c) { c.p_p(0); });
+    to("blue", win, [](WindowMenuCommands &c) { c.p_p(1); });
     on("about", [this] { openSettings(true); });
-    on("guanf", [&c] { c.openProductHomePage(); });
-    on("shengji", [&c] { c.shengji(); });
-    on("qsoft", [&c] { c.ttt_v(); });
+    to("guanf", win, [](WindowMenuCommands &c) { c.openProductHomePage(); });
+    to("shengji", set, [](SettingsMenuCommands &c) { c.shengji(); });
+    to("qsoft", win, [](WindowMenuCommands &c) { c.ttt_v(); });
 
-    on("c_f", [&c] { c.CCC(); });
-    on("c_shan", [&c] { c.ddd(); });
-    on("c_shan2", [&c] { c.eee(); });
-    on("renwub", [&c] { c.qk_xl(); });
-    on("wenjianb", [&c] { c.qk_xw(); });
+    to("c_f", his, [](HistoryMenuCommands &c) { c.CCC(); });
+    to("c_shan", his, [](HistoryMenuCommands &c) { c.ddd(); });
+    to("c_shan2", his, [](HistoryMenuCommands &c) { c.eee(); });
+    to("renwub", his, [](HistoryMenuCommands &c) { c.qk_xl(); });
+    to("wenjianb", his, [](HistoryMenuCommands &c) { c.qk_xw(); });
 
-    on("q_bo", [&c] { c.bo_but_Click(0); });
-    on("q_stop", [&c] { c.bo_but_Click(1); });
-    on("q_quan", [&c] { c.bo_but_Click(3); });
+    to("q_bo", pl, [](PlayerMenuCommands &c) { c.bo_but_Click(0); });
+    to("q_stop", pl, [](PlayerMenuCommands &c) { c.bo_but_Click(1); });
+    to("q_quan", pl, [](PlayerMenuCommands &c) { c.bo_but_Click(3); });
     // Transport command 2 sets this item's caption through setMuteCaption.
-    on("q_yin", [&c] { c.bo_but_Click(2); });
+    to("q_yin", pl, [](PlayerMenuCommands &c) { c.bo_but_Click(2); });
     on("q_jing", [this] { toggleCompact(); });
 
     // Radio groups: the player is told first, then the marks follow the
@@ -228,39 +239,50 @@ void tip::wire() {
             });
         }
     };
-    radio(kPictureModes, [&c](int mode) { c.setPictureMode(mode); });
-    radio(kAudioChannels, [&c](int channel) { c.setAudioChannel(channel); });
+    radio(kPictureModes, [pl](int mode) {
+        if (pl)
+            pl->setPictureMode(mode);
+    });
+    radio(kAudioChannels, [pl](int channel) {
+        if (pl)
+            pl->setAudioChannel(channel);
+    });
     const RadioItem afterPlayback[] = {{"kaiqi", 1}, {"q_wu", 0}};
     radio(afterPlayback, nullptr);
 }
 
 void tip::openSettings(bool aboutTab) {
-    MenuCommands &c = commands_;
+    WindowMenuCommands *w = targets_.window;
+    SettingsMenuCommands *d = targets_.settings;
+    if (!w || !d)
+        return;
     // The dialog must not end up behind a top-most main window.
-    const bool wasTopmost = c.isTopmost();
+    const bool wasTopmost = w->isTopmost();
     if (wasTopmost)
-        c.zhi_d(0);
-    if (c.isWindowHidden())
-        c.showWindow();
-    if (c.isWindowMinimized())
-        c.restoreWindow();
-    c.showSettingsDialog();
+        w->zhi_d(0);
+    if (w->isWindowHidden())
+        w->showWindow();
+    if (w->isWindowMinimized())
+        w->restoreWindow();
+    d->showSettingsDialog();
     if (wasTopmost)
-        c.zhi_d(1);
+        w->zhi_d(1);
     if (aboutTab)
-        c.selectSettingsTab(0);
-    c.focusSettingsDialog();
+        d->selectSettingsTab(0);
+    d->focusSettingsDialog();
 }
 
 void tip::toggleCompact() {
-    QAction *action = item(QStringLiteral("q_jing"));
-    if (action->text() == kCompactCaption)
-        commands_.npc_Click(3);
+    WindowMenuCommands *w = targets_.window;
+    if (!w)
+        return;
+    if (!w->isCompact())
+        w->npc_Click(3);
     else
-        commands_.jbi_Click();
+        w->jbi_Click();
     // The caption follows the mode the window is actually in: entering
     // compact mode does nothing while nothing has been played.
-    setCompactCaption(commands_.isCompact());
+    setCompactCaption(w->isCompact());
 }
 
 } // namespace vantoli

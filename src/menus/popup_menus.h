@@ -1,8 +1,8 @@
 #pragma once
 // The form `tip`: it is never shown and owns every popup menu of the program
 // (myMenu, r_m, webc, c_fie, peer_m). Item names are the objectNames of the
-// QMenu/QAction objects. Items forward to the main window through
-// MenuCommands; the video-frame, sound-channel and after-playback items keep
+// QMenu/QAction objects. Items forward to the subsystem that carries their
+// command out (MenuTargets); the video-frame, sound-channel and after-playback items keep
 // their state in their own check marks.
 
 #include <QObject>
@@ -14,57 +14,81 @@ class QMenu;
 
 namespace vantoli {
 
-// What the menu items need from the main window (and, through it, from the
-// catalog pane, the player and the settings dialog).
-class MenuCommands {
-public:
-    virtual ~MenuCommands() = default;
+// What the menu items need, split by the subsystem that carries each
+// command out. A target left out makes its items do nothing.
 
-    // Catalog pane Web1. Failures are ignored by the implementation.
+// Catalog pane Web1. Failures are ignored by the implementation.
+class CatalogMenuCommands {
+public:
+    virtual ~CatalogMenuCommands() = default;
     virtual void catalogBack() = 0;
     virtual void catalogForward() = 0;
     virtual void catalogRefresh() = 0;
     virtual void catalogCopy() = 0;
     virtual void catalogPaste() = 0;
     virtual void catalogHome() = 0; // navigate Web1 to the content-server base URL
+};
 
-    // Main window.
+// The main window.
+class WindowMenuCommands {
+public:
+    virtual ~WindowMenuCommands() = default;
     virtual void p_p(int skin) = 0;           // 0 black, 1 blue
     virtual void npc_Click(int index) = 0;    // window-button command
     virtual void jbi_Click() = 0;             // leave compact mode
     virtual bool isCompact() const = 0;       // compact mode is not 0
-    virtual void bo_but_Click(int index) = 0; // transport command
     virtual void ttt_v() = 0;                 // exit routine
-    virtual void shengji() = 0;               // manual update check
     virtual void openProductHomePage() = 0;   // in the user's browser
-
-    // History commands of the network-task list.
-    virtual void CCC() = 0;
-    virtual void ddd() = 0;
-    virtual void eee() = 0;
-    virtual void qk_xl() = 0;
-    virtual void qk_xw() = 0;
-
-    // Player operations.
-    virtual void setPictureMode(int mode) = 0;
-    virtual void setAudioChannel(int channel) = 0;
-
-    // Opening the settings dialog.
     virtual bool isTopmost() const = 0;       // npc element 4 reads "取消置顶"
     virtual void zhi_d(int value) = 0;        // 1 top-most band on, other off
     virtual bool isWindowHidden() const = 0;
     virtual bool isWindowMinimized() const = 0;
     virtual void showWindow() = 0;            // show a hidden window
     virtual void restoreWindow() = 0;         // minimised -> normal
-    virtual void showSettingsDialog() = 0;    // modeless, owned by the main window
+};
+
+// The player and the transport commands.
+class PlayerMenuCommands {
+public:
+    virtual ~PlayerMenuCommands() = default;
+    virtual void bo_but_Click(int index) = 0; // transport command
+    virtual void setPictureMode(int mode) = 0;
+    virtual void setAudioChannel(int channel) = 0;
+};
+
+// History commands of the network-task list.
+class HistoryMenuCommands {
+public:
+    virtual ~HistoryMenuCommands() = default;
+    virtual void CCC() = 0;
+    virtual void ddd() = 0;
+    virtual void eee() = 0;
+    virtual void qk_xl() = 0;
+    virtual void qk_xw() = 0;
+};
+
+// The settings dialog and the manual update check.
+class SettingsMenuCommands {
+public:
+    virtual ~SettingsMenuCommands() = default;
+    virtual void showSettingsDialog() = 0;       // modeless, owned by the main window
     virtual void selectSettingsTab(int tab) = 0; // the dialog's d_z_Click
     virtual void focusSettingsDialog() = 0;
+    virtual void shengji() = 0;                  // manual update check
+};
+
+struct MenuTargets {
+    CatalogMenuCommands *catalog = nullptr;
+    WindowMenuCommands *window = nullptr;
+    PlayerMenuCommands *player = nullptr;
+    HistoryMenuCommands *history = nullptr;
+    SettingsMenuCommands *settings = nullptr;
 };
 
 class tip : public QObject {
     Q_OBJECT
 public:
-    explicit tip(MenuCommands &commands, QObject *parent = nullptr);
+    explicit tip(const MenuTargets &targets, QObject *parent = nullptr);
     ~tip() override;
 
     QMenu *myMenu() const { return myMenu_; }
@@ -94,7 +118,7 @@ private:
     void openSettings(bool aboutTab);
     void toggleCompact();
 
-    MenuCommands &commands_;
+    MenuTargets targets_;
     QMenu *myMenu_ = nullptr;
     QMenu *r_m_ = nullptr;
     QMenu *webc_ = nullptr;

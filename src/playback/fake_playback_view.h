@@ -84,8 +84,6 @@ public:
     bool isTopmost() const override { return topmost; }
     void setMuteMenuCaption(bool muted) override { muteMenuCaptionMuted = muted; }
     bool autoShutdownChosen() const override { return autoShutdown; }
-    void closeWebPlayback() override { log << QStringLiteral("close web playback"); }
-    void closeTvChannel() override { log << QStringLiteral("close tv channel"); }
     QSize clientSize() const override { return client; }
     void setMouseCapture(const QString &name, bool capture) override {
         captured = capture ? name : (captured == name ? QString() : captured);

@@ -4,7 +4,9 @@
 // it; tests use a fake that keeps the controls' state in tables.
 //
 // Controls are named as in the window ("zhun", "bo_ad", "Peerx", "gunt1",
-// "bo_but0"); geometry is in the coordinates of the control's parent.
+// "bo_but0"); geometry is in the coordinates of the control's parent, except
+// for the transport buttons "bo_butN", which report window coordinates (the
+// tooltip box they place is a child of the window).
 
 #include <QRect>
 #include <QSize>
@@ -69,10 +71,6 @@ public:
     virtual void setMuteMenuCaption(bool muted) = 0;
     // "自动关机" is checked in the after-playback menu.
     virtual bool autoShutdownChosen() const = 0;
-    // Closing the web playback pane (ggx) and the TV channel page (gtv).
-    virtual void closeWebPlayback() = 0;
-    virtual void closeTvChannel() = 0;
-
     // Inner size of the main window.
     virtual QSize clientSize() const = 0;
     // Mouse capture by a control: later moves outside it still reach it.

@@ -2,6 +2,9 @@
 
 #include "playback/mpv_library.h"
 #include "playback/mpv_player.h"
+#include "playback/video_widget.h"
+
+#include <QVBoxLayout>
 
 namespace vantoli {
 namespace {
@@ -17,6 +20,25 @@ public:
     }
     // Registering means: players load libmpv from that file from now on.
     void registerComponent(const QString &componentFile) override { setRegisteredMpvLibrary(componentFile); }
+
+    std::unique_ptr<Player> create(QWidget *videoHost, const QString &programFolder) override {
+        MpvPlayerOptions options;
+        options.cacheFolder = defaultPlayerCacheFolder(programFolder);
+        // For tests and silent demonstrations: VANTOLI_AUDIO_OUTPUT=null.
+        options.audioOutput = qEnvironmentVariable("VANTOLI_AUDIO_OUTPUT");
+        auto player = MpvPlayer::create(options);
+        if (!player)
+            return nullptr;
+        if (videoHost) {
+            auto *video = new VideoWidget(videoHost);
+            video->setObjectName(QStringLiteral("video"));
+            auto *layout = new QVBoxLayout(videoHost);
+            layout->setContentsMargins(0, 0, 0, 0);
+            layout->addWidget(video);
+            player->attachVideoWidget(video);
+        }
+        return player;
+    }
 };
 
 } // namespace

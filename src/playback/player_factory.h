@@ -6,7 +6,11 @@
 
 #include <memory>
 
+class QWidget;
+
 namespace vantoli {
+
+class Player;
 
 // The component's file, under the program folder's "Peer/" subfolder.
 inline const QString kPlayerComponentFolder = QStringLiteral("Peer/");
@@ -26,6 +30,9 @@ public:
     // Registers the component file found under the program folder, so that the
     // next creation can use it. Does not wait for the outcome.
     virtual void registerComponent(const QString &componentFile) = 0;
+    // The window's player: its video fills videoHost (and follows its size);
+    // its cache lives under the program folder. nullptr when none can be made.
+    virtual std::unique_ptr<Player> create(QWidget *videoHost, const QString &programFolder) = 0;
 };
 
 std::unique_ptr<PlayerFactory> makePlayerFactory();

@@ -1,7 +1,16 @@
 #include "shell/ba1.h"
 
 #include "app/program_folder.h"
+#include "controls/keyboard.h"
+#include "controls/player_menu.h"
+#include "controls/seek_volume.h"
+#include "controls/transport.h"
+#include "platform/http_get.h"
+#include "platform/power.h"
 #include "platform/web_pane.h"
+#include "playback/fake_player.h"
+#include "playback/playback_controller.h"
+#include "playback/player_factory.h"
 #include "shell/label_colours.h"
 #include "shell/picture_box.h"
 
@@ -11,7 +20,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QKeyEvent>
+#include <QLocale>
 #include <QScreen>
+#include <QTime>
 #include <QWindow>
 
 namespace vantoli::shell {
@@ -22,13 +34,28 @@ const char *const kTransportTips[8] = {"播放", "停止", "静音", "全屏", "
 
 } // namespace
 
+// Hands every key press in the application to the window before its target.
+class KeyPreview final : public QObject {
+public:
+    explicit KeyPreview(BA1 &window) : QObject(&window), window_(window) {}
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::KeyPress)
+            window_.previewKey(watched, static_cast<QKeyEvent *>(event));
+        return false;
+    }
+
+private:
+    BA1 &window_;
+};
+
 BA1::BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinMaxButtonsHint),
       options_(std::move(options)),
       settings_(inFolder(options_.programFolder, kSettingsFile)),
       dialogs_(dialogs),
-      modes_(*this, settings_, dialogs_),
-      moveSize_(*this, modes_, settings_) {
+      modes_(*this, settings_, dialogs_, playbackState_),
+      moveSize_(*this, modes_, settings_),
+      history_(options_.programFolder, this) {
     setObjectName(QStringLiteral("BA1"));
     setWindowTitle(kProductName);
     setMouseTracking(true);
@@ -36,10 +63,54 @@ BA1::BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent)
     initSkinResources();
     closeCursor_ = QCursor(QPixmap(QStringLiteral(":/skins/close_cursor.png")), 16, 16);
     buildControls();
+    createPlayback();
     resize(twipsToPixels(kDefaultWidthTwips), twipsToPixels(kDefaultHeightTwips));
 }
 
+void BA1::createPlayback() {
+    if (options_.playerFactory)
+        player_ = options_.playerFactory->create(control(QStringLiteral("PeerC")), options_.programFolder);
+    if (!player_) {
+        auto standIn = std::make_unique<FakePlayer>();
+        standIn->autoState = false;
+        player_ = std::move(standIn);
+    }
+    HttpGet *http = options_.http;
+    if (!http) {
+        ownHttp_ = makeHttpGet();
+        http = ownHttp_.get();
+    }
+    Power *power = options_.power;
+    if (!power) {
+        ownPower_ = makePower();
+        power = ownPower_.get();
+    }
+    PlaybackServices services;
+    services.state = &playbackState_;
+    services.player = player_.get();
+    services.view = this;
+    services.transport = this;
+    services.http = http;
+    services.power = power;
+    services.history = &history_;
+    services.settings = &settings_;
+    services.contentBase = options_.contentBase;
+    services.clock = [] { return QLocale::system().toString(QTime::currentTime(), QStringLiteral("HH:mm:ss")); };
+    playback_ = std::make_unique<PlaybackController>(services);
+    PlaybackState &state = playback_->state();
+    transport_ = std::make_unique<controls::Transport>(*player_, state, *this, *playback_, history_, dialogs_,
+                                                       playback_->playArea(), playback_->continuation());
+    bars_ = std::make_unique<controls::SeekVolumeBars>(*player_, *this, *this, state);
+    keys_ = std::make_unique<controls::Keyboard>(*player_, state, *this, *playback_, *this, *bars_);
+    playerMenu_ = std::make_unique<controls::PlayerMenu>(*player_, *this);
+    keyPreview_ = new KeyPreview(*this);
+    qApp->installEventFilter(keyPreview_);
+}
+
 BA1::~BA1() {
+    qApp->removeEventFilter(keyPreview_);
+    // Timers and controllers go before the player they poll.
+    playback_.reset();
     delete menus_;
     // Panes first: their engine pages must go before the profile they use.
     for (WebPane *&p : panes_) {
@@ -205,6 +276,11 @@ void BA1::buildControls() {
     gunt->setFill(QColor(0x2c, 0x2c, 0x30));
     auto *huan = box(QStringLiteral("huan"), gunt, {0, 7});
     huan->setFill(QColor(0x60, 0x60, 0x66));
+    auto *gunt2 = box(QStringLiteral("gunt2"), gunt, {0, 7});
+    gunt2->setFill(kNoticeOrange);
+    auto *gunt1 = box(QStringLiteral("gunt1"), gunt, {9, 7});
+    gunt1->setFill(QColor(0xe8, 0xe8, 0xe8));
+    gunt1->setCursor(Qt::PointingHandCursor);
 
     auto *l2 = new QWidget(zz);
     l2->setObjectName(QStringLiteral("l2"));
@@ -341,7 +417,7 @@ void BA1::applyLayout() {
     s.compactMode = modes_.compactMode();
     s.sideBarOpen = modes_.sideBarOpen();
     s.tvSideBarOpen = modes_.tvSideBarOpen();
-    s.volume = volume_;
+    s.volume = player_ ? player_->Volume() : 100;
 
     if (s.compactMode == 1) {
         // The compact title is the title of the item playing.
@@ -367,7 +443,7 @@ void BA1::applyLayout() {
         pictureBox(QStringLiteral("bo_foot"))->setPicture(skin_.slot(3), true);
     }
     // Stacking: strips over their side bars, covers over what they cover.
-    for (const char *n : {"npc6", "npc15", "ggx", "gtv", "Lpeer", "bo_ad", "bo_v"})
+    for (const char *n : {"npc6", "npc15", "ggx", "gtv", "Lpeer", "bo_ad", "gunt2", "gunt1", "bo_v"})
         control(QString::fromLatin1(n))->raise();
     control(QStringLiteral("P1"))->raise();
     update();
@@ -393,10 +469,12 @@ void BA1::paintEvent(QPaintEvent *) {
 void BA1::resizeEvent(QResizeEvent *) {
     if (isMinimized())
         return;
-    const QSize twips = outerSizeTwips();
-    const QSize clamped = clampOuterSizeTwips(twips, modes_.compactMode(), isMaximised());
-    if (clamped != twips) {
-        resize(twipsToPixels(clamped.width()), twipsToPixels(clamped.height()));
+    // Compared in pixels: a minimum in twips that is no whole number of
+    // pixels (4100 twips = 273.3 px) must not keep the layout from running.
+    const QSize clamped = clampOuterSizeTwips(outerSizeTwips(), modes_.compactMode(), isMaximised());
+    const QSize clampedPx(twipsToPixels(clamped.width()), twipsToPixels(clamped.height()));
+    if (clampedPx.width() > width() || clampedPx.height() > height()) {
+        resize(clampedPx.expandedTo(size()));
         return;
     }
     applyLayout();
@@ -457,6 +535,8 @@ void BA1::paintButtons() {
         pictureBox(QStringLiteral("npc%1").arg(i))->setPicture(skin_.cell(sideTabCell(i, false)));
     for (int i = 0; i <= 7; ++i)
         pictureBox(QStringLiteral("bo_but%1").arg(i))->setPicture(skin_.cell(transportNormalCell(i)));
+    if (transport_)
+        transport_->refreshFaces();
     pictureBox(QStringLiteral("yin"))->setPicture(skin_.slot(15));
     pictureBox(QStringLiteral("bo_v"))->setPicture(skin_.slot(4));
     pictureBox(QStringLiteral("bo_foot"))->setPicture(skin_.slot(3), true);
@@ -507,7 +587,11 @@ bool BA1::load() {
 
     p_p(skinFromSetting(settings_.read(QStringLiteral("Skin"), QStringLiteral("Num"))));
 
-    menus_ = new tip(*this);
+    MenuTargets targets;
+    targets.catalog = this;
+    targets.window = this;
+    targets.player = playerMenu_.get();
+    menus_ = new tip(targets);
     setCompactMenuCaption(kCompactCaption);
     tray_ = new TrayIcon(this, *this, this);
     tray_->install(windowTitle());
@@ -534,7 +618,7 @@ void BA1::ttt_v() {
     if (tray_)
         tray_->remove();
     // 2. A player playback is stopped (saving its position).
-    if (modes_.playAreaMode() == 2)
+    if (playback_->state().playAreaMode == kPlayAreaPlayer)
         bo_but_Click(1);
     // 5. Menus, then the main window. The menus go later: the exit command
     // may be running inside one of their items.
@@ -546,21 +630,7 @@ void BA1::ttt_v() {
     QCoreApplication::quit();
 }
 
-void BA1::bo_but_Click(int index) {
-    hideTooltipBox();
-    if (modes_.clickSuppress()) {
-        modes_.setClickSuppress(false);
-        return;
-    }
-    // Only the side-bar command needs nothing but the window; the transport
-    // commands that drive the player come with it.
-    if (index == 6) {
-        if (modes_.mainTab() == 9)
-            modes_.npc_Click(6);
-        else if (modes_.mainTab() == 13)
-            modes_.npc_Click(15);
-    }
-}
+void BA1::bo_but_Click(int index) { transport_->bo_but_Click(index); }
 
 // ---- ModesView -----------------------------------------------------------
 
@@ -572,6 +642,85 @@ void BA1::setControlVisible(const QString &name, bool visible) {
 void BA1::setControlToolTip(const QString &name, const QString &text) {
     if (QWidget *w = control(name))
         w->setToolTip(text);
+}
+
+void BA1::setLabelText(const QString &name, const QString &text) {
+    auto *l = qobject_cast<QLabel *>(control(name));
+    if (!l)
+        return;
+    l->setText(text);
+    // In compact mode the status line keeps the fixed width the layout gave it.
+    if (name == QStringLiteral("zhun") && modes_.compactMode() != 0)
+        return;
+    l->adjustSize();
+}
+
+QString BA1::labelText(const QString &name) const {
+    auto *l = qobject_cast<QLabel *>(control(name));
+    return l ? l->text() : QString();
+}
+
+bool BA1::isControlVisible(const QString &name) const {
+    QWidget *w = control(name);
+    return w && !w->isHidden();
+}
+
+QRect BA1::controlGeometry(const QString &name) const {
+    QWidget *w = control(name);
+    if (!w)
+        return {};
+    // The transport buttons place the window's tooltip box under themselves.
+    if (name.startsWith(QLatin1StringView("bo_but")))
+        return controlRect(name);
+    return w->geometry();
+}
+
+void BA1::setControlGeometry(const QString &name, const QRect &geometry) {
+    if (QWidget *w = control(name))
+        w->setGeometry(geometry);
+}
+
+void BA1::setControlEnabled(const QString &name, bool enabled) {
+    if (QWidget *w = control(name))
+        w->setEnabled(enabled);
+}
+
+void BA1::paintTransportFrame(int button, int strip, int frame) {
+    PictureBox *b = pictureBox(QStringLiteral("bo_but%1").arg(button));
+    if (!b)
+        return;
+    const QSize size = button == 0 ? QSize(58, 43) : QSize(25, 25);
+    b->setPicture(skin_.cell(Cell{strip, QRect(QPoint(frame, 0), size)}));
+    b->repaint();
+}
+
+void BA1::balloon(const QString &text) {
+    if (tray_)
+        tray_->balloon(text);
+}
+
+void BA1::navigatePane(int number, const QString &url) {
+    if (WebPane *p = webPane(number))
+        p->navigate(url);
+}
+
+void BA1::processPendingEvents() { QCoreApplication::processEvents(); }
+
+void BA1::setMuteMenuCaption(bool muted) {
+    if (menus_)
+        menus_->setMuteCaption(muted);
+}
+
+bool BA1::autoShutdownChosen() const { return menus_ && menus_->autoShutdown(); }
+
+void BA1::setMouseCapture(const QString &name, bool capture) {
+    QWidget *w = control(name);
+    if (!w)
+        return;
+    if (capture && QWidget::mouseGrabber() != w)
+        w->grabMouse();
+    else if (!capture && QWidget::mouseGrabber() == w)
+        w->releaseMouse();
 }
 
 void BA1::setCaption(const QString &name, const QString &text) {
@@ -620,6 +769,9 @@ void BA1::setMaximised(bool maximised) {
         if (normalGeometry_.isValid())
             setGeometry(normalGeometry_);
     }
+    // The platform's report may come later or never (it compares with this
+    // state): the tooltip follows now.
+    setControlToolTip(QStringLiteral("npc1"), maximised ? kRestoreTip : kMaximiseTip);
     paintTitleButton(1);
 }
 

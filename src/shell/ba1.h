@@ -9,7 +9,10 @@
 #include "app/dialogs.h"
 #include "app/settings_file.h"
 #include "app/startup.h"
+#include "history/history_files.h"
 #include "menus/popup_menus.h"
+#include "playback/playback_state.h"
+#include "playback/playback_view.h"
 #include "shell/layout.h"
 #include "shell/move_size.h"
 #include "shell/skin.h"
@@ -22,12 +25,24 @@
 
 #include <memory>
 
+class QKeyEvent;
 class QLabel;
 class QFrame;
 
 namespace vantoli {
+class HttpGet;
+class Player;
+class PlayerFactory;
+class PlaybackController;
+class Power;
 class WebPane;
-}
+namespace controls {
+class Keyboard;
+class PlayerMenu;
+class SeekVolumeBars;
+class Transport;
+} // namespace controls
+} // namespace vantoli
 
 namespace vantoli::shell {
 
@@ -37,14 +52,23 @@ struct MainWindowOptions {
     QString programFolder;
     QString contentBase = QStringLiteral("http://127.0.0.1:8260/");
     QString statsBase = QStringLiteral("http://127.0.0.1:8260/stat/");
+    // Makes the window's player; none (or a failure) leaves a silent
+    // stand-in that never plays.
+    PlayerFactory *playerFactory = nullptr;
+    // Platform layers; the real ones when left out.
+    HttpGet *http = nullptr;
+    Power *power = nullptr;
 };
 
 class BA1 final : public QWidget,
                   public MainWindowHost,
                   public ModesView,
                   public MoveSizeHost,
-                  public MenuCommands,
-                  public TrayHost {
+                  public CatalogMenuCommands,
+                  public WindowMenuCommands,
+                  public TrayHost,
+                  public PlaybackView,
+                  public TransportCommands {
     Q_OBJECT
 public:
     BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent = nullptr);
@@ -104,7 +128,7 @@ public:
     void setWindowGeometry(const QRect &g) override { setGeometry(g); }
     QSize minimumWindowSize() const override;
 
-    // MenuCommands.
+    // Menu commands of the window and of the catalog pane.
     void catalogBack() override;
     void catalogForward() override;
     void catalogRefresh() override;
@@ -112,23 +136,12 @@ public:
     void catalogPaste() override;
     void catalogHome() override;
     bool isCompact() const override { return modes_.compactMode() != 0; }
-    void shengji() override {}
     void openProductHomePage() override;
-    void CCC() override {}
-    void ddd() override {}
-    void eee() override {}
-    void qk_xl() override {}
-    void qk_xw() override {}
-    void setPictureMode(int) override {}
-    void setAudioChannel(int) override {}
     bool isTopmost() const override { return modes_.pinned(); }
     bool isWindowHidden() const override { return isHidden(); }
     bool isWindowMinimized() const override { return isMinimized(); }
     void showWindow() override;
     void restoreWindow() override;
-    void showSettingsDialog() override {}
-    void selectSettingsTab(int) override {}
-    void focusSettingsDialog() override {}
 
     // TrayHost.
     QString windowCaption() const override { return windowTitle(); }
@@ -137,8 +150,28 @@ public:
     void minimizeWindow() override { showMinimized(); }
     void popupMainMenu(const QPoint &globalPos) override;
 
-    // The player's current address; empty while nothing is loaded.
-    QString playerUrl() const { return playerUrl_; }
+    // PlaybackView.
+    bool isControlVisible(const QString &name) const override;
+    QRect controlGeometry(const QString &name) const override;
+    void setControlGeometry(const QString &name, const QRect &geometry) override;
+    void setControlEnabled(const QString &name, bool enabled) override;
+    void setLabelText(const QString &name, const QString &text) override;
+    QString labelText(const QString &name) const override;
+    void paintTransportFrame(int button, int strip, int frame) override;
+    void balloon(const QString &text) override;
+    void navigatePane(int number, const QString &url) override;
+    void processPendingEvents() override;
+    int mainTab() const override { return modes_.mainTab(); }
+    void setMuteMenuCaption(bool muted) override;
+    bool autoShutdownChosen() const override;
+    void setMouseCapture(const QString &name, bool capture) override;
+    void resetCursor() override { setCursor(Qt::ArrowCursor); }
+    bool clickSuppress() const override { return modes_.clickSuppress(); }
+    void setClickSuppress(bool on) override { modes_.setClickSuppress(on); }
+
+    Player &player() const { return *player_; }
+    PlaybackController &playback() const { return *playback_; }
+    HistoryStore &history() { return history_; }
 
 protected:
     void paintEvent(QPaintEvent *) override;
@@ -154,6 +187,10 @@ protected:
 
 private:
     void buildControls();
+    void createPlayback();
+    bool barMouseEvent(QWidget *w, QEvent *event);
+    void previewKey(QObject *receiver, QKeyEvent *event);
+    friend class KeyPreview;
     template <class T> T *add(T *widget);
     PictureBox *box(const QString &name, QWidget *parent, QSize size = {});
     QLabel *label(const QString &name, QWidget *parent, const QString &text = {});
@@ -177,6 +214,7 @@ private:
     MainWindowOptions options_;
     Settings settings_;
     Dialogs &dialogs_;
+    PlaybackState playbackState_; // owned here, driven by the playback controller
     WindowModes modes_;
     MoveSizeController moveSize_;
     SkinSet skin_;
@@ -184,8 +222,18 @@ private:
     bool loaded_ = false;
     bool exiting_ = false;
     bool maximised_ = false;
-    int volume_ = 100;
-    QString playerUrl_;
+    HistoryStore history_;
+    std::unique_ptr<Player> player_;
+    std::unique_ptr<HttpGet> ownHttp_;
+    std::unique_ptr<Power> ownPower_;
+    std::unique_ptr<PlaybackController> playback_;
+    std::unique_ptr<controls::Transport> transport_;
+    std::unique_ptr<controls::SeekVolumeBars> bars_;
+    std::unique_ptr<controls::Keyboard> keys_;
+    std::unique_ptr<controls::PlayerMenu> playerMenu_;
+    QObject *keyPreview_ = nullptr;
+    const QEvent *lastKey_ = nullptr; // a key event seen once as it climbs to its parents
+    ulong lastKeyTime_ = 0;
     QRect normalGeometry_;
     QHash<QString, QWidget *> controls_;
     WebPane *panes_[12] = {};

@@ -4,10 +4,16 @@
 
 #include "shell/ba1.h"
 
+#include "controls/keyboard.h"
+#include "controls/seek_volume.h"
+#include "controls/transport.h"
 #include "menus/popup_menus.h"
+#include "playback/playback_controller.h"
+#include "playback/player.h"
 #include "shell/label_colours.h"
 #include "shell/picture_box.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 
@@ -102,6 +108,7 @@ bool BA1::eventFilter(QObject *watched, QEvent *event) {
     auto *w = qobject_cast<QWidget *>(watched);
     if (!w)
         return false;
+
     switch (event->type()) {
     case QEvent::MouseMove:
     case QEvent::MouseButtonPress:
@@ -127,7 +134,8 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
             titleButtonMove(index, pos, me && (me->buttons() & Qt::LeftButton));
         } else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
             modes_.npc_MouseDown(index, me->button());
-            pressedButton_ = me->button() == Qt::LeftButton ? index : -1;
+            // The second press of a double-click makes no second click.
+            pressedButton_ = me->button() == Qt::LeftButton && type == QEvent::MouseButtonPress ? index : -1;
         } else if (type == QEvent::MouseButtonRelease) {
             const bool click = me->button() == Qt::LeftButton && pressedButton_ == index && w->rect().contains(pos);
             pressedButton_ = -1;
@@ -137,22 +145,33 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
         return type != QEvent::Leave;
     }
     if (const int index = indexIn(name, QLatin1StringView("bo_but")); index >= 0) {
-        if (type == QEvent::MouseButtonPress) {
-            modes_.setClickSuppress(me->button() != Qt::LeftButton);
-        } else if (type == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton &&
-                   w->rect().contains(pos)) {
-            bo_but_Click(index);
+        if (type == QEvent::MouseMove || type == QEvent::Leave) {
+            transport_->mouseMove(index, pos);
+        } else if (type == QEvent::MouseButtonPress) {
+            transport_->mousePress(index, me->button());
+            pressedButton_ = me->button() == Qt::LeftButton ? 100 + index : -1;
+        } else if (type == QEvent::MouseButtonRelease) {
+            const bool click =
+                me->button() == Qt::LeftButton && pressedButton_ == 100 + index && w->rect().contains(pos);
+            pressedButton_ = -1;
+            if (click)
+                bo_but_Click(index);
+            // The capture of the hover ends with the pointer outside.
+            transport_->mouseMove(index, pos);
         }
         return type != QEvent::Leave;
     }
     if (type == QEvent::Leave)
         return false;
+    if (barMouseEvent(w, event))
+        return true;
 
     if (name == QStringLiteral("jbi") || name == QStringLiteral("qk")) {
         if (type == QEvent::MouseMove) {
             setCursor(Qt::ArrowCursor);
             setTextColour(static_cast<QLabel *>(w), kLabelHoverRed);
-        } else if (type == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton && name == QStringLiteral("jbi")) {
+        } else if (type == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton &&
+                   name == QStringLiteral("jbi") && w->rect().contains(pos)) {
             jbi_Click();
         }
         return true;
@@ -168,7 +187,7 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
         if (type == QEvent::MouseMove) {
             setCursor(Qt::ArrowCursor);
             setTextColour(jbi, kLabelWhite);
-        } else if (type == QEvent::MouseButtonPress && me->button() == Qt::RightButton && !playerUrl_.isEmpty()) {
+        } else if (type == QEvent::MouseButtonPress && me->button() == Qt::RightButton && !player_->Url().isEmpty()) {
             popupPlayerMenu(me->globalPosition().toPoint());
         }
         return true;
@@ -195,8 +214,14 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
         return true;
     }
     if (name == QStringLiteral("gtv") || name == QStringLiteral("ggx")) {
-        if (type == QEvent::MouseMove)
+        if (type == QEvent::MouseMove) {
             w->setCursor(closeCursor_);
+        } else if (type == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton && w->rect().contains(pos)) {
+            if (name == QStringLiteral("ggx"))
+                playback_->playArea().closeWebPlayback();
+            else
+                playback_->playArea().closeTvChannel();
+        }
         return true;
     }
     if (name == QStringLiteral("Lpeer")) {
@@ -214,12 +239,50 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
         if (type == QEvent::MouseButtonPress) {
             if (me->button() == Qt::LeftButton)
                 bo_but_Click(0);
-            else if (me->button() == Qt::RightButton && !playerUrl_.isEmpty())
+            else if (me->button() == Qt::RightButton && !player_->Url().isEmpty())
                 popupPlayerMenu(me->globalPosition().toPoint());
         }
         return true;
     }
     return false;
+}
+
+bool BA1::barMouseEvent(QWidget *w, QEvent *event) {
+    static const QStringList bars = {QStringLiteral("gunt"), QStringLiteral("gunt1"), QStringLiteral("gunt2"),
+                                     QStringLiteral("huan"), QStringLiteral("yin"),   QStringLiteral("bo_y"),
+                                     QStringLiteral("bo_v")};
+    const QString name = w->objectName();
+    if (!bars.contains(name))
+        return false;
+    auto *me = static_cast<QMouseEvent *>(event);
+    const int x = int(me->position().x());
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        bars_->press(name, me->button(), x);
+        break;
+    case QEvent::MouseMove:
+        bars_->move(name, me->buttons(), x);
+        break;
+    case QEvent::MouseButtonRelease:
+        bars_->release(name, x);
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+void BA1::previewKey(QObject *receiver, QKeyEvent *e) {
+    // The window sees every key first, whichever of its widgets (a web pane
+    // too) has the focus; the widget gets the key as well. A key climbing to
+    // the parents of its widget is the same event, seen once.
+    auto *w = qobject_cast<QWidget *>(receiver);
+    if (!w || w->window() != this || (e == lastKey_ && e->timestamp() == lastKeyTime_))
+        return;
+    lastKey_ = e;
+    lastKeyTime_ = e->timestamp();
+    keys_->keyDown(e->key());
 }
 
 } // namespace vantoli::shell

@@ -35,8 +35,9 @@ QString pageOfTab(int index) {
 
 QString sideTabCaption(int index) { return index == 7 ? kClearListCaption : kTasksCaption; }
 
-WindowModes::WindowModes(ModesView &view, const Settings &settings, Dialogs &dialogs)
-    : view_(view), settings_(settings), dialogs_(dialogs) {}
+WindowModes::WindowModes(ModesView &view, const Settings &settings, Dialogs &dialogs,
+                         const PlaybackState &playback)
+    : view_(view), settings_(settings), dialogs_(dialogs), playback_(playback) {}
 
 void WindowModes::prelude() {
     view_.hideTooltipBox();
@@ -142,9 +143,9 @@ void WindowModes::setAllTitleButtonsVisible(bool visible) {
 }
 
 void WindowModes::enterCompact() {
-    if (playAreaMode_ == 1 || playAreaMode_ == 2)
+    if (playback_.playAreaMode == 1 || playback_.playAreaMode == 2)
         switchMainTab(9, false);
-    else if (playAreaMode_ == 3)
+    else if (playback_.playAreaMode == 3)
         switchMainTab(13, false);
     else
         return;

@@ -6,6 +6,7 @@
 
 #include "app/dialogs.h"
 #include "app/settings_file.h"
+#include "playback/playback_state.h"
 
 #include <QPoint>
 #include <QRect>
@@ -72,7 +73,9 @@ public:
 
 class WindowModes {
 public:
-    WindowModes(ModesView &view, const Settings &settings, Dialogs &dialogs);
+    // The play-area mode is read from the playback state (compact mode
+    // depends on what the play area shows).
+    WindowModes(ModesView &view, const Settings &settings, Dialogs &dialogs, const PlaybackState &playback);
 
     // The window-button command of an index 0 to 15.
     void npc_Click(int index);
@@ -102,10 +105,7 @@ public:
     bool clickSuppress() const { return clickSuppress_; }
     void setClickSuppress(bool on) { clickSuppress_ = on; }
 
-    // Play-area mode (0 before anything has been shown, 1 web playback,
-    // 2 player, 3 TV channel). Owned here until the play area has its own owner.
-    int playAreaMode() const { return playAreaMode_; }
-    void setPlayAreaModeValue(int mode) { playAreaMode_ = mode; }
+    int playAreaMode() const { return playback_.playAreaMode; }
 
     // Notice-line hover state, shared with the notice line (1: pointer on a notice).
     int noticeHoverState() const { return noticeHover_; }
@@ -121,6 +121,7 @@ private:
     ModesView &view_;
     const Settings &settings_;
     Dialogs &dialogs_;
+    const PlaybackState &playback_;
     int mainTab_ = 8;
     int sideTab_ = 12;
     int compactMode_ = 0;
@@ -129,7 +130,6 @@ private:
     bool pinned_ = false;
     bool clickSuppress_ = false;
     bool suppressAtPress_ = false;
-    int playAreaMode_ = 0;
     int noticeHover_ = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "app/fake_dialogs.h"
 #include "app/startup.h"
+#include "playback/player.h"
 
 #include "app/settings_file.h"
 #include "platform/text_file.h"
@@ -20,6 +21,7 @@ public:
     QStringList registered;
     PlayerCreation probe() override { return result; }
     void registerComponent(const QString &file) override { registered.append(file); }
+    std::unique_ptr<Player> create(QWidget *, const QString &) override { return nullptr; }
 };
 
 class FakeWindow : public MainWindowHost {

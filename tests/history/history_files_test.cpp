@@ -1,5 +1,7 @@
 #include "history/history_files.h"
 
+#include "catalog/escape.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -139,4 +141,30 @@ TEST_F(HistoryTest, ClearingWritesOneEmptyLine) {
     ASSERT_TRUE(store_.clearHistory(HistoryList::LocalPlays));
     EXPECT_EQ(raw("date_f.dat"), QByteArray("\r\n"));
     EXPECT_TRUE(raw("f.htm").contains("colspan=2"));
+}
+
+TEST_F(HistoryTest, LocalNamesWithSeparatorsAndLineBreaksKeepOneLineAndComeBackExactly) {
+    const QString odd = QStringLiteral("/m/a|b 100%25\r\nc.mp4");
+    const QString name = QStringLiteral("a|b 100%25\r\nc.mp4");
+    ASSERT_TRUE(store_.addLocalPlay(name, odd));
+    ASSERT_TRUE(store_.addLocalPlay(name, odd));
+    ASSERT_TRUE(store_.updateLocalPlayPosition(odd, 77));
+    // One entry, one line, the position saved.
+    EXPECT_EQ(raw("date_f.dat"),
+              QByteArray("a%7Cb 100%2525%0D%0Ac.mp4|/m/a%7Cb 100%2525%0D%0Ac.mp4|77\r\n"));
+    const auto lines = QString::fromLatin1(raw("date_f.dat")).split(QStringLiteral("\r\n"));
+    const auto entry = parseLocalPlayLine(lines.at(0));
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->path, odd);
+    EXPECT_EQ(unescapeText(entry->name), name);
+    EXPECT_EQ(entry->position, 77);
+    // The list page shows one row with the whole name.
+    const QByteArray page = raw("f.htm");
+    EXPECT_EQ(page.count("open://"), 1);
+    EXPECT_EQ(page.count("open://1>"), 1);
+
+    // A plain name is stored as it always was.
+    ASSERT_TRUE(store_.addLocalPlay(QStringLiteral("b.mp4"), QStringLiteral("/m/b.mp4"), 5));
+    EXPECT_TRUE(raw("date_f.dat").startsWith("b.mp4|/m/b.mp4|5\r\n"));
+    EXPECT_EQ(history_text::decodeLocalField(QStringLiteral("/m/100%.mp4")), QStringLiteral("/m/100%.mp4"));
 }

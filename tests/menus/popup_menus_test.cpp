@@ -13,7 +13,11 @@ using namespace vantoli;
 namespace {
 
 // Records every call as text, e.g. "npc_Click(3)".
-class FakeCommands : public MenuCommands {
+class FakeCommands : public CatalogMenuCommands,
+                     public WindowMenuCommands,
+                     public PlayerMenuCommands,
+                     public HistoryMenuCommands,
+                     public SettingsMenuCommands {
 public:
     QStringList calls;
     bool topmost = false;
@@ -107,7 +111,7 @@ protected:
     }
 
     FakeCommands commands;
-    tip form{commands};
+    tip form{MenuTargets{&commands, &commands, &commands, &commands, &commands}};
 };
 
 const std::initializer_list<const char *> kSoundGroup = {"q_shun", "q_szuo", "q_syou", "q_szuoq", "q_syouq"};

@@ -2,6 +2,7 @@
 
 #include "app/fake_dialogs.h"
 #include "platform/web_pane.h"
+#include "playback/playback_controller.h"
 #include "shell/picture_box.h"
 
 #include <QAction>
@@ -150,7 +151,7 @@ TEST_F(BA1Test, MaximiseShowsTheRestoreGlyphAndSkinSwitchKeepsIt) {
 
 TEST_F(BA1Test, CompactModeAndBack) {
     start();
-    window->modes().setPlayAreaModeValue(2);
+    window->playback().state().playAreaMode = 2;
     window->npc_Click(3);
     QApplication::processEvents();
     EXPECT_EQ(window->modes().compactMode(), 1);

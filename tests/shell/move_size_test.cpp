@@ -19,7 +19,8 @@ protected:
     Settings settings{dir.filePath(QStringLiteral("App.ini"))};
     FakeView view;
     FakeDialogs dialogs;
-    WindowModes modes{view, settings, dialogs};
+    PlaybackState playback;
+    WindowModes modes{view, settings, dialogs, playback};
     MoveSizeController ms{view, modes, settings};
 
     QString saved(const char *key) { return settings.read(QStringLiteral("S_q"), QString::fromLatin1(key), QStringLiteral("-")); }
@@ -118,7 +119,7 @@ TEST_F(MoveSizeTest, MaximisedNeitherMovesNorResizes) {
 }
 
 TEST_F(MoveSizeTest, CompactResizeKeepsTheSavedNormalSize) {
-    modes.setPlayAreaModeValue(2);
+    playback.playAreaMode = (2);
     modes.npc_Click(3);
     view.geometry = QRect(0, 0, 393, 320);
     view.minimumSize = QSize(273, 200);

@@ -19,7 +19,8 @@ protected:
     Settings settings{dir.filePath(QStringLiteral("App.ini"))};
     FakeView view;
     FakeDialogs dialogs;
-    WindowModes modes{view, settings, dialogs};
+    PlaybackState playback;
+    WindowModes modes{view, settings, dialogs, playback};
 
     QString ini(const char *key) { return settings.read(QStringLiteral("S_q"), QString::fromLatin1(key), QStringLiteral("-")); }
     void setIni(const char *key, const char *value) {
@@ -121,7 +122,7 @@ TEST_F(WindowModesTest, CompactModeNeedsSomethingShown) {
 }
 
 TEST_F(WindowModesTest, CompactModeOnThePlayerPage) {
-    modes.setPlayAreaModeValue(2);
+    playback.playAreaMode = (2);
     modes.npc_Click(14);
     view.maximised = true;
     modes.npc_Click(3);
@@ -153,7 +154,7 @@ TEST_F(WindowModesTest, CompactModeOnThePlayerPage) {
 }
 
 TEST_F(WindowModesTest, CompactModeOnTheTvPage) {
-    modes.setPlayAreaModeValue(3);
+    playback.playAreaMode = (3);
     modes.npc_Click(3);
     EXPECT_EQ(modes.compactMode(), 2);
     EXPECT_EQ(modes.mainTab(), 13);

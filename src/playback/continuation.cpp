@@ -1,0 +1,112 @@
+#include "playback/continuation.h"
+
+#include "catalog/escape.h"
+#include "catalog/links.h"
+#include "platform/http_get.h"
+
+namespace vantoli {
+
+Continuation::Continuation(PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
+                           HttpGet &http, const Settings &settings, QString contentBase)
+    : state_(state), view_(view), timers_(timers), http_(http), settings_(settings),
+      contentBase_(std::move(contentBase)) {}
+
+bool Continuation::splitKey(Key &key) const {
+    const QString &k = state_.currentItemKey;
+    if (k == kNothing || !k.contains(u'-'))
+        return false;
+    const QStringList parts = k.split(u'-');
+    key.id = parts.value(0);
+    key.source = parts.value(1);
+    key.episode = toIntOrZero(parts.value(2));
+    key.title = parts.value(3);
+    return true;
+}
+
+QString Continuation::lookup(const Key &key, int episode) {
+    return http_
+        .get(episodeLookupUrl(contentBase_, toIntOrZero(key.id), key.source, QString::number(episode)))
+        .trimmed();
+}
+
+void Continuation::lookUpNextEpisode() {
+    if (settings_.read(QStringLiteral("S_q"), QStringLiteral("s_h")) != u"2") {
+        state_.nextEpisodeState = kNothing;
+        return;
+    }
+    Key key;
+    if (!splitKey(key))
+        return;
+    const QString reply = lookup(key, key.episode + 1);
+    if (reply == kNoNextEpisode) {
+        state_.nextEpisodeState = kNoNextEpisode;
+        state_.prebufferLink = kNoNextEpisode;
+        return;
+    }
+    if (reply == kNothing) {
+        state_.nextEpisodeState = kNothing;
+        state_.prebufferLink = kNothing;
+        return;
+    }
+    if (const auto r = parseEpisodeLookupReply(reply)) {
+        state_.prebufferLink = r->address;
+        state_.prebufferStarted = 0;
+        // Whatever kind the server names, the look-ahead link plays in the
+        // player; the title is the key's, still escaped.
+        MediaLink next;
+        next.kind = QStringLiteral("peer");
+        next.address = escapeText(r->address);
+        next.title = key.title;
+        next.episodeName = r->episodeName;
+        next.videoId = toIntOrZero(key.id);
+        next.source = key.source;
+        next.episode = QString::number(key.episode + 1);
+        next.listRefresh = QStringLiteral("0");
+        state_.nextEpisodeState = buildMediaLink(next);
+        return;
+    }
+    state_.nextEpisodeState = kLookupFailed;
+    state_.prebufferLink = kNothing;
+    state_.lookupRetryCount = 0;
+    state_.prebufferStarted = 1;
+    view_.balloon(QStringLiteral("读取下一集数据出错，稍后将重新读取！"));
+    timers_.setTimerEnabled(PlaybackTimer::LookupRetry, true);
+}
+
+void Continuation::retryTick() {
+    const int before = state_.lookupRetryCount++;
+    if (before != 1)
+        return;
+    timers_.setTimerEnabled(PlaybackTimer::LookupRetry, false);
+    lookUpNextEpisode();
+    state_.prebufferStarted = 0;
+    state_.lookupRetryCount = 0;
+}
+
+void Continuation::stepEpisode(int direction) {
+    const int step = direction == 1 ? -1 : 1;
+    Key key;
+    if (!splitKey(key))
+        return;
+    if (direction == 1 && key.episode == 0)
+        return;
+    const int episode = key.episode + step;
+    const QString reply = lookup(key, episode);
+    if (reply == kNoNextEpisode || reply == kNothing)
+        return;
+    const auto r = parseEpisodeLookupReply(reply);
+    if (!r)
+        return;
+    MediaLink link;
+    link.kind = r->kind;
+    link.address = escapeText(r->address);
+    link.title = key.title;
+    link.episodeName = r->episodeName;
+    link.videoId = toIntOrZero(key.id);
+    link.source = key.source;
+    link.episode = QString::number(episode);
+    link.listRefresh = QStringLiteral("0");
+    view_.navigatePane(1, buildMediaLink(link));
+}
+
+} // namespace vantoli

@@ -1,0 +1,55 @@
+#include "playback/playback_controller.h"
+
+#include "catalog/links.h"
+#include "platform/http_get.h"
+
+namespace vantoli {
+
+PlaybackController::PlaybackController(const PlaybackServices &s, QObject *parent)
+    : QObject(parent), state_(*s.state), http_(s.http),
+      continuation_(state_, *s.view, *this, *s.http, *s.settings, s.contentBase),
+      tick_(*s.player, state_, *s.view, *this, *s.settings, *s.history, continuation_, s.clock),
+      end_(state_, *s.view, *this, *s.power, playEndedUrl(s.contentBase)),
+      playArea_(state_, *s.view, *s.transport, s.contentBase) {
+    timer1_.setInterval(1000);
+    timer2_.setInterval(2000);
+    timer4_.setInterval(50000);
+    connect(&timer1_, &QTimer::timeout, this, [this] {
+        if (!fetchRunning())
+            tick_.tick();
+    });
+    connect(&timer2_, &QTimer::timeout, this, [this] {
+        if (!fetchRunning())
+            end_.tick();
+    });
+    connect(&timer4_, &QTimer::timeout, this, [this] {
+        if (!fetchRunning())
+            continuation_.retryTick();
+    });
+    timer1_.start();
+}
+
+bool PlaybackController::fetchRunning() const { return http_ && http_->busy(); }
+
+QTimer &PlaybackController::timer(PlaybackTimer t) {
+    switch (t) {
+    case PlaybackTimer::Status: return timer1_;
+    case PlaybackTimer::EndOfPlayback: return timer2_;
+    case PlaybackTimer::LookupRetry: break;
+    }
+    return timer4_;
+}
+
+bool PlaybackController::isTimerEnabled(PlaybackTimer t) const {
+    return const_cast<PlaybackController *>(this)->timer(t).isActive();
+}
+
+void PlaybackController::setTimerEnabled(PlaybackTimer t, bool enabled) {
+    QTimer &q = timer(t);
+    if (!enabled)
+        q.stop();
+    else if (!q.isActive())
+        q.start();
+}
+
+} // namespace vantoli

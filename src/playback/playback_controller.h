@@ -1,0 +1,67 @@
+#pragma once
+// The playback subsystem of the main window in one object: the playback
+// state, the timers Timer1 (status tick), Timer2 (end of playback) and
+// Timer4 (lookup retry), and the controllers they drive. The window creates
+// it with its view and the platform layers and forwards commands to it.
+//
+// While a content-server fetch waits (the window keeps repainting), timer
+// ticks are skipped rather than run inside the fetch; each timer simply
+// fires again at its next interval.
+
+#include "playback/continuation.h"
+#include "playback/end_of_playback.h"
+#include "playback/play_area.h"
+#include "playback/playback_state.h"
+#include "playback/status_tick.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace vantoli {
+
+class HistoryStore;
+class HttpGet;
+class Player;
+class Power;
+
+struct PlaybackServices {
+    PlaybackState *state = nullptr; // the window's
+    Player *player = nullptr;
+    PlaybackView *view = nullptr;
+    TransportCommands *transport = nullptr;
+    HttpGet *http = nullptr;
+    Power *power = nullptr;
+    HistoryStore *history = nullptr;
+    const Settings *settings = nullptr;
+    QString contentBase;
+    StatusTick::Clock clock;
+};
+
+class PlaybackController final : public QObject, public PlaybackTimers {
+    Q_OBJECT
+public:
+    explicit PlaybackController(const PlaybackServices &services, QObject *parent = nullptr);
+
+    PlaybackState &state() { return state_; }
+    Continuation &continuation() { return continuation_; }
+    StatusTick &statusTick() { return tick_; }
+    EndOfPlayback &endOfPlayback() { return end_; }
+    PlayArea &playArea() { return playArea_; }
+
+    bool isTimerEnabled(PlaybackTimer timer) const override;
+    void setTimerEnabled(PlaybackTimer timer, bool enabled) override;
+    QTimer &timer(PlaybackTimer timer);
+
+private:
+    bool fetchRunning() const;
+
+    PlaybackState &state_;
+    HttpGet *http_;
+    QTimer timer1_, timer2_, timer4_;
+    Continuation continuation_;
+    StatusTick tick_;
+    EndOfPlayback end_;
+    PlayArea playArea_;
+};
+
+} // namespace vantoli

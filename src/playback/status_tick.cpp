@@ -1,0 +1,226 @@
+#include "playback/status_tick.h"
+
+#include "app/text_util.h"
+#include "catalog/links.h"
+#include "history/history_files.h"
+#include "playback/continuation.h"
+#include "playback/player.h"
+
+#include <cmath>
+
+namespace vantoli {
+namespace {
+
+const QString kPlayTip = QStringLiteral("播放");
+const QString kPauseTip = QStringLiteral("暂停");
+const QString kButton0 = QStringLiteral("bo_but0");
+
+int roundToInt(double v) { return int(std::nearbyint(v)); } // halves to even
+
+} // namespace
+
+StatusTick::StatusTick(Player &player, PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
+                       const Settings &settings, HistoryStore &history, Continuation &continuation,
+                       Clock clock)
+    : player_(player), state_(state), view_(view), timers_(timers), settings_(settings),
+      history_(history), continuation_(continuation), clock_(std::move(clock)) {}
+
+void StatusTick::showPlayFace(PlaybackView &view, PlaybackState &state) {
+    view.paintTransportFrame(0, kStripPlay, 0);
+    view.setControlToolTip(kButton0, kPlayTip);
+    state.pauseFace = false;
+}
+
+void StatusTick::showPauseFace(PlaybackView &view, PlaybackState &state) {
+    view.paintTransportFrame(0, kStripPlay, 116);
+    view.setControlToolTip(kButton0, kPauseTip);
+    state.pauseFace = true;
+}
+
+bool StatusTick::balloonsWanted() const {
+    return settings_.read(QStringLiteral("S_q"), QStringLiteral("s_pao")) == u"2";
+}
+
+void StatusTick::placeTimes(int top) {
+    QRect g = view_.controlGeometry(QStringLiteral("times"));
+    g.moveTo(view_.controlGeometry(QStringLiteral("peer")).width() - g.width() - 13, top);
+    view_.setControlGeometry(QStringLiteral("times"), g);
+}
+
+void StatusTick::tick() {
+    // 1. Nothing loaded: the clock instead of the times.
+    if (player_.Url().isEmpty()) {
+        view_.setControlToolTip(kButton0, kPlayTip);
+        state_.pauseFace = false;
+        view_.setLabelText(QStringLiteral("zhun"), QStringLiteral("准备就绪"));
+        QRect huan = view_.controlGeometry(QStringLiteral("huan"));
+        huan.moveLeft(-30);
+        view_.setControlGeometry(QStringLiteral("huan"), huan);
+        view_.setLabelText(QStringLiteral("times"), clock_ ? clock_() : QString());
+        placeTimes(2);
+        return;
+    }
+
+    // 2.
+    state_.lastPosition = player_.Position();
+    const int d = player_.Duration();
+    const int p1 = player_.Position();
+    const int p2 = player_.Position();
+
+    // 3. The last two seconds of the item.
+    if (d - 2 < p1 && p2 > 0) {
+        if (state_.currentItemReference != kNothing && state_.lastPosition > 0) {
+            if (state_.playSource == kSourceNetwork)
+                history_.updateNetworkTaskPosition(toIntOrZero(state_.currentItemReference), 0);
+            else if (state_.playSource == kSourceLocal)
+                history_.updateLocalPlayPosition(state_.currentItemReference, 0);
+        }
+        timers_.setTimerEnabled(PlaybackTimer::EndOfPlayback, true);
+        if (!balloonsWanted())
+            return;
+        if (view_.autoShutdownChosen())
+            view_.balloon(QStringLiteral("即将播放完毕，正准备自动关机！"));
+        else if (state_.nextEpisodePrepared())
+            view_.balloon(QStringLiteral("正在准备播放下一集！"));
+    }
+
+    // 4. Look-ahead.
+    if (player_.DownloadProgress() > 601 && state_.prebufferLink != kNoNextEpisode &&
+        state_.prebufferStarted == 0) {
+        if (state_.prebufferLink != kNothing) {
+            player_.Prebuffer(state_.prebufferLink);
+            state_.prebufferStarted = 1;
+            if (balloonsWanted())
+                view_.balloon(QStringLiteral("开始缓冲下一集！"));
+        } else {
+            continuation_.lookUpNextEpisode();
+        }
+    }
+
+    // 5.
+    state_.lastSpeed = player_.DownloadSpeed();
+    state_.lastState = player_.PlayState();
+
+    // 6. to 8.
+    showPanesFor(state_.lastState);
+    if (state_.lastState == kStatePlaying)
+        whilePlaying();
+    else
+        showStateText(state_.lastState);
+
+    // 9. to 11.
+    const int position = player_.Position();
+    const int duration = player_.Duration();
+    view_.setLabelText(QStringLiteral("times"), timeText(position) + QStringLiteral(" / ") + timeText(duration));
+    placeTimes(2);
+    placeBars(position, duration, player_.DownloadProgress());
+}
+
+void StatusTick::showPanesFor(int playState) {
+    auto visible = [this](const char *n) { return view_.isControlVisible(QString::fromLatin1(n)); };
+    auto show = [this](const char *n, bool v) { view_.setControlVisible(QString::fromLatin1(n), v); };
+    if (playState == kStatePlaying)
+        return;
+    if (playState == kStateIdle || playState == kStateStopped) {
+        if (visible("ad_huan"))
+            show("ad_huan", false);
+        if (state_.stopAdState == 2 && !visible("bo_pad"))
+            show("bo_pad", true);
+    } else if (state_.pauseAdState == 2 && !visible("ad_huan")) {
+        show("ad_huan", true);
+        show("bo_pad", false);
+    }
+    if (!visible("bo_ad")) {
+        show("bo_ad", true);
+        show("Peerx", false);
+    }
+}
+
+void StatusTick::whilePlaying() {
+    // Resume once per item.
+    if (state_.resumePosition > 0 && state_.resumeDone == 0) {
+        if (player_.Position() < state_.resumePosition) {
+            if (state_.playSource == kSourceLocal) {
+                player_.setPosition(state_.resumePosition);
+            } else {
+                // Only the part already fetched can be played at once.
+                const int playable = roundToInt(player_.DownloadProgress() / 1000.0 * player_.Duration());
+                if (state_.resumePosition < playable)
+                    player_.setPosition(state_.resumePosition);
+                else if (playable >= 201)
+                    player_.setPosition(playable - 50);
+            }
+        }
+        state_.resumeDone = 1;
+    }
+    if (view_.isControlVisible(QStringLiteral("bo_ad"))) {
+        view_.setControlVisible(QStringLiteral("bo_ad"), false);
+        view_.setControlVisible(QStringLiteral("Peerx"), true);
+    }
+    state_.resumePosition = player_.Position();
+    if (view_.isControlVisible(QStringLiteral("next_s")))
+        view_.setControlVisible(QStringLiteral("next_s"), false);
+    if (!state_.pauseFace)
+        showPauseFace(view_, state_);
+    const QString text = state_.lastSpeed > 0 && player_.Position() > 6
+                             ? QStringLiteral("播放中(%1 Kbps/S)").arg(state_.lastSpeed)
+                             : QStringLiteral("播放中(%1 Kbps)").arg(player_.BitRate());
+    view_.setLabelText(QStringLiteral("zhun"), text);
+}
+
+void StatusTick::showStateText(int playState) {
+    const QString speed = QString::number(state_.lastSpeed);
+    QString text;
+    switch (playState) {
+    case kStateIdle:
+        text = player_.Url().isEmpty() ? QStringLiteral("准备就绪") : QStringLiteral("停止播放");
+        view_.setControlToolTip(kButton0, kPlayTip);
+        state_.pauseFace = false;
+        player_.setFullScreen(kPlayerFalse);
+        break;
+    case kStateStopped:
+        text = QStringLiteral("已停止");
+        view_.setControlToolTip(kButton0, kPlayTip);
+        state_.pauseFace = false;
+        break;
+    case kStatePaused:
+        text = state_.lastSpeed > 0 ? QStringLiteral("已暂停 (") + speed + QStringLiteral("Kbps/S)")
+                                    : QStringLiteral("已暂停");
+        showPlayFace(view_, state_);
+        break;
+    case kStateBuffering: text = QStringLiteral("正在缓冲 (") + speed + QStringLiteral("Kbps/S)"); break;
+    case kStateWaiting: text = QStringLiteral("等待中"); break;
+    case kStateFinished: text = QStringLiteral("播放结束"); break;
+    case kStatePreparing: text = QStringLiteral("准备读"); break;
+    case kStateReconnecting: text = QStringLiteral("重连中"); break;
+    case kStateFetchingSeed: text = QStringLiteral("BT种子下载中"); break;
+    case kStateConnecting: text = QStringLiteral("正在连接 (") + speed + QStringLiteral("KB/S)"); break;
+    case kStateStopping: text = QStringLiteral("正在停止"); break;
+    default: return;
+    }
+    view_.setLabelText(QStringLiteral("zhun"), text);
+}
+
+void StatusTick::placeBars(int position, int duration, int progress) {
+    const int trackWidth = view_.controlGeometry(QStringLiteral("gunt")).width();
+    QRect knob = view_.controlGeometry(QStringLiteral("gunt1"));
+    const int range = trackWidth - knob.width();
+    knob.moveLeft(duration != 0 ? roundToInt(double(position) / duration * range) : 0);
+    view_.setControlGeometry(QStringLiteral("gunt1"), knob);
+    QRect played = view_.controlGeometry(QStringLiteral("gunt2"));
+    played.setWidth(knob.left());
+    view_.setControlGeometry(QStringLiteral("gunt2"), played);
+    view_.setControlToolTip(QStringLiteral("gunt1"), timeText(position));
+
+    QRect huan = view_.controlGeometry(QStringLiteral("huan"));
+    if (progress < 1) {
+        huan.moveLeft(-30);
+        huan.setWidth(0);
+    } else {
+        huan.moveTopLeft(QPoint(0, 0));
+        huan.setWidth(roundToInt(double(trackWidth) * progress / 1000.0));
+    }
+    view_.setControlGeometry(QStringLiteral("huan"), huan);
+}
+
+} // namespace vantoli

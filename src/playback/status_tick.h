@@ -1,0 +1,51 @@
+#pragma once
+// The status tick: once a second it polls the player and turns what it
+// reports into the status line, the time text and the bars; it resumes an
+// item at its remembered position once, swaps the advertisement panes with
+// the playback state, notices the last two seconds of an item (which starts
+// the end of playback) and starts the look-ahead for the next episode.
+
+#include "app/settings_file.h"
+#include "playback/playback_state.h"
+#include "playback/playback_view.h"
+
+#include <functional>
+
+namespace vantoli {
+
+class Continuation;
+class HistoryStore;
+class Player;
+
+class StatusTick {
+public:
+    using Clock = std::function<QString()>; // time of day in the user's format
+
+    StatusTick(Player &player, PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
+               const Settings &settings, HistoryStore &history, Continuation &continuation, Clock clock);
+
+    void tick();
+
+    // Button 0's faces and tooltips, which the tick and the transport share.
+    static void showPlayFace(PlaybackView &view, PlaybackState &state);
+    static void showPauseFace(PlaybackView &view, PlaybackState &state);
+
+private:
+    bool balloonsWanted() const;
+    void placeTimes(int top);
+    void showPanesFor(int playState);
+    void whilePlaying();
+    void showStateText(int playState);
+    void placeBars(int position, int duration, int progress);
+
+    Player &player_;
+    PlaybackState &state_;
+    PlaybackView &view_;
+    PlaybackTimers &timers_;
+    const Settings &settings_;
+    HistoryStore &history_;
+    Continuation &continuation_;
+    Clock clock_;
+};
+
+} // namespace vantoli

@@ -6,6 +6,8 @@
 
 #include <QRect>
 
+#include <algorithm>
+
 #include <climits>
 
 namespace vantoli::controls {
@@ -269,7 +271,12 @@ void Transport::openLocalFile() {
     g.moveTo((view_.controlGeometry(QStringLiteral("bo_zt")).width() - g.width()) / 2, 3);
     view_.setControlGeometry(title, g);
 
-    history_.addLocalPlay(name, path, 0);
+    // A file played before resumes where it stopped: its entry keeps the
+    // stored position instead of starting again from 0.
+    const qint64 stored = history_.localPlayPosition(path);
+    state_.resumePosition = int(std::clamp<qint64>(stored, 0, INT_MAX));
+    state_.resumeDone = 0;
+    history_.addLocalPlay(name, path, stored);
     state_.playSource = kSourceLocal;
     state_.currentItemReference = path;
 

@@ -199,6 +199,17 @@ bool HistoryStore::updateLocalPlayPosition(const QString &path, qint64 position)
     }));
 }
 
+qint64 HistoryStore::localPlayPosition(const QString &path) const {
+    const auto lines = readTextLines(filePath(HistoryList::LocalPlays));
+    if (!lines)
+        return 0;
+    for (const QString &line : *lines) {
+        if (const auto e = parseLocalPlayLine(line); e && e->path == path)
+            return e->position;
+    }
+    return 0;
+}
+
 bool HistoryStore::removeHistoryLine(const QString &fileName, qint64 lineNumber) {
     const HistoryList list = historyListForFile(fileName);
     const QString path = filePath(list);

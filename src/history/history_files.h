@@ -82,6 +82,8 @@ public:
     bool updateNetworkTaskPosition(int id, qint64 position);
     bool addLocalPlay(const QString &name, const QString &path, qint64 position = 0);
     bool updateLocalPlayPosition(const QString &path, qint64 position);
+    // The position stored for a local file, 0 when it has no entry.
+    qint64 localPlayPosition(const QString &path) const;
     bool removeHistoryLine(const QString &fileName, qint64 lineNumber);
     // Writes the list as a single empty line and regenerates its page.
     bool clearHistory(HistoryList list);

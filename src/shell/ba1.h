@@ -232,8 +232,9 @@ private:
     std::unique_ptr<controls::Keyboard> keys_;
     std::unique_ptr<controls::PlayerMenu> playerMenu_;
     QObject *keyPreview_ = nullptr;
-    const QEvent *lastKey_ = nullptr; // a key event seen once as it climbs to its parents
-    ulong lastKeyTime_ = 0;
+    // A key event is seen once, not again as it climbs to the parents.
+    const QEvent *lastKey_ = nullptr;
+    QPointer<QWidget> lastKeyReceiver_;
     QRect normalGeometry_;
     QHash<QString, QWidget *> controls_;
     WebPane *panes_[12] = {};

@@ -278,11 +278,13 @@ void BA1::previewKey(QObject *receiver, QKeyEvent *e) {
     // too) has the focus; the widget gets the key as well. A key climbing to
     // the parents of its widget is the same event, seen once.
     auto *w = qobject_cast<QWidget *>(receiver);
-    if (!w || w->window() != this || (e == lastKey_ && e->timestamp() == lastKeyTime_))
+    if (!w || w->window() != this)
         return;
+    const bool climbing = e == lastKey_ && lastKeyReceiver_ && w->isAncestorOf(lastKeyReceiver_);
     lastKey_ = e;
-    lastKeyTime_ = e->timestamp();
-    keys_->keyDown(e->key());
+    lastKeyReceiver_ = w;
+    if (!climbing)
+        keys_->keyDown(e->key());
 }
 
 } // namespace vantoli::shell

@@ -1,11 +1,17 @@
 #include "shell/ba1.h"
 
 #include "app/fake_dialogs.h"
+#include "platform/fake_http_get.h"
+#include "platform/fake_power.h"
 #include "platform/web_pane.h"
+#include "playback/fake_player.h"
+#include "playback/player_factory.h"
 #include "playback/playback_controller.h"
 #include "shell/picture_box.h"
 
 #include <QAction>
+#include <QFile>
+#include <QKeyEvent>
 #include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -228,4 +234,159 @@ TEST_F(BA1Test, ExitRoutineRemovesTheTrayAndUnloadsTheWindows) {
     EXPECT_FALSE(window->tray()->controller().installed());
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(menus.isNull());
+}
+
+namespace {
+
+// Hands the window a fake player it keeps a pointer to.
+class FakePlayerFactory : public PlayerFactory {
+public:
+    FakePlayer *made = nullptr;
+    PlayerCreation probe() override { return PlayerCreation::Created; }
+    void registerComponent(const QString &) override {}
+    std::unique_ptr<Player> create(QWidget *, const QString &) override {
+        auto p = std::make_unique<FakePlayer>();
+        made = p.get();
+        return p;
+    }
+};
+
+class BA1PlaybackTest : public BA1Test {
+protected:
+    FakePlayerFactory factory;
+    FakeHttpGet http;
+    FakePower power;
+    void startWithPlayer() {
+        for (const char *n : {"date.dat", "date_f.dat"}) {
+            QFile f(dir.filePath(QString::fromLatin1(n)));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("\r\n");
+        }
+        MainWindowOptions o;
+        o.programFolder = dir.path();
+        o.playerFactory = &factory;
+        o.http = &http;
+        o.power = &power;
+        window = std::make_unique<BA1>(o, dialogs);
+        ASSERT_EQ(window->show(), MainWindowHost::ShowResult::Shown);
+        QApplication::processEvents();
+        ASSERT_NE(factory.made, nullptr);
+    }
+    void click(const char *name, Qt::MouseButton button = Qt::LeftButton) {
+        QWidget *target = w(name);
+        const QPoint pos(5, 5);
+        QMouseEvent press(QEvent::MouseButtonPress, pos, target->mapToGlobal(pos), button, button, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, pos, target->mapToGlobal(pos), button, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(target, &release);
+    }
+    void key(QWidget *target, int k) {
+        QKeyEvent e(QEvent::KeyPress, k, Qt::NoModifier);
+        QApplication::sendEvent(target, &e);
+    }
+    QByteArray localHistory() const {
+        QFile f(dir.filePath(QStringLiteral("date_f.dat")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+} // namespace
+
+TEST_F(BA1PlaybackTest, LocalFileFromTheOpenButtonPlaysRecordsAndResumes) {
+    startWithPlayer();
+    FakePlayer &player = *factory.made;
+    const QString path = dir.filePath(QStringLiteral("a|b.mp4"));
+    dialogs.chosenFile = path;
+    click("bo_but4");
+    ASSERT_EQ(dialogs.fileDialogs.size(), 1);
+    EXPECT_TRUE(dialogs.fileDialogs[0].startsWith(QStringLiteral("选择播放文件|影音文件 (")));
+    EXPECT_EQ(player.url, path);
+    EXPECT_EQ(player.state, kStatePlaying);
+    EXPECT_EQ(window->playback().state().playAreaMode, kPlayAreaPlayer);
+    EXPECT_EQ(static_cast<QLabel *>(w("bo_name"))->text(), QStringLiteral("a|b.mp4"));
+    EXPECT_TRUE(localHistory().startsWith("a%7Cb.mp4|"));
+
+    // The status tick runs through the window: the video shows, the times follow.
+    player.duration = 600;
+    player.position = 120;
+    window->playback().statusTick().tick();
+    EXPECT_FALSE(w("bo_ad")->isVisibleTo(window.get()) && !w("bo_ad")->isHidden());
+    EXPECT_FALSE(w("Peerx")->isHidden());
+    EXPECT_EQ(static_cast<QLabel *>(w("times"))->text(), QStringLiteral("02:00 / 10:00"));
+    EXPECT_EQ(static_cast<QLabel *>(w("zhun"))->text(), QStringLiteral("播放中(0 Kbps)"));
+    EXPECT_GE(static_cast<QLabel *>(w("zhun"))->width(), static_cast<QLabel *>(w("zhun"))->sizeHint().width());
+
+    // Keys reach the player from whichever widget has the focus.
+    key(w("Web1"), Qt::Key_Right);
+    EXPECT_EQ(player.position, 130);
+    window->playback().statusTick().tick();
+    key(w("Web1"), Qt::Key_Space);
+    EXPECT_EQ(player.state, kStatePaused);
+    EXPECT_EQ(w("bo_but0")->toolTip(), QStringLiteral("播放"));
+
+    // Stop stores the position; opening the file again resumes there.
+    click("bo_but1");
+    EXPECT_EQ(player.state, kStateStopped);
+    EXPECT_TRUE(localHistory().contains("|130\r\n")) << localHistory().constData();
+    player.position = 0;
+    click("bo_but4");
+    EXPECT_EQ(localHistory().count("a%7Cb.mp4|/"), 1) << "one entry per file";
+    EXPECT_EQ(window->playback().state().resumePosition, 130);
+    window->playback().statusTick().tick();
+    EXPECT_EQ(player.position, 130);
+}
+
+TEST_F(BA1PlaybackTest, RightClickOnATransportButtonRunsNoCommandAndMenusReachThePlayer) {
+    startWithPlayer();
+    FakePlayer &player = *factory.made;
+    click("bo_but2", Qt::RightButton);
+    EXPECT_EQ(player.mute, kPlayerFalse);
+    click("bo_but2");
+    EXPECT_EQ(player.mute, kPlayerTrue);
+    EXPECT_EQ(window->menus()->item(QStringLiteral("q_yin"))->text(), QStringLiteral("取消静音"));
+    window->menus()->item(QStringLiteral("q_yin"))->trigger();
+    EXPECT_EQ(player.mute, kPlayerFalse);
+    EXPECT_EQ(w("bo_but2")->toolTip(), QStringLiteral("静音"));
+
+    window->menus()->item(QStringLiteral("q_43"))->trigger();
+    EXPECT_EQ(player.pictureMode, kPicture4x3);
+    EXPECT_TRUE(window->menus()->item(QStringLiteral("q_43"))->isChecked());
+}
+
+TEST_F(BA1Test, CompactModeAtItsMinimumWidthStillLaysOut) {
+    start();
+    window->playback().state().playAreaMode = 2;
+    window->npc_Click(3);
+    ASSERT_EQ(window->modes().compactMode(), 1);
+    window->resize(273, 200);
+    QApplication::processEvents();
+    EXPECT_EQ(placed("jbi").left(), 273 - 15 - 10);
+    EXPECT_LE(placed("Peerx").right(), 273);
+}
+
+TEST_F(BA1Test, DoubleClickOnThePinButtonTogglesOnce) {
+    start();
+    QWidget *pin = w("npc4");
+    const QPoint pos(5, 5);
+    auto send = [&](QEvent::Type t, Qt::MouseButtons held) {
+        QMouseEvent e(t, pos, pin->mapToGlobal(pos), Qt::LeftButton, held, Qt::NoModifier);
+        QApplication::sendEvent(pin, &e);
+    };
+    send(QEvent::MouseButtonPress, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    send(QEvent::MouseButtonDblClick, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, Qt::NoButton);
+    EXPECT_TRUE(window->modes().pinned());
+}
+
+TEST_F(BA1Test, MaximiseTooltipFollowsCompactModeAndBack) {
+    start();
+    window->npc_Click(1);
+    EXPECT_EQ(w("npc1")->toolTip(), QStringLiteral("还原"));
+    window->playback().state().playAreaMode = 2;
+    window->npc_Click(3);
+    window->jbi_Click();
+    EXPECT_FALSE(window->isMaximised());
+    EXPECT_EQ(w("npc1")->toolTip(), QStringLiteral("最大化"));
 }

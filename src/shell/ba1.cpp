@@ -1,5 +1,6 @@
 #include "shell/ba1.h"
 
+#include "app/machine_id.h"
 #include "app/program_folder.h"
 #include "controls/keyboard.h"
 #include "controls/player_menu.h"
@@ -103,6 +104,27 @@ void BA1::createPlayback() {
     bars_ = std::make_unique<controls::SeekVolumeBars>(*player_, *this, *this, state);
     keys_ = std::make_unique<controls::Keyboard>(*player_, state, *this, *playback_, *this, *bars_);
     playerMenu_ = std::make_unique<controls::PlayerMenu>(*player_, *this);
+
+    CatalogServices catalog;
+    catalog.player = player_.get();
+    catalog.state = &state;
+    catalog.view = this;
+    catalog.timers = playback_.get();
+    catalog.playArea = &playback_->playArea();
+    catalog.history = &history_;
+    catalog.http = http;
+    catalog.dialogs = &dialogs_;
+    catalog.host = this;
+    catalog.settings = &settings_;
+    catalog.contentBase = options_.contentBase;
+    catalog.playEndedUrl = playback_->endOfPlayback().playEndedUrl();
+    paneHandlers_ = std::make_unique<PaneHandlers>(catalog);
+    for (int i = 1; i <= 11; ++i) {
+        panes_[i]->setBeforeNavigateHandler([this, i](WebPane &, WebNavigation &nav) {
+            if (paneHandlers_->beforeNavigate(i, nav.address))
+                nav.cancel = true;
+        });
+    }
     keyPreview_ = new KeyPreview(*this);
     qApp->installEventFilter(keyPreview_);
 }
@@ -585,6 +607,10 @@ bool BA1::load() {
     }
     setMinimumSize(minimumWindowSize());
 
+    statisticsIdentity_ = statisticsIdentity(settings_.read(QStringLiteral("main"), QStringLiteral("inst")),
+                                             settings_.read(QStringLiteral("user"), QStringLiteral("Name")));
+    identityCheckNumber_ = checkNumber(statisticsIdentity_);
+
     p_p(skinFromSetting(settings_.read(QStringLiteral("Skin"), QStringLiteral("Num"))));
 
     MenuTargets targets;
@@ -705,6 +731,16 @@ void BA1::navigatePane(int number, const QString &url) {
 }
 
 void BA1::processPendingEvents() { QCoreApplication::processEvents(); }
+
+void BA1::refreshPane(int number) {
+    if (WebPane *p = webPane(number))
+        p->refresh();
+}
+
+void BA1::sendPlayPing() {
+    navigatePane(6, options_.statsBase + QStringLiteral("tongjidb.php?enid=") + statisticsIdentity_ +
+                        QStringLiteral("&us=") + QString::number(identityCheckNumber_));
+}
 
 void BA1::setMuteMenuCaption(bool muted) {
     if (menus_)

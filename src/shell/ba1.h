@@ -9,6 +9,7 @@
 #include "app/dialogs.h"
 #include "app/settings_file.h"
 #include "app/startup.h"
+#include "catalog/pane_handlers.h"
 #include "history/history_files.h"
 #include "menus/popup_menus.h"
 #include "playback/playback_state.h"
@@ -68,7 +69,8 @@ class BA1 final : public QWidget,
                   public WindowMenuCommands,
                   public TrayHost,
                   public PlaybackView,
-                  public TransportCommands {
+                  public TransportCommands,
+                  public CatalogHost {
     Q_OBJECT
 public:
     BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent = nullptr);
@@ -169,7 +171,14 @@ public:
     bool clickSuppress() const override { return modes_.clickSuppress(); }
     void setClickSuppress(bool on) override { modes_.setClickSuppress(on); }
 
+    // CatalogHost.
+    void refreshPane(int number) override;
+    bool localListShown() const override { return modes_.sideTab() == 7; }
+    void ensureTransferRunning() override {}
+    void sendPlayPing() override;
+
     Player &player() const { return *player_; }
+    PaneHandlers &paneHandlers() const { return *paneHandlers_; }
     PlaybackController &playback() const { return *playback_; }
     HistoryStore &history() { return history_; }
 
@@ -231,6 +240,9 @@ private:
     std::unique_ptr<controls::SeekVolumeBars> bars_;
     std::unique_ptr<controls::Keyboard> keys_;
     std::unique_ptr<controls::PlayerMenu> playerMenu_;
+    std::unique_ptr<PaneHandlers> paneHandlers_;
+    QString statisticsIdentity_;
+    qint32 identityCheckNumber_ = 0;
     QObject *keyPreview_ = nullptr;
     // A key event is seen once, not again as it climbs to the parents.
     const QEvent *lastKey_ = nullptr;

@@ -1,0 +1,230 @@
+#include "catalog/pane_handlers.h"
+
+#include "app/dialogs.h"
+#include "app/text_util.h"
+#include "catalog/escape.h"
+#include "catalog/links.h"
+#include "history/history_files.h"
+#include "platform/http_get.h"
+#include "platform/text_file.h"
+#include "playback/player.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <climits>
+
+namespace vantoli {
+namespace {
+
+constexpr int kCatalogPane = 1;
+constexpr int kWebPlaybackPane = 2;
+constexpr int kNetworkListPane = 3;
+constexpr int kLocalListPane = 4;
+constexpr int kEpisodeListPane = 5;
+constexpr int kTvChannelPane = 10;
+constexpr int kTvListPane = 11;
+
+constexpr int kPlayerPage = 9;
+constexpr int kNetworkSideTab = 11;
+
+} // namespace
+
+PaneHandlers::PaneHandlers(const CatalogServices &services) : s_(services) {}
+
+bool PaneHandlers::beforeNavigate(int pane, const QString &address) {
+    const LinkKind kind = recognizeLink(address);
+    switch (pane) {
+    case kCatalogPane:
+        if (kind == LinkKind::ByNumber)
+            lookUpByNumber(address);
+        else if (kind == LinkKind::Media)
+            playMediaLink(address);
+        break;
+    case kWebPlaybackPane:
+        if (!s_.playEndedUrl.isEmpty() && address.contains(s_.playEndedUrl)) {
+            endOfPlay();
+            return true;
+        }
+        break;
+    case kNetworkListPane:
+        if (kind == LinkKind::HistoryDelete)
+            historyDelete(address);
+        else if (kind == LinkKind::HistoryOpen)
+            historyOpen(address);
+        break;
+    case kLocalListPane:
+        if (kind == LinkKind::HistoryDelete || kind == LinkKind::HistoryOpen) {
+            s_.view->navigatePane(kNetworkListPane, address);
+            if (kind == LinkKind::HistoryDelete)
+                s_.host->refreshPane(kLocalListPane);
+        }
+        break;
+    case kEpisodeListPane:
+        if (address.contains(kByNumberScheme) || address.contains(kMediaScheme)) {
+            s_.view->navigatePane(kCatalogPane, address);
+            return true;
+        }
+        break;
+    case kTvListPane:
+        if (address.left(kTvScheme.size()) == kTvScheme) {
+            openTvChannel(address);
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    // A program link the pane has no handler for does nothing, and the pane
+    // stays on its page.
+    return kind != LinkKind::None;
+}
+
+void PaneHandlers::showTitle(const QString &text) {
+    const QString name = QStringLiteral("bo_name");
+    s_.view->setLabelText(name, text);
+    QRect g = s_.view->controlGeometry(name);
+    g.moveTo((s_.view->controlGeometry(QStringLiteral("bo_zt")).width() - g.width()) / 2, 3);
+    s_.view->setControlGeometry(name, g);
+}
+
+void PaneHandlers::startPlayer(const QString &url) {
+    s_.player->setUrl(url);
+    s_.player->Play();
+    s_.timers->setTimerEnabled(PlaybackTimer::Status, true);
+}
+
+void PaneHandlers::lookUpByNumber(const QString &link) {
+    const ByNumberLink b = decodeByNumberLink(link);
+    s_.view->setLabelText(QStringLiteral("zhun"), QStringLiteral("正在搜索资源，请稍后"));
+    s_.view->npc_Click(kPlayerPage);
+    const QString reply =
+        s_.http->get(episodeLookupUrl(s_.contentBase, b.videoId, b.source, b.episode)).trimmed();
+    if (reply.isEmpty() || reply == kNoNextEpisode) {
+        s_.state->nextEpisodeState = kNoNextEpisode;
+        s_.view->setLabelText(QStringLiteral("zhun"), QStringLiteral("读取数据出错，请重试"));
+    }
+    if (const auto r = parseEpisodeLookupReply(reply)) {
+        s_.view->navigatePane(kCatalogPane, buildLookupMediaLink(r->kind, r->address, b.title, r->episodeName,
+                                                                 b.videoId, b.source, b.episode));
+    } else {
+        s_.view->balloon(QStringLiteral("读取数据出错，请返回重试！"));
+    }
+}
+
+void PaneHandlers::playMediaLink(const QString &link) {
+    s_.host->ensureTransferRunning();
+    const MediaLink m = decodeMediaLink(link);
+    PlaybackState &st = *s_.state;
+    if (m.isPlayerKind()) {
+        s_.playArea->setPlayAreaMode(kPlayAreaPlayer);
+        st.resetForNewItem();
+        startPlayer(unescapeText(m.address));
+        st.currentItemReference = QString::number(m.videoId);
+    } else {
+        s_.playArea->setPlayAreaMode(kPlayAreaWeb);
+        st.resetForNewItem();
+        s_.view->navigatePane(kWebPlaybackPane, webPlaybackUrl(s_.contentBase, m.kind, m.address));
+        st.currentItemReference = kNothing;
+        s_.timers->setTimerEnabled(PlaybackTimer::Status, false);
+    }
+    st.currentItemKey = QString::number(m.videoId) + u'-' + m.source + u'-' + m.episode + u'-' + m.title;
+    showTitle(truncateToWidth(unescapeText(m.title), 30) + u'-' + unescapeText(m.episodeName));
+    if (!m.title.isEmpty() && !m.address.isEmpty()) {
+        if (m.wantsListRefresh()) {
+            s_.view->navigatePane(kEpisodeListPane,
+                                  episodeListPageUrl(s_.contentBase, buildPageParameters(m.videoId, m.source, m.episode,
+                                                                                         m.title, kNothing)));
+        }
+        s_.history->addNetworkTask(m.videoId, m.title, m.episodeName, m.address, toIntOrZero(m.source),
+                                   toIntOrZero(m.episode), 0);
+    }
+    s_.host->sendPlayPing();
+    st.playSource = kSourceNetwork;
+    s_.view->npc_Click(kPlayerPage);
+    s_.view->npc_Click(kNetworkSideTab);
+}
+
+void PaneHandlers::endOfPlay() {
+    const QString autoNext = s_.settings->read(QStringLiteral("S_q"), QStringLiteral("s_bo"));
+    s_.timers->setTimerEnabled(PlaybackTimer::Status, true);
+    const PlaybackState &st = *s_.state;
+    if (autoNext != u"2" || st.nextEpisodeState == kNoNextEpisode)
+        return;
+    if (st.nextEpisodeState == kNothing || st.nextEpisodeState == kLookupFailed) {
+        // The episode list page clicks the next episode itself.
+        const QStringList key = st.currentItemKey.split(u'-');
+        if (key.size() < 4)
+            return;
+        const QString autoclick = key.at(1) + QString::number(toIntOrZero(key.at(2)) + 1);
+        s_.view->navigatePane(kEpisodeListPane, episodeListPageUrl(s_.contentBase, st.currentItemKey + u'-' + autoclick));
+    } else {
+        s_.view->navigatePane(kCatalogPane, st.nextEpisodeState);
+    }
+}
+
+void PaneHandlers::historyDelete(const QString &link) {
+    const QString file = s_.host->localListShown() ? kLocalHistoryFile : kNetworkHistoryFile;
+    s_.history->removeHistoryLine(file, decodeHistoryDeleteLink(link));
+    if (s_.state->playSource != kSourceNetwork)
+        s_.host->refreshPane(kEpisodeListPane);
+}
+
+void PaneHandlers::historyOpen(const QString &link) {
+    const int n = decodeHistoryOpenLink(link);
+    const bool local = s_.host->localListShown();
+    const auto lines = readTextLines(s_.history->filePath(local ? HistoryList::LocalPlays : HistoryList::NetworkTasks));
+    // A line that does not exist (or is no entry) plays nothing.
+    if (!lines || n < 1 || n > lines->size() || !lines->at(n - 1).contains(u'|'))
+        return;
+    const QString line = lines->at(n - 1);
+    PlaybackState &st = *s_.state;
+
+    if (local) {
+        s_.playArea->setPlayAreaMode(kPlayAreaPlayer);
+        const LocalPlayEntry e = *parseLocalPlayLine(line);
+        if (!QFileInfo::exists(e.path)) {
+            s_.dialogs->showMessage(kDialogTitle, e.path + QStringLiteral("不存在!"));
+            s_.history->removeHistoryLine(kLocalHistoryFile, n);
+            return;
+        }
+        startPlayer(e.path);
+        showTitle(truncateToWidth(unescapeText(e.name), 30));
+        st.resetForNewItem();
+        st.resumePosition = int(std::clamp<qint64>(e.position, 0, INT_MAX));
+        st.currentItemReference = e.path;
+        st.playSource = kSourceLocal;
+        return;
+    }
+
+    const QStringList f = line.split(u'|');
+    const QString id = f.value(0), title = f.value(1), episodeName = f.value(2), address = f.value(3);
+    const QString source = f.value(4), episode = f.value(5);
+    const QString key = id + u'-' + source + u'-' + episode + u'-' + title;
+    if (address.contains(QStringLiteral("peer"))) {
+        s_.playArea->setPlayAreaMode(kPlayAreaPlayer);
+        s_.host->ensureTransferRunning();
+        startPlayer(unescapeText(address));
+        showTitle(truncateToWidth(unescapeText(title), 30) + u'-' + unescapeText(episodeName));
+        st.resetForNewItem();
+        st.resumePosition = toIntOrZero(f.value(6));
+        s_.view->navigatePane(kEpisodeListPane, episodeListPageUrl(s_.contentBase, key + QStringLiteral("-0")));
+        st.currentItemKey = key;
+        st.currentItemReference = id;
+        s_.host->sendPlayPing();
+    } else {
+        s_.playArea->setPlayAreaMode(kPlayAreaWeb);
+        st.currentItemReference = kNothing;
+        s_.view->navigatePane(kEpisodeListPane, episodeListPageUrl(s_.contentBase, key + u'-' + source + episode));
+    }
+    st.playSource = kSourceNetwork;
+    s_.view->npc_Click(kNetworkSideTab);
+}
+
+void PaneHandlers::openTvChannel(const QString &link) {
+    s_.view->navigatePane(kTvChannelPane, tvChannelUrl(s_.contentBase, decodeTvLink(link)));
+    s_.view->setControlVisible(QStringLiteral("gtv"), true);
+    s_.playArea->setPlayAreaMode(kPlayAreaTv);
+}
+
+} // namespace vantoli

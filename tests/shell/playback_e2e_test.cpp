@@ -1,0 +1,161 @@
+// The window end to end: the reference server with a demo catalog of short
+// clips, the real panes and the real player. A click on an episode in the
+// catalog plays it; past 601 thousandths the next episode is looked up and
+// prebuffered; at the end the next one starts by itself.
+
+#include "app/fake_dialogs.h"
+#include "playback/mpv_player.h"
+#include "playback/playback_controller.h"
+#include "playback/player.h"
+#include "playback/player_factory.h"
+#include "playback/prebuffer_cache.h"
+#include "platform/fake_power.h"
+#include "platform/web_pane.h"
+#include "shell/ba1.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <functional>
+
+using namespace vantoli;
+using namespace vantoli::shell;
+
+namespace {
+
+bool waitFor(const std::function<bool()> &done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return true;
+}
+
+class PlaybackEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        data_ = new QTemporaryDir;
+        QProcess demo;
+        demo.start(QStringLiteral(VANTOLI_SERVER_BINARY),
+                   {QStringLiteral("demo"), QStringLiteral("--data"), data_->filePath(QStringLiteral("d")),
+                    QStringLiteral("--clip-seconds"), QStringLiteral("4"), QStringLiteral("--size"),
+                    QStringLiteral("160x120")});
+        demoMade_ = demo.waitForFinished(240000) && demo.exitCode() == 0;
+    }
+    static void TearDownTestSuite() {
+        delete data_;
+        data_ = nullptr;
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(demoMade_);
+        server_.setProcessChannelMode(QProcess::MergedChannels);
+        server_.start(QStringLiteral(VANTOLI_SERVER_BINARY),
+                      {QStringLiteral("serve"), QStringLiteral("--data"), data_->filePath(QStringLiteral("d")),
+                       QStringLiteral("--port"), QStringLiteral("0")});
+        ASSERT_TRUE(server_.waitForStarted());
+        const QRegularExpression serving(QStringLiteral("on (http://127\\.0\\.0\\.1:\\d+/)"));
+        QString out;
+        ASSERT_TRUE(waitFor([&] {
+            out += QString::fromUtf8(server_.readAll());
+            return serving.match(out).hasMatch();
+        }, 10000)) << out.toStdString();
+        base_ = serving.match(out).captured(1);
+
+        for (const char *n : {"date.dat", "date_f.dat"}) {
+            QFile f(home_.filePath(QString::fromLatin1(n)));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("\r\n");
+        }
+        Settings s(home_.filePath(QStringLiteral("App.ini")));
+        for (const char *k : {"s_h", "s_bo", "s_pao"})
+            s.write(QStringLiteral("S_q"), QString::fromLatin1(k), QStringLiteral("2"));
+
+        qputenv("VANTOLI_AUDIO_OUTPUT", "null");
+        factory_ = makePlayerFactory();
+        MainWindowOptions o;
+        o.programFolder = home_.path();
+        o.contentBase = base_;
+        o.statsBase = base_ + QStringLiteral("stat/");
+        o.playerFactory = factory_.get();
+        o.power = &power_;
+        window_ = std::make_unique<BA1>(o, dialogs_);
+        ASSERT_EQ(window_->show(), MainWindowHost::ShowResult::Shown);
+        std::setlocale(LC_NUMERIC, "C");
+    }
+    void TearDown() override {
+        window_.reset();
+        if (server_.state() != QProcess::NotRunning) {
+            server_.terminate();
+            server_.waitForFinished(5000);
+        }
+    }
+
+    static QTemporaryDir *data_;
+    static bool demoMade_;
+    QProcess server_;
+    QString base_;
+    QTemporaryDir home_;
+    FakeDialogs dialogs_;
+    FakePower power_;
+    std::unique_ptr<PlayerFactory> factory_;
+    std::unique_ptr<BA1> window_;
+};
+
+QTemporaryDir *PlaybackEndToEnd::data_ = nullptr;
+bool PlaybackEndToEnd::demoMade_ = false;
+
+} // namespace
+
+TEST_F(PlaybackEndToEnd, AnEpisodeClickedInTheCatalogPlaysPrebuffersTheNextAndGoesOnToIt) {
+    auto *mpv = dynamic_cast<MpvPlayer *>(&window_->player());
+    ASSERT_NE(mpv, nullptr) << "the window must host the real player";
+    WebPane *catalog = window_->webPane(1);
+    bool loaded = false;
+    QObject::connect(catalog, &WebPane::documentComplete, [&](const QString &) { loaded = true; });
+    catalog->navigate(base_);
+    ASSERT_TRUE(waitFor([&] { return loaded; }, 20000));
+
+    // A user's click on the first episode of the first series.
+    catalog->view()->page()->runJavaScript(QStringLiteral("document.querySelector('a.ep').click();"));
+    Player &player = window_->player();
+    PlaybackState &state = window_->playback().state();
+    ASSERT_TRUE(waitFor([&] { return player.PlayState() == kStatePlaying; }, 20000))
+        << "state " << player.PlayState();
+    EXPECT_TRUE(state.currentItemKey.startsWith(QStringLiteral("1-0-0-"))) << state.currentItemKey.toStdString();
+    const QString first = player.Url();
+
+    // Past 601 thousandths: the next episode is looked up and prebuffered.
+    ASSERT_TRUE(waitFor([&] { return state.prebufferStarted == 1; }, 15000));
+    EXPECT_TRUE(state.nextEpisodePrepared()) << state.nextEpisodeState.toStdString();
+    EXPECT_TRUE(state.nextEpisodeState.contains(QStringLiteral("&&&1&&&0&&&1&&&0")))
+        << state.nextEpisodeState.toStdString();
+    const QString next = state.prebufferLink;
+    EXPECT_NE(next, first);
+    EXPECT_TRUE(mpv->prebufferCache().isFetching(next) || mpv->prebufferCache().fetchedBytes(next) > 0);
+
+    // At the end the next episode starts by itself.
+    ASSERT_TRUE(waitFor([&] { return player.Url() == next && player.PlayState() == kStatePlaying; }, 30000))
+        << player.Url().toStdString() << " state " << player.PlayState();
+    EXPECT_TRUE(state.currentItemKey.startsWith(QStringLiteral("1-0-1-"))) << state.currentItemKey.toStdString();
+    EXPECT_EQ(power_.requests, 0);
+
+    QFile history(home_.filePath(QStringLiteral("date.dat")));
+    ASSERT_TRUE(history.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = history.readAll().split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("1|")) << lines[0].constData();
+    EXPECT_TRUE(lines[0].contains("|0|1|")) << "newest entry: source 0, episode 1";
+}

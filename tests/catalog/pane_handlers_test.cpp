@@ -1,0 +1,201 @@
+// The panes' link handlers against a fake player, window and content server.
+
+#include "app/fake_dialogs.h"
+#include "catalog/pane_handlers.h"
+#include "history/history_files.h"
+#include "platform/fake_http_get.h"
+#include "playback/fake_playback_view.h"
+#include "playback/fake_player.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace vantoli;
+
+namespace {
+
+const QString kBase = QStringLiteral("http://127.0.0.1:8260/");
+
+class FakeHost : public CatalogHost, public PlayAreaSwitch {
+public:
+    PlaybackState *state = nullptr;
+    QStringList log;
+    bool localList = false;
+    void refreshPane(int n) override { log << QStringLiteral("refresh %1").arg(n); }
+    bool localListShown() const override { return localList; }
+    void ensureTransferRunning() override { log << QStringLiteral("transfer"); }
+    void sendPlayPing() override { log << QStringLiteral("ping"); }
+    void setPlayAreaMode(int mode) override {
+        log << QStringLiteral("mode %1").arg(mode);
+        state->playAreaMode = mode;
+    }
+};
+
+class PaneHandlersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char *n : {"date.dat", "date_f.dat"})
+            write(n, "\r\n");
+        host.state = &state;
+        CatalogServices s;
+        s.player = &player;
+        s.state = &state;
+        s.view = &view;
+        s.timers = &view;
+        s.playArea = &host;
+        s.history = &history;
+        s.http = &http;
+        s.dialogs = &dialogs;
+        s.host = &host;
+        s.settings = &settings;
+        s.contentBase = kBase;
+        s.playEndedUrl = kBase + QStringLiteral("play-ended.htm");
+        handlers = std::make_unique<PaneHandlers>(s);
+    }
+    void write(const char *name, const QByteArray &bytes) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray raw(const char *name) const {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QStringList navigations() const { return view.log.filter(QStringLiteral("navigate")); }
+
+    QTemporaryDir dir;
+    Settings settings{dir.filePath(QStringLiteral("App.ini"))};
+    HistoryStore history{dir.path()};
+    FakePlayer player;
+    FakePlaybackView view;
+    FakeHttpGet http;
+    FakeDialogs dialogs;
+    FakeHost host;
+    PlaybackState state;
+    std::unique_ptr<PaneHandlers> handlers;
+};
+
+} // namespace
+
+TEST_F(PaneHandlersTest, ByNumberLinkLooksUpAndPlaysThroughTheCatalogPane) {
+    http.replies[kBase + QStringLiteral("h.php?id=12&v=0&v1=3")] = QStringLiteral("第4集$http://h/4.mp4$peer");
+    EXPECT_TRUE(handlers->beforeNavigate(1, QStringLiteral("kxbovod://12-0-3-%u4E2D")));
+    EXPECT_EQ(view.log.first(), QStringLiteral("npc 9"));
+    EXPECT_EQ(navigations(),
+              QStringList{QStringLiteral("navigate 1 kxpeer://peer&&&http%3A//h/4.mp4&&&%u4E2D&&&第4集&&&12&&&0&&&3")});
+
+    // "1": both error texts.
+    http.replies[kBase + QStringLiteral("h.php?id=12&v=0&v1=3")] = QStringLiteral("1");
+    handlers->beforeNavigate(1, QStringLiteral("kxbovod://12-0-3-T"));
+    EXPECT_EQ(view.texts.value("zhun"), QStringLiteral("读取数据出错，请重试"));
+    EXPECT_EQ(view.balloons, QStringList{QStringLiteral("读取数据出错，请返回重试！")});
+    EXPECT_EQ(state.nextEpisodeState, kNoNextEpisode);
+}
+
+TEST_F(PaneHandlersTest, MediaLinkPlaysRecordsPingsAndReloadsTheListOnlyWhenAsked) {
+    state.nextEpisodeState = QStringLiteral("kxpeer://old");
+    handlers->beforeNavigate(1, QStringLiteral("kxpeer://peer&&&http%3A//h/4.mp4&&&%u4E2D&&&E4&&&12&&&0&&&3&&&n&&&1"));
+    EXPECT_EQ(player.url, QStringLiteral("http://h/4.mp4"));
+    EXPECT_TRUE(player.calls.contains(QStringLiteral("Play")));
+    EXPECT_EQ(state.playAreaMode, kPlayAreaPlayer);
+    EXPECT_EQ(state.currentItemKey, QStringLiteral("12-0-3-%u4E2D"));
+    EXPECT_EQ(state.currentItemReference, QStringLiteral("12"));
+    EXPECT_EQ(state.nextEpisodeState, kNothing);
+    EXPECT_EQ(view.texts.value("bo_name"), QStringLiteral("中-E4"));
+    EXPECT_TRUE(navigations().isEmpty()) << "F7 \"n\" leaves the episode list";
+    EXPECT_TRUE(raw("date.dat").startsWith("12|%u4E2D|E4|http%3A//h/4.mp4|0|3|0\r\n"));
+    EXPECT_TRUE(host.log.contains(QStringLiteral("ping")));
+    EXPECT_EQ(view.log.filter(QStringLiteral("npc")), (QStringList{"npc 9", "npc 11"}));
+
+    handlers->beforeNavigate(1, QStringLiteral("kxpeer://peer&&&a&&&T&&&E&&&5&&&1&&&2&&&0"));
+    EXPECT_EQ(navigations(), QStringList{QStringLiteral("navigate 5 ") + kBase + QStringLiteral("pp.htm?5-1-2-T-0")});
+
+    // No title: plays, pings, but no history line and no list.
+    const QByteArray before = raw("date.dat");
+    host.log.clear();
+    handlers->beforeNavigate(1, QStringLiteral("kxpeer://peer&&&b&&&&&&E&&&6&&&0&&&0&&&0"));
+    EXPECT_EQ(player.url, QStringLiteral("b"));
+    EXPECT_EQ(raw("date.dat"), before);
+    EXPECT_EQ(navigations().size(), 1);
+    EXPECT_TRUE(host.log.contains(QStringLiteral("ping")));
+
+    // A web kind plays on the web playback page and stops the tick.
+    handlers->beforeNavigate(1, QStringLiteral("kxpeer://html5&&&http%3A//h/x.webm&&&T&&&E&&&7&&&1&&&0"));
+    EXPECT_EQ(state.playAreaMode, kPlayAreaWeb);
+    EXPECT_EQ(navigations().last(), QStringLiteral("navigate 2 ") + kBase + QStringLiteral("play.htm?html5$$$http%3A//h/x.webm"));
+    EXPECT_EQ(state.currentItemReference, kNothing);
+    EXPECT_FALSE(view.timers.value(PlaybackTimer::Status));
+}
+
+TEST_F(PaneHandlersTest, EndOfPlayGoesOnOnlyWhenAskedTo) {
+    const QString signal = kBase + QStringLiteral("play-ended.htm");
+    state.currentItemKey = QStringLiteral("12-1-3-T");
+    view.timers[PlaybackTimer::Status] = false;
+    settings.write(QStringLiteral("S_q"), QStringLiteral("s_bo"), QStringLiteral("1"));
+    EXPECT_TRUE(handlers->beforeNavigate(2, signal));
+    EXPECT_TRUE(navigations().isEmpty());
+    EXPECT_TRUE(view.timers.value(PlaybackTimer::Status));
+
+    settings.write(QStringLiteral("S_q"), QStringLiteral("s_bo"), QStringLiteral("2"));
+    state.nextEpisodeState = kLookupFailed;
+    handlers->beforeNavigate(2, signal + QStringLiteral("?x"));
+    EXPECT_EQ(navigations().last(), QStringLiteral("navigate 5 ") + kBase + QStringLiteral("pp.htm?12-1-3-T-14"));
+    state.nextEpisodeState = QStringLiteral("kxpeer://peer&&&n");
+    handlers->beforeNavigate(2, signal);
+    EXPECT_EQ(navigations().last(), QStringLiteral("navigate 1 kxpeer://peer&&&n"));
+    state.nextEpisodeState = kNoNextEpisode;
+    handlers->beforeNavigate(2, signal);
+    EXPECT_EQ(navigations().size(), 2);
+    // Other addresses load as usual.
+    EXPECT_FALSE(handlers->beforeNavigate(2, kBase + QStringLiteral("play.htm?x")));
+}
+
+TEST_F(PaneHandlersTest, HistoryOpenOfAMissingLocalFileSaysSoAndRemovesIt) {
+    host.localList = true;
+    const QString gone = dir.filePath(QStringLiteral("gone.mp4"));
+    const QString here = dir.filePath(QStringLiteral("here|1.mp4"));
+    write("here|1.mp4", "x");
+    history.addLocalPlay(QStringLiteral("gone.mp4"), gone, 5);
+    history.addLocalPlay(QStringLiteral("here|1.mp4"), here, 42);
+    // The local list hands the link to the network-task list's handler.
+    EXPECT_TRUE(handlers->beforeNavigate(4, QStringLiteral("open://2")));
+    EXPECT_EQ(navigations(), QStringList{QStringLiteral("navigate 3 open://2")});
+    EXPECT_TRUE(handlers->beforeNavigate(3, QStringLiteral("open://2")));
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("提示：") + gone + QStringLiteral("不存在!")});
+    EXPECT_FALSE(raw("date_f.dat").contains("gone.mp4"));
+
+    handlers->beforeNavigate(3, QStringLiteral("open://1/"));
+    EXPECT_EQ(player.url, here);
+    EXPECT_EQ(state.resumePosition, 42);
+    EXPECT_EQ(state.playSource, kSourceLocal);
+    EXPECT_EQ(state.currentItemReference, here);
+
+    // A line that does not exist plays nothing.
+    player.calls.clear();
+    handlers->beforeNavigate(3, QStringLiteral("open://9"));
+    EXPECT_TRUE(player.calls.isEmpty());
+}
+
+TEST_F(PaneHandlersTest, LinksOnlyActInTheirOwnPanes) {
+    EXPECT_TRUE(handlers->beforeNavigate(11, QStringLiteral("kxtvs://3")));
+    EXPECT_EQ(state.playAreaMode, kPlayAreaTv);
+    EXPECT_EQ(navigations(), QStringList{QStringLiteral("navigate 10 ") + kBase + QStringLiteral("tv/kxbotv.htm?3")});
+    EXPECT_TRUE(view.visible.value("gtv"));
+
+    // A media link in the TV list or a history link in the catalog is
+    // cancelled and does nothing.
+    view.log.clear();
+    player.calls.clear();
+    EXPECT_TRUE(handlers->beforeNavigate(11, QStringLiteral("kxpeer://peer&&&a&&&T&&&E&&&1&&&0&&&0")));
+    EXPECT_TRUE(handlers->beforeNavigate(1, QStringLiteral("delk://1")));
+    EXPECT_TRUE(handlers->beforeNavigate(6, QStringLiteral("kxbovod://1-0-0-T")));
+    EXPECT_TRUE(player.calls.isEmpty());
+    EXPECT_TRUE(view.log.isEmpty());
+    EXPECT_FALSE(handlers->beforeNavigate(1, kBase + QStringLiteral("v/1.htm")));
+
+    // The episode list hands its links to the catalog pane.
+    EXPECT_TRUE(handlers->beforeNavigate(5, QStringLiteral("kxbovod://1-0-0-T")));
+    EXPECT_EQ(navigations(), QStringList{QStringLiteral("navigate 1 kxbovod://1-0-0-T")});
+}

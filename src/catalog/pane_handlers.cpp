@@ -8,6 +8,7 @@
 #include "platform/http_get.h"
 #include "platform/text_file.h"
 #include "playback/player.h"
+#include "playback/view_geometry.h"
 
 #include <QFileInfo>
 
@@ -80,14 +81,6 @@ bool PaneHandlers::beforeNavigate(int pane, const QString &address) {
     return kind != LinkKind::None;
 }
 
-void PaneHandlers::showTitle(const QString &text) {
-    const QString name = QStringLiteral("bo_name");
-    s_.view->setLabelText(name, text);
-    QRect g = s_.view->controlGeometry(name);
-    g.moveTo((s_.view->controlGeometry(QStringLiteral("bo_zt")).width() - g.width()) / 2, 3);
-    s_.view->setControlGeometry(name, g);
-}
-
 void PaneHandlers::startPlayer(const QString &url) {
     s_.player->setUrl(url);
     s_.player->Play();
@@ -129,7 +122,7 @@ void PaneHandlers::playMediaLink(const QString &link) {
         s_.timers->setTimerEnabled(PlaybackTimer::Status, false);
     }
     st.currentItemKey = QString::number(m.videoId) + u'-' + m.source + u'-' + m.episode + u'-' + m.title;
-    showTitle(truncateToWidth(unescapeText(m.title), 30) + u'-' + unescapeText(m.episodeName));
+    showTitle(*s_.view, truncateToWidth(unescapeText(m.title), 30) + u'-' + unescapeText(m.episodeName));
     if (!m.title.isEmpty() && !m.address.isEmpty()) {
         if (m.wantsListRefresh()) {
             s_.view->navigatePane(kEpisodeListPane,
@@ -189,7 +182,7 @@ void PaneHandlers::historyOpen(const QString &link) {
             return;
         }
         startPlayer(e.path);
-        showTitle(truncateToWidth(unescapeText(e.name), 30));
+        showTitle(*s_.view, truncateToWidth(unescapeText(e.name), 30));
         st.resetForNewItem();
         st.resumePosition = int(std::clamp<qint64>(e.position, 0, INT_MAX));
         st.currentItemReference = e.path;
@@ -205,7 +198,7 @@ void PaneHandlers::historyOpen(const QString &link) {
         s_.playArea->setPlayAreaMode(kPlayAreaPlayer);
         s_.host->ensureTransferRunning();
         startPlayer(unescapeText(address));
-        showTitle(truncateToWidth(unescapeText(title), 30) + u'-' + unescapeText(episodeName));
+        showTitle(*s_.view, truncateToWidth(unescapeText(title), 30) + u'-' + unescapeText(episodeName));
         st.resetForNewItem();
         st.resumePosition = toIntOrZero(f.value(6));
         s_.view->navigatePane(kEpisodeListPane, episodeListPageUrl(s_.contentBase, key + QStringLiteral("-0")));

@@ -72,7 +72,6 @@ public:
     void openTvChannel(const QString &link);
 
 private:
-    void showTitle(const QString &text);
     void startPlayer(const QString &url);
 
     CatalogServices s_;

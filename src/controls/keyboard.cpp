@@ -1,7 +1,7 @@
 #include "controls/keyboard.h"
 
 #include "app/text_util.h"
-#include "controls/control_geometry.h"
+#include "playback/view_geometry.h"
 
 #include <algorithm>
 

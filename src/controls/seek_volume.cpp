@@ -1,6 +1,6 @@
 #include "controls/seek_volume.h"
 
-#include "controls/control_geometry.h"
+#include "playback/view_geometry.h"
 
 #include <QRect>
 

@@ -1,7 +1,7 @@
 #include "controls/transport.h"
 
 #include "app/text_util.h"
-#include "controls/control_geometry.h"
+#include "playback/view_geometry.h"
 #include "history/history_files.h"
 
 #include <QRect>
@@ -265,11 +265,7 @@ void Transport::openLocalFile() {
     timers_.setTimerEnabled(PlaybackTimer::Status, true);
 
     const QString name = displayName(path);
-    const QString title = QStringLiteral("bo_name");
-    view_.setLabelText(title, truncateToWidth(name, 30));
-    QRect g = view_.controlGeometry(title);
-    g.moveTo((view_.controlGeometry(QStringLiteral("bo_zt")).width() - g.width()) / 2, 3);
-    view_.setControlGeometry(title, g);
+    showTitle(view_, truncateToWidth(name, 30));
 
     // A file played before resumes where it stopped: its entry keeps the
     // stored position instead of starting again from 0.

@@ -1,5 +1,7 @@
 #include "playback/play_area.h"
 
+#include "playback/view_geometry.h"
+
 namespace vantoli {
 
 void PlayArea::setPlayAreaMode(int mode) {
@@ -15,18 +17,14 @@ void PlayArea::setPlayAreaMode(int mode) {
 }
 
 void PlayArea::closeWebPlayback() {
-    auto set = [this](const char *name, auto change) {
-        QRect g = view_.controlGeometry(QString::fromLatin1(name));
-        change(g);
-        view_.setControlGeometry(QString::fromLatin1(name), g);
-    };
-    set("gunt1", [](QRect &g) { g.moveLeft(0); });
-    set("gunt2", [](QRect &g) { g.setRect(0, g.top(), 0, g.height()); });
-    set("huan", [](QRect &g) { g.setRect(0, g.top(), 0, g.height()); });
+    setControlLeft(view_, QStringLiteral("gunt1"), 0);
+    for (const char *bar : {"gunt2", "huan"}) {
+        setControlLeft(view_, QString::fromLatin1(bar), 0);
+        setControlWidth(view_, QString::fromLatin1(bar), 0);
+    }
     view_.setLabelText(QStringLiteral("bo_name"), QString());
     view_.setLabelText(QStringLiteral("times"), QString());
-    const int peerWidth = view_.controlGeometry(QStringLiteral("peer")).width();
-    set("times", [peerWidth](QRect &g) { g.moveLeft(peerWidth - g.width() - 13); });
+    placeTimeLabel(view_);
     view_.setControlVisible(QStringLiteral("Pic2"), false);
     view_.setControlVisible(QStringLiteral("peer"), true);
     view_.processPendingEvents();

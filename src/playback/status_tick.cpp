@@ -5,6 +5,7 @@
 #include "history/history_files.h"
 #include "playback/continuation.h"
 #include "playback/player.h"
+#include "playback/view_geometry.h"
 
 #include <cmath>
 
@@ -41,12 +42,6 @@ bool StatusTick::balloonsWanted() const {
     return settings_.read(QStringLiteral("S_q"), QStringLiteral("s_pao")) == u"2";
 }
 
-void StatusTick::placeTimes(int top) {
-    QRect g = view_.controlGeometry(QStringLiteral("times"));
-    g.moveTo(view_.controlGeometry(QStringLiteral("peer")).width() - g.width() - 13, top);
-    view_.setControlGeometry(QStringLiteral("times"), g);
-}
-
 void StatusTick::tick() {
     // 1. Nothing loaded: the clock instead of the times.
     if (player_.Url().isEmpty()) {
@@ -57,7 +52,7 @@ void StatusTick::tick() {
         huan.moveLeft(-30);
         view_.setControlGeometry(QStringLiteral("huan"), huan);
         view_.setLabelText(QStringLiteral("times"), clock_ ? clock_() : QString());
-        placeTimes(2);
+        placeTimeLabel(view_, 2);
         return;
     }
 
@@ -112,7 +107,7 @@ void StatusTick::tick() {
     const int position = player_.Position();
     const int duration = player_.Duration();
     view_.setLabelText(QStringLiteral("times"), timeText(position) + QStringLiteral(" / ") + timeText(duration));
-    placeTimes(2);
+    placeTimeLabel(view_, 2);
     placeBars(position, duration, player_.DownloadProgress());
 }
 

@@ -32,7 +32,6 @@ public:
 
 private:
     bool balloonsWanted() const;
-    void placeTimes(int top);
     void showPanesFor(int playState);
     void whilePlaying();
     void showStateText(int playState);

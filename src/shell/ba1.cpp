@@ -4,14 +4,13 @@
 #include "app/program_folder.h"
 #include "controls/keyboard.h"
 #include "controls/player_menu.h"
-#include "controls/seek_volume.h"
-#include "controls/transport.h"
 #include "platform/http_get.h"
 #include "platform/power.h"
+#include "controls/seek_volume.h"
+#include "controls/transport.h"
 #include "platform/web_pane.h"
-#include "playback/fake_player.h"
+#include "playback/player.h"
 #include "playback/playback_controller.h"
-#include "playback/player_factory.h"
 #include "shell/label_colours.h"
 #include "shell/picture_box.h"
 
@@ -21,10 +20,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
-#include <QKeyEvent>
-#include <QLocale>
 #include <QScreen>
-#include <QTime>
 #include <QWindow>
 
 namespace vantoli::shell {
@@ -35,19 +31,6 @@ const char *const kTransportTips[8] = {"播放", "停止", "静音", "全屏", "
 
 } // namespace
 
-// Hands every key press in the application to the window before its target.
-class KeyPreview final : public QObject {
-public:
-    explicit KeyPreview(BA1 &window) : QObject(&window), window_(window) {}
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() == QEvent::KeyPress)
-            window_.previewKey(watched, static_cast<QKeyEvent *>(event));
-        return false;
-    }
-
-private:
-    BA1 &window_;
-};
 
 BA1::BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinMaxButtonsHint),
@@ -66,67 +49,6 @@ BA1::BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent)
     buildControls();
     createPlayback();
     resize(twipsToPixels(kDefaultWidthTwips), twipsToPixels(kDefaultHeightTwips));
-}
-
-void BA1::createPlayback() {
-    if (options_.playerFactory)
-        player_ = options_.playerFactory->create(control(QStringLiteral("PeerC")), options_.programFolder);
-    if (!player_) {
-        auto standIn = std::make_unique<FakePlayer>();
-        standIn->autoState = false;
-        player_ = std::move(standIn);
-    }
-    HttpGet *http = options_.http;
-    if (!http) {
-        ownHttp_ = makeHttpGet();
-        http = ownHttp_.get();
-    }
-    Power *power = options_.power;
-    if (!power) {
-        ownPower_ = makePower();
-        power = ownPower_.get();
-    }
-    PlaybackServices services;
-    services.state = &playbackState_;
-    services.player = player_.get();
-    services.view = this;
-    services.transport = this;
-    services.http = http;
-    services.power = power;
-    services.history = &history_;
-    services.settings = &settings_;
-    services.contentBase = options_.contentBase;
-    services.clock = [] { return QLocale::system().toString(QTime::currentTime(), QStringLiteral("HH:mm:ss")); };
-    playback_ = std::make_unique<PlaybackController>(services);
-    PlaybackState &state = playback_->state();
-    transport_ = std::make_unique<controls::Transport>(*player_, state, *this, *playback_, history_, dialogs_,
-                                                       playback_->playArea(), playback_->continuation());
-    bars_ = std::make_unique<controls::SeekVolumeBars>(*player_, *this, *this, state);
-    keys_ = std::make_unique<controls::Keyboard>(*player_, state, *this, *playback_, *this, *bars_);
-    playerMenu_ = std::make_unique<controls::PlayerMenu>(*player_, *this);
-
-    CatalogServices catalog;
-    catalog.player = player_.get();
-    catalog.state = &state;
-    catalog.view = this;
-    catalog.timers = playback_.get();
-    catalog.playArea = &playback_->playArea();
-    catalog.history = &history_;
-    catalog.http = http;
-    catalog.dialogs = &dialogs_;
-    catalog.host = this;
-    catalog.settings = &settings_;
-    catalog.contentBase = options_.contentBase;
-    catalog.playEndedUrl = playback_->endOfPlayback().playEndedUrl();
-    paneHandlers_ = std::make_unique<PaneHandlers>(catalog);
-    for (int i = 1; i <= 11; ++i) {
-        panes_[i]->setBeforeNavigateHandler([this, i](WebPane &, WebNavigation &nav) {
-            if (paneHandlers_->beforeNavigate(i, nav.address))
-                nav.cancel = true;
-        });
-    }
-    keyPreview_ = new KeyPreview(*this);
-    qApp->installEventFilter(keyPreview_);
 }
 
 BA1::~BA1() {
@@ -668,95 +590,6 @@ void BA1::setControlVisible(const QString &name, bool visible) {
 void BA1::setControlToolTip(const QString &name, const QString &text) {
     if (QWidget *w = control(name))
         w->setToolTip(text);
-}
-
-void BA1::setLabelText(const QString &name, const QString &text) {
-    auto *l = qobject_cast<QLabel *>(control(name));
-    if (!l)
-        return;
-    l->setText(text);
-    // In compact mode the status line keeps the fixed width the layout gave it.
-    if (name == QStringLiteral("zhun") && modes_.compactMode() != 0)
-        return;
-    l->adjustSize();
-}
-
-QString BA1::labelText(const QString &name) const {
-    auto *l = qobject_cast<QLabel *>(control(name));
-    return l ? l->text() : QString();
-}
-
-bool BA1::isControlVisible(const QString &name) const {
-    QWidget *w = control(name);
-    return w && !w->isHidden();
-}
-
-QRect BA1::controlGeometry(const QString &name) const {
-    QWidget *w = control(name);
-    if (!w)
-        return {};
-    // The transport buttons place the window's tooltip box under themselves.
-    if (name.startsWith(QLatin1StringView("bo_but")))
-        return controlRect(name);
-    return w->geometry();
-}
-
-void BA1::setControlGeometry(const QString &name, const QRect &geometry) {
-    if (QWidget *w = control(name))
-        w->setGeometry(geometry);
-}
-
-void BA1::setControlEnabled(const QString &name, bool enabled) {
-    if (QWidget *w = control(name))
-        w->setEnabled(enabled);
-}
-
-void BA1::paintTransportFrame(int button, int strip, int frame) {
-    PictureBox *b = pictureBox(QStringLiteral("bo_but%1").arg(button));
-    if (!b)
-        return;
-    const QSize size = button == 0 ? QSize(58, 43) : QSize(25, 25);
-    b->setPicture(skin_.cell(Cell{strip, QRect(QPoint(frame, 0), size)}));
-    b->repaint();
-}
-
-void BA1::balloon(const QString &text) {
-    if (tray_)
-        tray_->balloon(text);
-}
-
-void BA1::navigatePane(int number, const QString &url) {
-    if (WebPane *p = webPane(number))
-        p->navigate(url);
-}
-
-void BA1::processPendingEvents() { QCoreApplication::processEvents(); }
-
-void BA1::refreshPane(int number) {
-    if (WebPane *p = webPane(number))
-        p->refresh();
-}
-
-void BA1::sendPlayPing() {
-    navigatePane(6, options_.statsBase + QStringLiteral("tongjidb.php?enid=") + statisticsIdentity_ +
-                        QStringLiteral("&us=") + QString::number(identityCheckNumber_));
-}
-
-void BA1::setMuteMenuCaption(bool muted) {
-    if (menus_)
-        menus_->setMuteCaption(muted);
-}
-
-bool BA1::autoShutdownChosen() const { return menus_ && menus_->autoShutdown(); }
-
-void BA1::setMouseCapture(const QString &name, bool capture) {
-    QWidget *w = control(name);
-    if (!w)
-        return;
-    if (capture && QWidget::mouseGrabber() != w)
-        w->grabMouse();
-    else if (!capture && QWidget::mouseGrabber() == w)
-        w->releaseMouse();
 }
 
 void BA1::setCaption(const QString &name, const QString &text) {

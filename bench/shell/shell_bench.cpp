@@ -9,8 +9,10 @@
 //       Shows the window in STATE (default, blue, player, blue+player,
 //       sidebar-closed, compact, menu) for N seconds (default 8), for a screenshot of the screen.
 
+#include "app/fake_dialogs.h"
 #include "app/program_folder.h"
 #include "platform/web_pane.h"
+#include "playback/playback_controller.h"
 #include "shell/ba1.h"
 
 #include <QApplication>
@@ -26,11 +28,9 @@
 
 namespace {
 
-class SilentDialogs : public vantoli::Dialogs {
+class SilentDialogs : public vantoli::FakeDialogs {
 public:
-    bool askYesNo(const QString &, const QString &) override { return true; }
-    void showMessage(const QString &, const QString &) override {}
-    void openUrl(const QString &) override {}
+    SilentDialogs() { answer = true; }
 };
 
 // Seconds since this process started, from /proc/self/stat.
@@ -120,7 +120,7 @@ int main(int argc, char *argv[]) {
             modes.npc_Click(6);
         } else if (state == QStringLiteral("compact")) {
             modes.npc_Click(9);
-            modes.setPlayAreaModeValue(2);
+            window.playback().state().playAreaMode = 2;
             modes.npc_Click(3);
         } else if (state == QStringLiteral("menu")) {
             QTimer::singleShot(1500, &window, [&] { modes.npc_Click(5); });

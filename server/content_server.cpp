@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -124,6 +123,8 @@ ContentServer::ContentServer(ServerOptions options)
 
 ContentServer::~ContentServer() {
     stop();
+    // Sessions go with the HTTP layer; they use the members below it.
+    http_.reset();
 }
 
 std::shared_ptr<const Catalog> ContentServer::catalog() {
@@ -185,8 +186,7 @@ bool RateLimit::take(const std::string &address, std::chrono::steady_clock::time
         if (buckets_.size() >= 65536)
             buckets_.clear();
     }
-    auto [it, fresh] = buckets_.try_emplace(address, Bucket{double(burst_), now});
-    Bucket &b = it->second;
+    Bucket &b = buckets_.try_emplace(address, Bucket{double(burst_), now}).first->second;
     b.tokens = tokensAt(b, now);
     b.at = now;
     if (b.tokens < 1)

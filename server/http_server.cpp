@@ -223,8 +223,12 @@ private:
         head_ = "HTTP/1.1 " + std::to_string(res.status) + ' ' +
                 std::string(bhttp::obsolete_reason(bhttp::status(res.status))) + "\r\n";
         auto add = [this](std::string_view name, std::string_view value) {
-            if (safeHeaderText(name) && safeHeaderText(value))
-                ((head_ += name) += ": ", head_ += value) += "\r\n";
+            if (!safeHeaderText(name) || !safeHeaderText(value))
+                return;
+            head_ += name;
+            head_ += ": ";
+            head_ += value;
+            head_ += "\r\n";
         };
         for (const auto &[k, v] : core_->defaults)
             add(k, v);

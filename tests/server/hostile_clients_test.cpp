@@ -234,6 +234,10 @@ std::string readFile(const std::string &path) {
 
 enum class Front { Server, Nginx };
 
+void PrintTo(Front f, std::ostream *os) {
+    *os << (f == Front::Server ? "the server itself" : "nginx in front");
+}
+
 class HostileClients : public ::testing::TestWithParam<Front> {
 protected:
     void SetUp() override {

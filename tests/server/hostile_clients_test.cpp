@@ -539,6 +539,7 @@ TEST_P(HostileClients, HeadRecordsNoPingAndPingsAreLimitedPerAddress) {
     // One address sending as fast as it can: the burst is taken, the rest
     // refused; a forged X-Real-IP does not open a new allowance.
     int recorded = 0, refused = 0;
+    const auto t0 = Clock::now();
     for (int i = 0; i < 45; ++i) {
         const std::string forged = i >= 40 ? "X-Real-IP: 203.0.113." + std::to_string(i) + "\r\n" : "";
         const int status = get(port_, pingTarget(i % 2 ? "tongji.php" : "tongjidb.php",
@@ -548,8 +549,10 @@ TEST_P(HostileClients, HeadRecordsNoPingAndPingsAreLimitedPerAddress) {
         recorded += status == 200;
         refused += status == 429;
     }
+    // The bucket refills one every 2 s while this runs.
+    const int refills = int(std::chrono::duration<double>(Clock::now() - t0).count() / 2.0) + 1;
     EXPECT_GE(recorded, 30);
-    EXPECT_LE(recorded, 32); // the bucket refills one every 2 s
+    EXPECT_LE(recorded, 30 + refills);
     EXPECT_EQ(recorded + refused, 45);
     const std::string s = summary();
     const std::regex numbers(R"(\{"starts":(\d+),"plays":(\d+),"machines":3,"unverified":0\}\n)");
@@ -570,7 +573,7 @@ TEST_P(HostileClients, PipelinedRequestsAreAllAnsweredInOrder) {
     const auto replies = parseReplies(readAll(fd, 3000ms, &closed), {false, true});
     ::close(fd);
     EXPECT_TRUE(closed);
-    EXPECT_LT(Clock::now() - t0, 1s);
+    EXPECT_LT(Clock::now() - t0, 2s); // nobody waits for a time-out
     ASSERT_EQ(replies.size(), 5u);
     EXPECT_EQ(replies[0].status, 200);
     EXPECT_EQ(replies[0].body.rfind("第2集$", 0), 0u) << replies[0].body;

@@ -3,11 +3,13 @@
 #include "pages.h"
 #include "web_text.h"
 
-#include <httplib.h>
-
 #include <QDateTime>
+#include <QHostAddress>
 #include <QRegularExpression>
 #include <QUrlQuery>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -29,7 +31,8 @@ QString episodeListTemplate() {
 namespace {
 
 constexpr size_t kMaxTextFile = 1 << 20;
-constexpr size_t kChunk = 64 * 1024;
+// What a malformed Range header is taken for: one range no file satisfies.
+const std::vector<std::pair<long long, long long>> kUnsatisfiable{{-1, -1}};
 
 const char *kHtml = "text/html; charset=utf-8";
 const char *kText = "text/plain; charset=utf-8";
@@ -44,19 +47,19 @@ QString fromUtf8(const std::string &s) {
 
 // The raw query string of the request target (everything after the first
 // "?"), still percent-encoded as the client sent it.
-QString rawQuery(const httplib::Request &req) {
+QString rawQuery(const http::Request &req) {
     const auto q = req.target.find('?');
     return q == std::string::npos ? QString() : fromUtf8(req.target.substr(q + 1));
 }
 
 // Values of one query parameter, split at the first "=" of each pair and
 // percent-decoded.
-QStringList queryValues(const httplib::Request &req, const QString &key) {
+QStringList queryValues(const http::Request &req, const QString &key) {
     return QUrlQuery(rawQuery(req)).allQueryItemValues(key, QUrl::FullyDecoded);
 }
 
 // The single value of a parameter; null when it is missing or repeated.
-QString singleValue(const httplib::Request &req, const QString &key) {
+QString singleValue(const http::Request &req, const QString &key) {
     const QStringList v = queryValues(req, key);
     return v.size() == 1 ? (v.first().isNull() ? QStringLiteral("") : v.first()) : QString();
 }
@@ -110,11 +113,18 @@ std::string resolveInside(const std::string &root, const std::string &relative) 
 }
 
 ContentServer::ContentServer(ServerOptions options)
-    : options_(std::move(options)), http_(std::make_unique<httplib::Server>()),
-      template_(episodeListTemplate()) {}
+    : options_(std::move(options)), pingLimit_(options_.pingBurst, options_.pingInterval),
+      template_(episodeListTemplate()) {
+    http::Limits limits;
+    limits.requestDeadline = options_.requestDeadline;
+    limits.threads = std::max(1, options_.threads);
+    http_ = std::make_unique<http::Server>(limits);
+}
 
 ContentServer::~ContentServer() {
     stop();
+    // Sessions go with the HTTP layer; they use the members below it.
+    http_.reset();
 }
 
 std::shared_ptr<const Catalog> ContentServer::catalog() {
@@ -141,17 +151,68 @@ std::shared_ptr<const Catalog> ContentServer::catalog() {
     return catalog_;
 }
 
-QString ContentServer::baseFor(const httplib::Request &req) const {
+QString ContentServer::baseFor(const http::Request &req) const {
     if (!options_.publicBase.empty())
         return fromUtf8(options_.publicBase);
     static const QRegularExpression host(
         QStringLiteral("^(?:[A-Za-z0-9.-]{1,253}|\\[[0-9A-Fa-f:.]{2,45}\\])(?::[0-9]{1,5})?$"));
-    const QString h = fromUtf8(req.get_header_value("Host"));
+    const QString h = fromUtf8(req.header("Host"));
     if (host.match(h).hasMatch())
         return QStringLiteral("http://") + h + u'/';
     const std::string bind =
         options_.bind == "0.0.0.0" || options_.bind == "::" ? "127.0.0.1" : options_.bind;
     return QStringLiteral("http://%1:%2/").arg(fromUtf8(bind)).arg(port_);
+}
+
+std::string ContentServer::clientAddress(const http::Request &req) const {
+    if (!options_.behindProxy || !QHostAddress(fromUtf8(req.remoteAddr)).isLoopback())
+        return req.remoteAddr;
+    const QHostAddress forwarded(fromUtf8(req.header("X-Real-IP")));
+    return forwarded.isNull() ? req.remoteAddr : utf8(forwarded.toString());
+}
+
+double RateLimit::tokensAt(const Bucket &b, std::chrono::steady_clock::time_point now) const {
+    const double refilled = std::chrono::duration<double>(now - b.at) / interval_;
+    return std::min(double(burst_), b.tokens + std::max(0.0, refilled));
+}
+
+bool RateLimit::take(const std::string &address, std::chrono::steady_clock::time_point now) {
+    std::lock_guard lock(mutex_);
+    if (buckets_.size() >= 4096) {
+        for (auto it = buckets_.begin(); it != buckets_.end();)
+            it = tokensAt(it->second, now) >= burst_ ? buckets_.erase(it) : std::next(it);
+        // Still crowded: so many addresses are active at once that the
+        // limit per address matters less than the memory.
+        if (buckets_.size() >= 65536)
+            buckets_.clear();
+    }
+    Bucket &b = buckets_.try_emplace(address, Bucket{double(burst_), now}).first->second;
+    b.tokens = tokensAt(b, now);
+    b.at = now;
+    if (b.tokens < 1)
+        return false;
+    b.tokens -= 1;
+    return true;
+}
+
+std::size_t RateLimit::tracked() const {
+    std::lock_guard lock(mutex_);
+    return buckets_.size();
+}
+
+std::optional<std::vector<std::pair<long long, long long>>> parseRanges(const std::string &value) {
+    static const QRegularExpression spec(QStringLiteral("^\\s*(\\d{0,18})\\s*-\\s*(\\d{0,18})\\s*$"));
+    if (value.rfind("bytes=", 0) != 0)
+        return std::nullopt;
+    std::vector<std::pair<long long, long long>> out;
+    for (const QString &part : fromUtf8(value.substr(6)).split(u',')) {
+        const auto m = spec.match(part);
+        if (!m.hasMatch() || (m.capturedLength(1) == 0 && m.capturedLength(2) == 0))
+            return std::nullopt;
+        out.emplace_back(m.capturedLength(1) ? m.captured(1).toLongLong() : -1,
+                         m.capturedLength(2) ? m.captured(2).toLongLong() : -1);
+    }
+    return out;
 }
 
 bool ContentServer::start() {
@@ -169,41 +230,24 @@ bool ContentServer::start() {
         error_ = "cannot open the statistics database: " + stats_.error();
         return false;
     }
+    stats_.setKeep(options_.keepPings);
     catalog();
     routes();
-    const int threads = std::max(4, options_.threads);
-    http_->new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
-    http_->set_payload_max_length(16 * 1024);
-    http_->set_read_timeout(10);
-    http_->set_write_timeout(30);
-    http_->set_keep_alive_max_count(100);
-    // Replies go out as a header write and a body write; without this, small
-    // replies wait for the delayed acknowledgement of the first.
-    http_->set_tcp_nodelay(true);
-    http_->set_default_headers({{"X-Content-Type-Options", "nosniff"}});
-    if (options_.port == 0) {
-        port_ = http_->bind_to_any_port(options_.bind);
-        if (port_ <= 0) {
-            error_ = "cannot bind to " + options_.bind;
-            return false;
-        }
-    } else {
-        if (!http_->bind_to_port(options_.bind, options_.port)) {
-            error_ = "cannot bind to " + options_.bind + ":" + std::to_string(options_.port);
-            return false;
-        }
-        port_ = options_.port;
+    http_->setDefaultHeaders({{"X-Content-Type-Options", "nosniff"}});
+    if (!http_->listen(options_.bind, options_.port, &error_)) {
+        error_ = "cannot bind to " + options_.bind + ":" + std::to_string(options_.port) + ": " + error_;
+        return false;
     }
+    port_ = http_->port();
     return true;
 }
 
 void ContentServer::run() {
-    http_->listen_after_bind();
+    http_->run();
 }
 
 void ContentServer::stop() {
-    if (http_)
-        http_->stop();
+    http_->stop();
 }
 
 std::optional<ByteRange> byteRange(long long first, long long last, unsigned long long size) {
@@ -223,98 +267,77 @@ std::optional<ByteRange> byteRange(long long first, long long last, unsigned lon
     return ByteRange{start, end - start + 1};
 }
 
-void ContentServer::serveFile(const httplib::Request &req, httplib::Response &res,
+void ContentServer::serveFile(const http::Request &req, http::Response &res,
                               const std::string &root, const std::string &relative) {
-    // Ranges are answered here rather than by the library, which mishandles
-    // a range past the end of the file. The request object is ours for the
-    // duration of the handler; clearing its parsed ranges stops the library
-    // from applying them a second time.
-    auto &ranges = const_cast<httplib::Request &>(req).ranges;
-    const auto requested = ranges;
-    ranges.clear();
-
     const std::string path = resolveInside(root, relative);
     std::error_code ec;
     const unsigned long long size = path.empty() ? 0 : fs::file_size(path, ec);
-    auto file = std::make_shared<std::ifstream>(path, std::ios::binary);
-    if (path.empty() || ec || !*file) {
+    const int fd = path.empty() || ec ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         res.status = 404;
         return;
     }
-    res.set_header("Accept-Ranges", "bytes");
-    res.set_header("Cache-Control", "public, max-age=3600");
+    res.setHeader("Accept-Ranges", "bytes");
+    res.setHeader("Cache-Control", "public, max-age=3600");
     unsigned long long offset = 0, length = size;
+    const std::string header = req.header("Range");
+    const auto requested = header.empty() ? std::vector<std::pair<long long, long long>>() : parseRanges(header)
+                                                                                               .value_or(kUnsatisfiable);
     // Several ranges at once are answered with the whole file, which a
-    // server may always do.
+    // server may always do; so no reply is larger than the file.
     if (requested.size() == 1) {
         const auto r = byteRange(requested.front().first, requested.front().second, size);
         if (!r) {
+            ::close(fd);
             res.status = 416;
-            res.set_header("Content-Range", "bytes */" + std::to_string(size));
+            res.setHeader("Content-Range", "bytes */" + std::to_string(size));
             return;
         }
         offset = r->offset;
         length = r->length;
         res.status = 206;
-        res.set_header("Content-Range", "bytes " + std::to_string(offset) + "-" +
-                                            std::to_string(offset + length - 1) + "/" +
-                                            std::to_string(size));
+        res.setHeader("Content-Range", "bytes " + std::to_string(offset) + "-" +
+                                           std::to_string(offset + length - 1) + "/" + std::to_string(size));
     } else {
         res.status = 200;
     }
-    if (length == 0) {
-        res.set_content("", mimeTypeFor(path));
-        return;
-    }
-    // The file is read in chunks as the client takes them, never whole.
-    res.set_content_provider(
-        size_t(length), mimeTypeFor(path),
-        [file, offset](size_t at, size_t want, httplib::DataSink &sink) {
-            char buf[kChunk];
-            file->clear();
-            file->seekg(std::streamoff(offset + at));
-            file->read(buf, std::streamsize(std::min(want, kChunk)));
-            const auto got = file->gcount();
-            return got > 0 && sink.write(buf, size_t(got));
-        });
+    res.setFile(fd, offset, length, mimeTypeFor(path));
 }
 
 void ContentServer::routes() {
-    httplib::Server &s = *http_;
+    http::Server &s = *http_;
     const std::string data = options_.dataDir;
 
     if (options_.log) {
-        s.set_logger([this](const httplib::Request &req, const httplib::Response &res) {
+        s.onReply([this](const http::Request &req, const http::Response &res) {
             std::string line = utf8(QDateTime::currentDateTime().toString(Qt::ISODate)) + ' ' +
-                               logField(req.remote_addr, 64) + ' ' + logField(req.method, 16) +
+                               logField(clientAddress(req), 64) + ' ' + logField(req.method, 16) +
                                ' ' + logField(req.target) + ' ' + std::to_string(res.status);
-            const std::string range = req.get_header_value("Range");
+            const std::string range = req.header("Range");
             if (!range.empty())
                 line += " range=" + logField(range, 64);
             options_.log(line);
         });
     }
 
-    s.set_error_handler([this](const httplib::Request &req, httplib::Response &res) {
-        if (!res.body.empty() || res.content_provider_)
-            return;
+    s.onError([this](const http::Request &req, http::Response &res) {
         const QString msg = res.status == 404 ? QStringLiteral("页面不存在")
                                               : QStringLiteral("请求无效");
-        res.set_content(utf8(errorPage(res.status, msg, baseFor(req))), kHtml);
+        res.setContent(utf8(errorPage(res.status, msg, baseFor(req))), kHtml);
     });
 
-    auto html = [](httplib::Response &res, const QString &page) {
-        res.set_header("Cache-Control", "no-cache");
-        res.set_content(utf8(page), kHtml);
+    auto html = [](http::Response &res, const QString &page) {
+        res.setHeader("Cache-Control", "no-cache");
+        res.setContent(utf8(page), kHtml);
     };
 
-    s.Get("/", [this, html](const httplib::Request &req, httplib::Response &res) {
+    s.route("/", [this, html](const http::Request &req, http::Response &res) {
         html(res, homePage(*catalog(), baseFor(req)));
     });
-    s.Get("/index.htm", [this, html](const httplib::Request &req, httplib::Response &res) {
+    s.route("/index.htm", [this, html](const http::Request &req, http::Response &res) {
         html(res, homePage(*catalog(), baseFor(req)));
     });
-    s.Get(R"(/v/([0-9]{1,9})\.htm)", [this, html](const httplib::Request &req, httplib::Response &res) {
+    s.routeMatching(R"(/v/([0-9]{1,9})\.htm)", [this, html](const http::Request &req, http::Response &res) {
         const auto cat = catalog();
         const Title *t = cat->findTitle(std::stoi(req.matches[1]));
         if (!t) {
@@ -324,38 +347,38 @@ void ContentServer::routes() {
         html(res, titlePage(*t, baseFor(req)));
     });
 
-    s.Get("/h.php", [this](const httplib::Request &req, httplib::Response &res) {
+    s.route("/h.php", [this](const http::Request &req, http::Response &res) {
         // Exactly one of each parameter; anything else is unanswerable.
         const QString reply = episodeLookup(*catalog(), baseFor(req), singleValue(req, u"id"_s),
                                             singleValue(req, u"v"_s), singleValue(req, u"v1"_s));
-        res.set_header("Cache-Control", "no-cache");
-        res.set_content(utf8(reply), kText);
+        res.setHeader("Cache-Control", "no-cache");
+        res.setContent(utf8(reply), kText);
     });
 
-    s.Get("/pp.htm", [this, html](const httplib::Request &req, httplib::Response &res) {
+    s.route("/pp.htm", [this, html](const http::Request &req, http::Response &res) {
         bool found = false;
         html(res, episodeListPage(template_, *catalog(), rawQuery(req), baseFor(req), &found));
         if (!found)
             res.status = 404;
     });
 
-    s.Get("/play.htm", [html](const httplib::Request &req, httplib::Response &res) {
+    s.route("/play.htm", [html](const http::Request &req, http::Response &res) {
         bool ok = false;
         html(res, playPage(rawQuery(req), &ok));
         if (!ok)
             res.status = 400;
     });
-    s.Get("/play-ended.htm", [html](const httplib::Request &, httplib::Response &res) {
+    s.route("/play-ended.htm", [html](const http::Request &, http::Response &res) {
         html(res, playEndedPage());
     });
 
-    s.Get("/tv/list.htm", [this, html](const httplib::Request &req, httplib::Response &res) {
+    s.route("/tv/list.htm", [this, html](const http::Request &req, http::Response &res) {
         html(res, tvListPage(*catalog(), baseFor(req)));
     });
-    s.Get("/tv/ad.htm", [this, html](const httplib::Request &req, httplib::Response &res) {
+    s.route("/tv/ad.htm", [this, html](const http::Request &req, http::Response &res) {
         html(res, tvIdlePage(*catalog(), baseFor(req)));
     });
-    s.Get("/tv/kxbotv.htm", [this, html](const httplib::Request &req, httplib::Response &res) {
+    s.route("/tv/kxbotv.htm", [this, html](const http::Request &req, http::Response &res) {
         const auto cat = catalog();
         const Channel *c = channelForQuery(*cat, rawQuery(req));
         if (!c) {
@@ -365,8 +388,8 @@ void ContentServer::routes() {
         html(res, channelPage(*c, baseFor(req)));
     });
 
-    s.Get(R"(/js/ads/(bo|jingcai|peerad|tui)\.html)",
-          [this, html](const httplib::Request &req, httplib::Response &res) {
+    s.routeMatching(R"(/js/ads/(bo|jingcai|peerad|tui)\.html)",
+          [this, html](const http::Request &req, http::Response &res) {
               const auto cat = catalog();
               const QString base = baseFor(req);
               const std::string which = req.matches[1];
@@ -379,7 +402,7 @@ void ContentServer::routes() {
               else
                   html(res, recommendationPage(*cat, base));
           });
-    s.Get(R"(/notice/([0-9]{1,9})\.htm)", [this, html](const httplib::Request &req, httplib::Response &res) {
+    s.routeMatching(R"(/notice/([0-9]{1,9})\.htm)", [this, html](const http::Request &req, http::Response &res) {
         const auto cat = catalog();
         const Title *t = cat->findTitle(std::stoi(req.matches[1]));
         if (!t) {
@@ -392,7 +415,7 @@ void ContentServer::routes() {
     // Operator-edited text files, served as they are. UTF-8 files say so;
     // others go out without a charset and are read in the program's own
     // code page.
-    s.Get(R"(/lib/(wen|tan|gun)\.txt)", [data](const httplib::Request &req, httplib::Response &res) {
+    s.routeMatching(R"(/lib/(wen|tan|gun)\.txt)", [data](const http::Request &req, http::Response &res) {
         const std::string path = resolveInside(data + "/lib", std::string(req.matches[1]) + ".txt");
         std::error_code ec;
         if (path.empty() || fs::file_size(path, ec) > kMaxTextFile || ec) {
@@ -401,41 +424,53 @@ void ContentServer::routes() {
         }
         std::ifstream in(path, std::ios::binary);
         std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        res.set_header("Cache-Control", "no-cache");
-        res.set_content(body, isUtf8(body) ? kText : "text/plain");
+        res.setHeader("Cache-Control", "no-cache");
+        res.setContent(body, isUtf8(body) ? kText : "text/plain");
     });
 
-    s.Get("/update/update.exe", [this, data](const httplib::Request &req, httplib::Response &res) {
+    s.route("/update/update.exe", [this, data](const http::Request &req, http::Response &res) {
         serveFile(req, res, data + "/update", "update.exe");
     });
-    s.Get(R"(/media/(.+))", [this, data](const httplib::Request &req, httplib::Response &res) {
+    s.routePrefix("/media/", [this, data](const http::Request &req, http::Response &res) {
         serveFile(req, res, data + "/media", req.matches[1]);
     });
 
     auto ping = [this](PingKind kind) {
-        return [this, kind](const httplib::Request &req, httplib::Response &res) {
+        return [this, kind](const http::Request &req, http::Response &res) {
             const QString enid = singleValue(req, u"enid"_s);
             const QString us = singleValue(req, u"us"_s);
             if (!isValidPing(enid, us)) {
                 res.status = 400;
-                res.set_content("bad ping\n", kText);
+                res.setContent("bad ping\n", kText);
                 return;
             }
-            if (!stats_.record({kind, enid, us, fromUtf8(req.remote_addr)})) {
+            res.setHeader("Cache-Control", "no-store");
+            // HEAD only asks what GET would answer: nothing is recorded.
+            if (req.isHead()) {
+                res.setContent(utf8(playEndedPage()), kHtml);
+                return;
+            }
+            const std::string client = clientAddress(req);
+            if (!pingLimit_.take(client, std::chrono::steady_clock::now())) {
+                res.status = 429;
+                res.setHeader("Retry-After", std::to_string((options_.pingInterval.count() + 999) / 1000));
+                res.setContent("too many pings\n", kText);
+                return;
+            }
+            if (!stats_.record({kind, enid, us, fromUtf8(client)})) {
                 res.status = 500;
-                res.set_content("not recorded\n", kText);
+                res.setContent("not recorded\n", kText);
                 return;
             }
-            res.set_header("Cache-Control", "no-store");
-            res.set_content(utf8(playEndedPage()), kHtml);
+            res.setContent(utf8(playEndedPage()), kHtml);
         };
     };
-    s.Get("/stat/tongji.php", ping(PingKind::Start));
-    s.Get("/stat/tongjidb.php", ping(PingKind::Play));
-    s.Get("/stat/summary.json", [this](const httplib::Request &, httplib::Response &res) {
+    s.route("/stat/tongji.php", ping(PingKind::Start));
+    s.route("/stat/tongjidb.php", ping(PingKind::Play));
+    s.route("/stat/summary.json", [this](const http::Request &, http::Response &res) {
         const StatsSummary sum = stats_.summary();
-        res.set_header("Cache-Control", "no-store");
-        res.set_content("{\"starts\":" + std::to_string(sum.starts) +
+        res.setHeader("Cache-Control", "no-store");
+        res.setContent("{\"starts\":" + std::to_string(sum.starts) +
                             ",\"plays\":" + std::to_string(sum.plays) +
                             ",\"machines\":" + std::to_string(sum.machines) +
                             ",\"unverified\":" + std::to_string(sum.unverified) + "}\n",

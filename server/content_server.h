@@ -2,21 +2,19 @@
 // The HTTP side of the content and statistics server.
 
 #include "catalog.h"
+#include "http_server.h"
 #include "stats.h"
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-
-namespace httplib {
-class Server;
-struct Request;
-struct Response;
-} // namespace httplib
+#include <unordered_map>
+#include <vector>
 
 namespace vantoli::server {
 
@@ -29,7 +27,39 @@ struct ServerOptions {
     std::string publicBase;
     // Receives one line per request; nullptr logs nothing.
     std::function<void(const std::string &)> log;
-    int threads = 24;
+    int threads = 2;
+    // The whole request head must arrive within this time.
+    std::chrono::milliseconds requestDeadline{10000};
+    // Behind a reverse proxy on this machine: a request from a loopback
+    // address is taken to come from the address in its X-Real-IP header.
+    bool behindProxy = false;
+    // Pings recorded per client address: a burst, then one per interval.
+    int pingBurst = 30;
+    std::chrono::milliseconds pingInterval{2000};
+    // Newest pings kept in full; older ones live on only in the totals.
+    long long keepPings = 100000;
+};
+
+// Token buckets per client address. Addresses whose bucket is full again
+// are forgotten when the table grows, so it stays small.
+class RateLimit {
+public:
+    RateLimit(int burst, std::chrono::milliseconds interval) : burst_(burst), interval_(interval) {}
+    // Takes one token for `address` at time `now`; false when there is none.
+    bool take(const std::string &address, std::chrono::steady_clock::time_point now);
+    std::size_t tracked() const;
+
+private:
+    struct Bucket {
+        double tokens;
+        std::chrono::steady_clock::time_point at;
+    };
+    double tokensAt(const Bucket &b, std::chrono::steady_clock::time_point now) const;
+
+    int burst_;
+    std::chrono::milliseconds interval_;
+    mutable std::mutex mutex_;
+    std::unordered_map<std::string, Bucket> buckets_;
 };
 
 // The episode list page template compiled into the server.
@@ -50,14 +80,16 @@ public:
 
 private:
     std::shared_ptr<const Catalog> catalog();
-    QString baseFor(const httplib::Request &req) const;
+    QString baseFor(const http::Request &req) const;
+    std::string clientAddress(const http::Request &req) const;
     void routes();
-    void serveFile(const httplib::Request &req, httplib::Response &res, const std::string &root,
+    void serveFile(const http::Request &req, http::Response &res, const std::string &root,
                    const std::string &relative);
 
     ServerOptions options_;
-    std::unique_ptr<httplib::Server> http_;
+    std::unique_ptr<http::Server> http_;
     StatsStore stats_;
+    RateLimit pingLimit_;
     std::string error_;
     int port_ = 0;
     QString template_;
@@ -72,6 +104,11 @@ struct ByteRange {
     unsigned long long offset = 0;
     unsigned long long length = 0;
 };
+// The ranges of a Range header value, as (first, last) with the same
+// conventions as byteRange; nullopt when it is not a well-formed bytes range
+// set.
+std::optional<std::vector<std::pair<long long, long long>>> parseRanges(const std::string &value);
+
 // One requested byte range ("first-last", "first-" with last -1, or the
 // suffix "-last" with first -1) applied to a file of `size` bytes; nullopt
 // when it cannot be satisfied.

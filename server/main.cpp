@@ -3,7 +3,9 @@
 #include "catalog_builder.h"
 #include "content_server.h"
 
-#include <csignal>
+#include <pthread.h>
+#include <signal.h>
+
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -20,6 +22,7 @@ namespace {
 const char *kUsage =
     "usage:\n"
     "  vantoli-content-server serve --data DIR [--bind 127.0.0.1] [--port 8260] [--public-base URL]\n"
+    "                                [--behind-proxy] [--request-timeout SECONDS]\n"
     "  vantoli-content-server demo --data DIR [--public-base URL]\n"
     "  vantoli-content-server check --data DIR\n"
     "  vantoli-content-server import --data DIR [--kind peer] MEDIA_FOLDER\n";
@@ -29,13 +32,6 @@ int usage(const std::string &problem = {}) {
         std::cerr << "vantoli-content-server: " << problem << "\n";
     std::cerr << kUsage;
     return 2;
-}
-
-ContentServer *g_server = nullptr;
-
-void onSignal(int) {
-    if (g_server)
-        g_server->stop();
 }
 
 bool validBase(const std::string &url) {
@@ -55,7 +51,8 @@ int main(int argc, char **argv) {
     }
 
     std::string data, bind = "127.0.0.1", publicBase, kind = "peer", size = "640x360";
-    int port = 8260, clipSeconds = 25;
+    int port = 8260, clipSeconds = 25, requestTimeout = 10;
+    bool behindProxy = false;
     std::string positional;
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
@@ -74,6 +71,12 @@ int main(int argc, char **argv) {
             port = std::atoi(v.c_str());
             if (port < 0 || port > 65535 || v.find_first_not_of("0123456789") != std::string::npos)
                 return usage("bad port " + v);
+        } else if (a == "--request-timeout" && value(v)) {
+            requestTimeout = std::atoi(v.c_str());
+            if (requestTimeout < 1 || requestTimeout > 300 || v.find_first_not_of("0123456789") != std::string::npos)
+                return usage("bad request time-out " + v);
+        } else if (a == "--behind-proxy") {
+            behindProxy = true;
         } else if (a == "--clip-seconds" && value(v)) { // for tests: short demo clips
             clipSeconds = std::atoi(v.c_str());
             if (clipSeconds < 1 || clipSeconds > 600)
@@ -143,12 +146,22 @@ int main(int argc, char **argv) {
     o.bind = bind;
     o.port = port;
     o.publicBase = publicBase;
+    o.behindProxy = behindProxy;
+    o.requestDeadline = std::chrono::seconds(requestTimeout);
     static std::mutex logMutex;
     o.log = [](const std::string &line) {
         std::lock_guard lock(logMutex);
         std::fprintf(stdout, "%s\n", line.c_str());
         std::fflush(stdout);
     };
+    // SIGINT and SIGTERM are taken by a thread of their own, so stopping
+    // runs as ordinary code rather than inside a signal handler.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
     ContentServer server(o);
     if (!server.start()) {
         std::cerr << "vantoli-content-server: " << server.error() << "\n";
@@ -159,10 +172,13 @@ int main(int argc, char **argv) {
                   << ", reachable from other machines\n";
     std::cout << "Serving " << data << " on http://" << (bind.find(':') != std::string::npos ? "[" + bind + "]" : bind)
               << ":" << server.port() << "/" << std::endl;
-    g_server = &server;
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+    std::thread stopper([&] {
+        int sig = 0;
+        sigwait(&stopSignals, &sig);
+        server.stop();
+    });
     server.run();
-    g_server = nullptr;
+    // run() only returns after stop(), which only the stopper calls.
+    stopper.join();
     return 0;
 }

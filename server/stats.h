@@ -1,11 +1,15 @@
 #pragma once
-// Usage pings from the program: one row per start-up or play ping, kept in
-// DATA/stats.db.
+// Usage pings from the program, kept in DATA/stats.db: the newest pings in
+// full (one row each), and running totals of every ping ever recorded, which
+// is all the summary needs. Older rows are deleted as new ones come, so the
+// file stays bounded.
 
 #include "catalog.h"
 
 #include <QString>
 
+#include <algorithm>
+#include <initializer_list>
 #include <mutex>
 
 namespace vantoli::server {
@@ -39,14 +43,27 @@ struct StatsSummary {
 
 class StatsStore {
 public:
+    // Distinct machines are counted up to this many; past it the count
+    // stays put rather than the table growing.
+    static constexpr qint64 kMaxMachines = 1000000;
+
     bool open(const std::string &dataDir);
     std::string error() const { return db_.error(); }
+    // How many of the newest pings are kept in full (at least 1).
+    void setKeep(long long pings) { keep_ = std::max(1LL, pings); }
     bool record(const Ping &ping);
     StatsSummary summary();
+    // Rows in the pings table.
+    qint64 storedPings();
 
 private:
+    bool exec(const char *sql, std::initializer_list<qint64> values = {});
+    bool addTotals();
+
     std::mutex mutex_;
     Database db_;
+    long long keep_ = 100000;
+    long long sincePrune_ = 0;
 };
 
 } // namespace vantoli::server

@@ -121,6 +121,10 @@ std::unique_ptr<MpvPlayer> MpvPlayer::create(const MpvPlayerOptions &options, QO
         set("ao", options.audioOutput);
     set("network-timeout", QString::number(options.networkTimeout));
     set("hr-seek", QStringLiteral("yes"));
+    // Frames are handed over when they are due instead of early with a wait
+    // inside the render call, which would hold the UI thread for most of
+    // every frame period.
+    set("video-timing-offset", QStringLiteral("0"));
     for (const auto &[name, value] : options.extraOptions)
         set(name.toUtf8().constData(), value);
     if (api->initialize(mpv) < 0) {
@@ -558,11 +562,13 @@ void MpvPlayer::renderFrame(bool newFrameOnly) {
     int wh[2] = {size.width(), size.height()};
     size_t stride = size_t(image.bytesPerLine());
     const char *format = "bgr0"; // Format_RGB32 in memory on little-endian machines
+    int block = 0; // never wait in here for the frame's display time (UI thread)
     mpv_render_param params[] = {
         {MPV_RENDER_PARAM_SW_SIZE, wh},
         {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char *>(format)},
         {MPV_RENDER_PARAM_SW_STRIDE, &stride},
         {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     api_->render_context_render(render_, params);

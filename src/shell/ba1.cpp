@@ -328,8 +328,6 @@ void BA1::buildControls() {
     tipLabel->move(2, 2);
     p1->hide();
 
-    for (int i = 1; i <= 11; ++i)
-        panes_[i]->navigate(QStringLiteral("about:blank"));
 }
 
 DesignSizes BA1::designSizes() const {
@@ -535,6 +533,8 @@ bool BA1::load() {
 
     p_p(skinFromSetting(settings_.read(QStringLiteral("Skin"), QStringLiteral("Num"))));
 
+    loadPanes();
+
     MenuTargets targets;
     targets.catalog = this;
     targets.window = this;
@@ -543,7 +543,28 @@ bool BA1::load() {
     setCompactMenuCaption(kCompactCaption);
     tray_ = new TrayIcon(this, *this, this);
     tray_->install(windowTitle());
+    player_->setAdUrl(options_.contentBase + QStringLiteral("js/ads/peerad.html"));
     return true;
+}
+
+void BA1::loadPanes() {
+    const QString &base = options_.contentBase;
+    panes_[1]->navigate(base);
+    panes_[2]->navigate(QStringLiteral("about:blank"));
+    panes_[3]->navigate(history_.pagePath(HistoryList::NetworkTasks));
+    panes_[4]->navigate(history_.pagePath(HistoryList::LocalPlays));
+    panes_[5]->navigate(QStringLiteral("about:blank"));
+    panes_[5]->writeDocument(QStringLiteral(
+        "<html><head><style type=\"text/css\">*{margin:0;padding:0;}body{overflow:auto;background:#212121;"
+        "width:100%;}</style></head><body></body></html>"));
+    // The start ping, before the advertisement and TV panes get their pages.
+    panes_[6]->navigate(options_.statsBase + QStringLiteral("tongji.php?enid=") + statisticsIdentity_ +
+                        QStringLiteral("&us=") + QString::number(identityCheckNumber_));
+    panes_[8]->navigate(base + QStringLiteral("js/ads/bo.html"));
+    panes_[9]->navigate(base + QStringLiteral("js/ads/jingcai.html"));
+    panes_[7]->navigate(base + QStringLiteral("js/ads/peerad.html"));
+    panes_[11]->navigate(base + QStringLiteral("tv/list.htm"));
+    panes_[10]->navigate(base + QStringLiteral("tv/ad.htm"));
 }
 
 MainWindowHost::ShowResult BA1::show() {

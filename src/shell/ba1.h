@@ -197,6 +197,7 @@ protected:
 private:
     void buildControls();
     void createPlayback();
+    void loadPanes();
     bool barMouseEvent(QWidget *w, QEvent *event);
     void previewKey(QObject *receiver, QKeyEvent *event);
     friend class KeyPreview;
@@ -247,6 +248,8 @@ private:
     // A key event is seen once, not again as it climbs to the parents.
     const QEvent *lastKey_ = nullptr;
     QPointer<QWidget> lastKeyReceiver_;
+    quint64 lastKeyTime_ = 0;
+    int lastKeyCode_ = 0;
     QRect normalGeometry_;
     QHash<QString, QWidget *> controls_;
     WebPane *panes_[12] = {};

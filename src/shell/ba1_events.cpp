@@ -280,11 +280,18 @@ void BA1::previewKey(QObject *receiver, QKeyEvent *e) {
     auto *w = qobject_cast<QWidget *>(receiver);
     if (!w || w->window() != this)
         return;
-    const bool climbing = e == lastKey_ && lastKeyReceiver_ && w->isAncestorOf(lastKeyReceiver_);
+    // The web engine hands a key its page did not use back to the view as a
+    // copy with the same time stamp: that is the same key press too.
+    const bool climbing = e == lastKey_ && lastKeyReceiver_ && w != lastKeyReceiver_ &&
+                          w->isAncestorOf(lastKeyReceiver_) && e->timestamp() == lastKeyTime_;
+    const bool echoed = e->timestamp() != 0 && e->timestamp() == lastKeyTime_ && e->key() == lastKeyCode_;
     lastKey_ = e;
     lastKeyReceiver_ = w;
-    if (!climbing)
-        keys_->keyDown(e->key());
+    if (climbing || echoed)
+        return;
+    lastKeyTime_ = e->timestamp();
+    lastKeyCode_ = e->key();
+    keys_->keyDown(e->key());
 }
 
 } // namespace vantoli::shell

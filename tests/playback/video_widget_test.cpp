@@ -7,6 +7,7 @@
 #include "playback/video_widget.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
@@ -33,6 +34,21 @@ int colourCount(const QImage &image) {
 
 bool isBlack(QRgb c) {
     return qRed(c) < 16 && qGreen(c) < 16 && qBlue(c) < 16;
+}
+
+// Wall time spent inside mpv's render calls, through the loaded library's
+// entry table (the player calls through it on every frame).
+decltype(&::mpv_render_context_render) g_realRender = nullptr;
+qint64 g_renderNs = 0;
+int g_renderCalls = 0;
+
+int timedRender(mpv_render_context *ctx, mpv_render_param *params) {
+    QElapsedTimer t;
+    t.start();
+    const int result = g_realRender(ctx, params);
+    g_renderNs += t.nsecsElapsed();
+    ++g_renderCalls;
+    return result;
 }
 
 class VideoWidgetTest : public ::testing::Test {
@@ -85,6 +101,27 @@ TEST_F(VideoWidgetTest, DrawsFramesBelowOtherWidgets) {
 
     if (qEnvironmentVariableIsSet("VANTOLI_SCREENSHOT_HOLD_MS"))
         spin(qEnvironmentVariableIntValue("VANTOLI_SCREENSHOT_HOLD_MS"));
+}
+
+// A render call that waited for the frame's display time would hold the UI
+// thread for most of each frame period, and paint every frame one period late.
+TEST_F(VideoWidgetTest, RenderingDoesNotHoldTheUiThreadWhilePlaying) {
+    auto *api = const_cast<MpvApi *>(loadMpv());
+    ASSERT_NE(api, nullptr);
+    g_realRender = api->render_context_render;
+    api->render_context_render = &timedRender;
+    player_->setUrl(testMedia().bigClip);
+    player_->Play();
+    ASSERT_TRUE(showsVideo(video_));
+    g_renderNs = 0;
+    g_renderCalls = 0;
+    QElapsedTimer wall;
+    wall.start();
+    spin(2000);
+    const double share = double(g_renderNs) / double(wall.nsecsElapsed());
+    api->render_context_render = g_realRender;
+    EXPECT_GE(g_renderCalls, 10) << "frames kept coming";
+    EXPECT_LT(share, 0.5) << g_renderCalls << " render calls took " << share * 100 << " % of the time";
 }
 
 TEST_F(VideoWidgetTest, PictureModesStretchOrKeepTheShape) {

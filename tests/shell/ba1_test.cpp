@@ -407,3 +407,22 @@ TEST_F(BA1Test, MaximiseTooltipFollowsCompactModeAndBack) {
     EXPECT_FALSE(window->isMaximised());
     EXPECT_EQ(w("npc1")->toolTip(), QStringLiteral("最大化"));
 }
+
+TEST_F(BA1Test, CompactCloseGlyphActsOnlyOnAReleaseInsideIt) {
+    start();
+    window->playback().state().playAreaMode = 2;
+    window->npc_Click(3);
+    ASSERT_EQ(window->modes().compactMode(), 1);
+    QWidget *jbi = w("jbi");
+    auto send = [&](QEvent::Type t, QPoint pos) {
+        QMouseEvent e(t, pos, jbi->mapToGlobal(pos), Qt::LeftButton,
+                      t == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(jbi, &e);
+    };
+    send(QEvent::MouseButtonPress, QPoint(3, 3));
+    send(QEvent::MouseButtonRelease, QPoint(60, 40)); // dragged off before letting go
+    EXPECT_EQ(window->modes().compactMode(), 1);
+    send(QEvent::MouseButtonPress, QPoint(3, 3));
+    send(QEvent::MouseButtonRelease, QPoint(4, 4));
+    EXPECT_EQ(window->modes().compactMode(), 0);
+}

@@ -10,10 +10,15 @@
 #include "playback/player_factory.h"
 #include "playback/prebuffer_cache.h"
 #include "platform/fake_power.h"
+#include "platform/power.h"
 #include "platform/web_pane.h"
+#include "menus/popup_menus.h"
 #include "shell/ba1.h"
 
+#include <QAction>
+
 #include <QApplication>
+#include <QLabel>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -61,6 +66,17 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(demoMade_);
+        // The real power layer only ever starts this recording script.
+        powerLog_ = home_.filePath(QStringLiteral("power.log"));
+        const QString script = home_.filePath(QStringLiteral("record-power.sh"));
+        QFile f(script);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\necho \"$1\" >> \"" + powerLog_.toUtf8() + "\"\n");
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv(kPowerCommandVariable, script.toUtf8());
+        realPower_ = QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name())
+                         .contains(QStringLiteral("Shut"));
         server_.setProcessChannelMode(QProcess::MergedChannels);
         server_.start(QStringLiteral(VANTOLI_SERVER_BINARY),
                       {QStringLiteral("serve"), QStringLiteral("--data"), data_->filePath(QStringLiteral("d")),
@@ -90,7 +106,7 @@ protected:
         o.contentBase = base_;
         o.statsBase = base_ + QStringLiteral("stat/");
         o.playerFactory = factory_.get();
-        o.power = &power_;
+        o.power = realPower_ ? nullptr : &power_;
         window_ = std::make_unique<BA1>(o, dialogs_);
         ASSERT_EQ(window_->show(), MainWindowHost::ShowResult::Shown);
         std::setlocale(LC_NUMERIC, "C");
@@ -105,11 +121,13 @@ protected:
 
     static QTemporaryDir *data_;
     static bool demoMade_;
+    bool realPower_ = false;
     QProcess server_;
     QString base_;
     QTemporaryDir home_;
     FakeDialogs dialogs_;
     FakePower power_;
+    QString powerLog_;
     std::unique_ptr<PlayerFactory> factory_;
     std::unique_ptr<BA1> window_;
 };
@@ -158,4 +176,28 @@ TEST_F(PlaybackEndToEnd, AnEpisodeClickedInTheCatalogPlaysPrebuffersTheNextAndGo
     ASSERT_GE(lines.size(), 2);
     EXPECT_TRUE(lines[0].startsWith("1|")) << lines[0].constData();
     EXPECT_TRUE(lines[0].contains("|0|1|")) << "newest entry: source 0, episode 1";
+}
+
+TEST_F(PlaybackEndToEnd, AutomaticShutdownAtTheEndReachesThePowerLayerInsteadOfTheNextEpisode) {
+    WebPane *catalog = window_->webPane(1);
+    bool loaded = false;
+    QObject::connect(catalog, &WebPane::documentComplete, [&](const QString &) { loaded = true; });
+    catalog->navigate(base_);
+    ASSERT_TRUE(waitFor([&] { return loaded; }, 20000));
+    window_->menus()->item(QStringLiteral("kaiqi"))->trigger();
+    ASSERT_TRUE(window_->menus()->autoShutdown());
+    catalog->view()->page()->runJavaScript(QStringLiteral("document.querySelector('a.ep').click();"));
+    Player &player = window_->player();
+    ASSERT_TRUE(waitFor([&] { return player.PlayState() == kStatePlaying; }, 20000));
+    const QString first = player.Url();
+
+    QFile log(powerLog_);
+    ASSERT_TRUE(waitFor([&] { return log.exists(); }, 30000)) << "no shutdown request";
+    EXPECT_EQ(static_cast<QLabel *>(window_->findChild<QWidget *>(QStringLiteral("zhun")))->text(),
+              QStringLiteral("播放完毕"));
+    EXPECT_FALSE(window_->playback().isTimerEnabled(PlaybackTimer::Status));
+    QApplication::processEvents();
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll(), QByteArray("poweroff\n"));
+    EXPECT_EQ(player.Url(), first) << "shutdown wins over the next episode";
 }

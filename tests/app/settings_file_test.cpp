@@ -29,7 +29,7 @@ protected:
 } // namespace
 
 TEST_F(SettingsFileTest, ReadSemantics) {
-    writeRaw("[S_q]\r\nempty=\r\nts = 2 \r\nquoted=\"a b\"\r\nlong=" + QByteArray(300, 'x') +
+    writeRaw("[S_q]\r\nempty=\r\nts = 2 \r\nquoted=\"a b\"\r\nk=\"\"\r\nlong=" + QByteArray(300, 'x') +
              "\r\nnul=ab" + QByteArray(1, '\0') + "cd\r\n[User]\r\nName=\xD6\xD0\r\n");
     EXPECT_EQ(readSetting(path(), "S_q", "missing"), QStringLiteral("0"));
     EXPECT_EQ(readSetting(path(), "S_q", "missing", QString()), QString());
@@ -37,6 +37,7 @@ TEST_F(SettingsFileTest, ReadSemantics) {
     EXPECT_EQ(readSetting(path(), "S_q", "empty"), QString());
     EXPECT_EQ(readSetting(path(), "s_Q", "TS"), QStringLiteral("2"));
     EXPECT_EQ(readSetting(path(), "S_q", "quoted"), QStringLiteral("a b"));
+    EXPECT_EQ(readSetting(path(), "S_q", "k", QStringLiteral("dflt")), QString());
     EXPECT_EQ(readSetting(path(), "S_q", "long"), QString(254, u'x'));
     EXPECT_EQ(readSetting(path(), "S_q", "nul"), QStringLiteral("ab"));
     EXPECT_EQ(readSetting(path(), "user", "name"), QStringLiteral("中"));

@@ -48,7 +48,10 @@ protected:
         c.programFolder = dir_.path();
         c.playerFactory = &factory_;
         c.dialogs = &dialogs_;
-        c.window = &window_;
+        c.makeWindow = [this]() -> MainWindowHost * {
+            ++windowsMade_;
+            return &window_;
+        };
         c.machineIdentifier = [this] { return id_; };
         return c;
     }
@@ -71,6 +74,7 @@ protected:
     FakeFactory factory_;
     FakeDialogs dialogs_;
     FakeWindow window_;
+    int windowsMade_ = 0;
     QString id_ = QStringLiteral("52-54-00-12-34-56");
 };
 
@@ -119,6 +123,17 @@ TEST_F(StartupTest, RepairPassResetsOddCloseQuestionStateAndVersion) {
     EXPECT_EQ(s.read("S_q", "h_h"), QStringLiteral("9830"));
 }
 
+TEST_F(StartupTest, RepairPassAddsMissingSizesWidthFirst) {
+    writeRaw("App.ini", "[S_q]\r\nts=3\r\n");
+    runStartup(ctx());
+    const QByteArray ini = raw("App.ini");
+    const qsizetype w = ini.indexOf("h_w=14850\r\n");
+    const qsizetype h = ini.indexOf("h_h=9830\r\n");
+    ASSERT_GE(w, 0);
+    ASSERT_GE(h, 0);
+    EXPECT_LT(w, h);
+}
+
 TEST_F(StartupTest, ExistingFilesAndPagesAreLeftAlone) {
     writeRaw("date.dat", "1|t|e|a|0|0|5\r\n");
     writeRaw("c.htm", "mine");
@@ -149,6 +164,7 @@ TEST_F(StartupTest, MissingPlayerWithoutComponentFileAsksAndExits) {
     EXPECT_EQ(dialogs_.opened.size(), 1);
     EXPECT_FALSE(QFile::exists(file("App.ini")));
     EXPECT_EQ(window_.shows, 0);
+    EXPECT_EQ(windowsMade_, 0) << "no window (and no panes) for a start that ends here";
 
     dialogs_.answer = false;
     EXPECT_EQ(runStartup(ctx()), StartupOutcome::Exit);
@@ -163,6 +179,14 @@ TEST_F(StartupTest, MissingPlayerWithComponentFileRegistersAndGoesOn) {
     EXPECT_EQ(factory_.registered, QStringList{file("Peer/libmpv.so.2")});
     EXPECT_TRUE(dialogs_.questions.isEmpty());
     EXPECT_TRUE(QFile::exists(file("App.ini")));
+    EXPECT_EQ(windowsMade_, 1);
+}
+
+TEST_F(StartupTest, APlayerThatFailsOtherwiseIsNoReasonToStop) {
+    factory_.result = PlayerCreation::OtherError;
+    EXPECT_EQ(runStartup(ctx()), StartupOutcome::WindowShown);
+    EXPECT_TRUE(dialogs_.questions.isEmpty());
+    EXPECT_TRUE(factory_.registered.isEmpty());
 }
 
 TEST_F(StartupTest, OtherCreationErrorsAreIgnored) {

@@ -20,6 +20,9 @@ TEST(Unescape, DecodesValidSequencesOnly) {
     EXPECT_EQ(unescapeText(QStringLiteral("%u4E2D%u6587")), QStringLiteral("中文"));
     EXPECT_EQ(unescapeText(QStringLiteral("%u4e2d")), QStringLiteral("中"));
     EXPECT_EQ(unescapeText(QStringLiteral("a%20b%7c")), QStringLiteral("a b|"));
+    // Every lower-case hex digit a to f, in both sequence forms.
+    EXPECT_EQ(unescapeText(QStringLiteral("%u4e2f%7f%af%ba%cd%ue0fe")),
+              QString(QChar(0x4E2F)) + QChar(0x7F) + QChar(0xAF) + QChar(0xBA) + QChar(0xCD) + QChar(0xE0FE));
     // Invalid or truncated sequences stay as they are.
     EXPECT_EQ(unescapeText(QStringLiteral("100%")), QStringLiteral("100%"));
     EXPECT_EQ(unescapeText(QStringLiteral("%zz%u12%4")), QStringLiteral("%zz%u12%4"));

@@ -143,6 +143,11 @@ TEST(EpisodeLookup, BuildsTheAddressAndParsesReplies) {
     EXPECT_EQ(r->episodeName, QStringLiteral("第2集"));
     EXPECT_EQ(r->address, QStringLiteral("http://h/2.mp4"));
     EXPECT_EQ(r->kind, QStringLiteral("peer"));
+    // Exactly three parts: the line end belongs to no field.
+    const auto three = parseEpisodeLookupReply(QStringLiteral("第3集$http://h/3.mp4$peer\r\n"));
+    ASSERT_TRUE(three);
+    EXPECT_EQ(three->kind, QStringLiteral("peer"));
+    EXPECT_EQ(three->address, QStringLiteral("http://h/3.mp4"));
     const auto partial = parseEpisodeLookupReply(QStringLiteral("name$"));
     ASSERT_TRUE(partial);
     EXPECT_TRUE(partial->kind.isEmpty());

@@ -1,6 +1,7 @@
 #include "platform/ansi_codec.h"
 #include "platform/text_file.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -22,6 +23,23 @@ TEST(AnsiCodec, InvalidBytesSurviveARoundTrip) {
     const QString text = decodeAnsi(bytes);
     EXPECT_TRUE(text.startsWith(QStringLiteral("ok")));
     EXPECT_EQ(encodeAnsi(text), bytes);
+}
+
+TEST(AnsiCodec, LoneSurrogatesBelowTheByteRangeBecomeQuestionMarks) {
+    // "%uDC3C" in a title unescapes to U+DC3C; written out it must not turn
+    // into "<" (or "|" for U+DC7C), which would change a page or a history line.
+    for (char16_t u = 0xDC00; u <= 0xDC7F; ++u)
+        ASSERT_EQ(encodeAnsi(QStringLiteral("a") + QChar(u) + QStringLiteral("b")), QByteArray("a?b")) << int(u);
+    // U+DC80..U+DCFF carry undecodable bytes, and other lone surrogates are "?".
+    EXPECT_EQ(encodeAnsi(QString(QChar(0xDC80))), QByteArray("\x80"));
+    EXPECT_EQ(encodeAnsi(QString(QChar(0xDCFF))), QByteArray("\xFF"));
+    EXPECT_EQ(encodeAnsi(QString(QChar(0xDD00)) + QChar(0xD800)), QByteArray("??"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.htm"));
+    ASSERT_TRUE(writeTextFile(path, QStringLiteral("<p>") + QChar(0xDC3C) + QStringLiteral("</p>")));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("<p>?</p>"));
 }
 
 TEST(AnsiCodec, WidthAndCodeFollowTheGbkCodePage) {

@@ -307,6 +307,20 @@ void measure(const char *label, int seconds) {
                     gaps[gaps.size() / 10], gaps[gaps.size() / 2], gaps[gaps.size() * 9 / 10], gaps.back());
     };
     gapStats("render calls", g_renderTimes);
+    // How long after a render call starts its frame is painted.
+    std::vector<double> toPaint;
+    for (size_t r = 0, p = 0; r < g_renderTimes.size(); ++r) {
+        const auto &paintTimes = g_paints->videoPaintTimes;
+        while (p < paintTimes.size() && paintTimes[p] < g_renderTimes[r])
+            ++p;
+        if (p < paintTimes.size())
+            toPaint.push_back(paintTimes[p] - g_renderTimes[r]);
+    }
+    if (!toPaint.empty()) {
+        std::sort(toPaint.begin(), toPaint.end());
+        std::printf("render call to next video paint: median %.1f ms, 90th %.1f\n", toPaint[toPaint.size() / 2],
+                    toPaint[toPaint.size() * 9 / 10]);
+    }
     gapStats("video paints", g_paints->videoPaintTimes);
     std::vector<std::pair<int, QString>> painted;
     for (const auto &[name, n] : g_paints->paints)
@@ -384,6 +398,7 @@ int main(int argc, char *argv[]) {
 
     PaintCounter paints;
     g_paints = &paints;
+    g_afterRender = [&paints] { paints.afterRender(); };
     app.installEventFilter(&paints);
     FakeHttpGet http;
     FakePower power;
@@ -410,7 +425,6 @@ int main(int argc, char *argv[]) {
         measure("bare window, paused", seconds);
         return 0;
     }
-    g_afterRender = [&paints] { paints.afterRender(); };
 
     TimedDialogs dialogs;
     dialogs.chosenFile = clip;

@@ -1,5 +1,6 @@
 // Entry point: command line, program folder, then the start-up sequence.
 
+#include "app/instance_link.h"
 #include "app/machine_id.h"
 #include "app/program_folder.h"
 #include "app/qt_dialogs.h"
@@ -10,8 +11,21 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include <clocale>
+
+namespace {
+
+// Server paths are appended to the base addresses: "http://h:8260" must
+// become "http://h:8260/".
+QString withTrailingSlash(QString url) {
+    if (!url.endsWith(u'/'))
+        url += u'/';
+    return url;
+}
+
+} // namespace
 
 int main(int argc, char *argv[]) {
     // The web engine's schemes and switches must be set before the application exists.
@@ -50,23 +64,44 @@ int main(int argc, char *argv[]) {
     const QString folder =
         vantoli::resolveProgramFolder(parser.value(homeOption), QCoreApplication::applicationDirPath());
 
+    // A file named on the command line is handed on as an absolute path, so
+    // the running instance finds it from its own working folder.
+    QString commandLine = parser.positionalArguments().value(0);
+    if (!commandLine.isEmpty() && QFileInfo::exists(commandLine))
+        commandLine = QFileInfo(commandLine).absoluteFilePath();
+
     vantoli::QtDialogs dialogs;
     vantoli::shell::MainWindowOptions options;
     options.programFolder = folder;
-    options.contentBase = parser.value(contentOption);
-    options.statsBase = parser.value(statsOption);
+    options.contentBase = withTrailingSlash(parser.value(contentOption));
+    options.statsBase = withTrailingSlash(parser.value(statsOption));
+    options.commandLine = commandLine;
     const auto factory = vantoli::makePlayerFactory();
     options.playerFactory = factory.get();
-    vantoli::shell::BA1 window(options, dialogs);
-    dialogs.setOwner(&window);
+    const auto link = vantoli::InstanceLink::forCurrentUser();
+    std::unique_ptr<vantoli::shell::BA1> window;
 
     vantoli::StartupContext ctx;
     ctx.programFolder = folder;
     ctx.playerFactory = factory.get();
     ctx.dialogs = &dialogs;
-    ctx.window = &window;
+    ctx.makeWindow = [&]() -> vantoli::MainWindowHost * {
+        // Another instance runs: it gets the command line, this start ends.
+        if (!link->claim()) {
+            link->sendToRunning(commandLine);
+            return nullptr;
+        }
+        window = std::make_unique<vantoli::shell::BA1>(options, dialogs);
+        dialogs.setOwner(window.get());
+        QObject::connect(link.get(), &vantoli::InstanceLink::commandLineReceived, window.get(),
+                         [w = window.get()](const QString &text) { w->linkExecute(text); });
+        return window.get();
+    };
     ctx.machineIdentifier = [] { return vantoli::machineIdentifier(); };
     if (vantoli::runStartup(ctx) != vantoli::StartupOutcome::WindowShown)
         return 0;
-    return QApplication::exec();
+    const int result = QApplication::exec();
+    dialogs.setOwner(nullptr);
+    window.reset();
+    return result;
 }

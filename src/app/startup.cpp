@@ -61,6 +61,12 @@ void writeFirstStartSettings(const Settings &settings, const QString &machineId)
 
 StartupOutcome runStartup(const StartupContext &ctx) {
     const QString &folder = ctx.programFolder;
+    MainWindowHost *windowMade = nullptr;
+    const auto window = [&]() -> MainWindowHost * {
+        if (!windowMade && ctx.makeWindow)
+            windowMade = ctx.makeWindow();
+        return windowMade;
+    };
 
     // 1. Can a player be created at all?
     if (ctx.playerFactory->probe() == PlayerCreation::CannotBeCreated) {
@@ -103,7 +109,7 @@ StartupOutcome runStartup(const StartupContext &ctx) {
             settings.write(sq, kRepairedFlags[i].toString(), firstStartDefault(kRepairedFlags[i]));
 
     // 7. History files, each created holding one empty line.
-    HistoryStore history(folder, ctx.window);
+    HistoryStore history(folder);
     for (HistoryList list : {HistoryList::NetworkTasks, HistoryList::LocalPlays})
         if (!QFileInfo::exists(history.filePath(list)))
             writeTextFile(history.filePath(list), kCrLf);
@@ -115,15 +121,17 @@ StartupOutcome runStartup(const StartupContext &ctx) {
         if (QFileInfo::exists(history.pagePath(list)))
             continue;
         if (!loaded) {
-            if (!ctx.window->load())
+            if (!window() || !window()->load())
                 return StartupOutcome::Exit;
             loaded = true;
         }
-        history.renderHistoryPage(list);
+        HistoryStore(folder, window()).renderHistoryPage(list);
     }
 
     // 9-10. Show the main window.
-    switch (ctx.window->show()) {
+    if (!window())
+        return StartupOutcome::Exit;
+    switch (window()->show()) {
     case MainWindowHost::ShowResult::Shown:
         return StartupOutcome::WindowShown;
     case MainWindowHost::ShowResult::EndProcess:

@@ -38,7 +38,8 @@ struct StartupContext {
     QString programFolder;
     PlayerFactory *playerFactory = nullptr;
     Dialogs *dialogs = nullptr;
-    MainWindowHost *window = nullptr;
+    // The main window, made only once start-up goes on to load or show it.
+    std::function<MainWindowHost *()> makeWindow;
     std::function<QString()> machineIdentifier; // adapter, else fallback
 };
 

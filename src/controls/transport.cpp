@@ -280,6 +280,27 @@ void Transport::openLocalFile() {
     view_.npc_Click(kNpcPlayerPage);
 }
 
+void Transport::playCommandLine(const QString &commandLine) {
+    QString text = commandLine;
+    text.remove(u'"');
+    if (text.endsWith(u'/'))
+        text.chop(1);
+    // Without the player shown the transport commands would not act on
+    // this item; at start-up nothing plays that the switch could stop.
+    playArea_.setPlayAreaMode(kPlayAreaPlayer);
+    player_.setUrl(text);
+    player_.Play();
+    timers_.setTimerEnabled(PlaybackTimer::Status, true);
+    const QString name = displayName(text);
+    showTitle(view_, truncateToWidth(name, 30));
+    state_.resetForNewItem();
+    state_.currentItemReference = text;
+    history_.addLocalPlay(name, text, 0);
+    state_.playSource = kSourceLocal;
+    view_.npc_Click(kNpcPlayerPage);
+    view_.npc_Click(kNpcLocalSideTab);
+}
+
 void Transport::stepEpisode(int index, int direction) {
     // Disabled while the step runs, so that a second click cannot start a
     // second lookup.

@@ -51,6 +51,10 @@ public:
     // frame, release and no tooltip box once outside.
     void mouseMove(int index, QPoint pos);
 
+    // Plays a command line (l_com): quotes removed and one trailing "/"
+    // dropped, played as a local item, recorded in the local-play history.
+    void playCommandLine(const QString &commandLine);
+
     // Repaints buttons 0 and 2 and sets their tooltips from the state (after
     // a skin change, or when the status tick flips pauseFace).
     void refreshFaces();

@@ -20,6 +20,8 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInfo>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
@@ -115,6 +117,50 @@ void installSchemeHandlers(QWebEngineProfile *profile) {
         if (!profile->urlSchemeHandler(name))
             profile->installUrlSchemeHandler(name, handler);
     }
+}
+
+// What a local page (c.htm, f.htm, t.htm: files that show server-provided
+// text) may load: pictures, styles, scripts and fonts from its own folder, and
+// remote ones. Its scripts fetch nothing (XMLHttpRequest, fetch, beacons,
+// workers), also where cross-origin rules would let them (a server that
+// allows any origin), and it opens no frames or objects, through which a
+// script could read another local file. Runs on the engine's network thread;
+// keeps no state.
+class LocalPageGuard : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override {
+        const QUrl page = info.firstPartyUrl();
+        if (!page.isLocalFile())
+            return;
+        switch (info.resourceType()) {
+        case QWebEngineUrlRequestInfo::ResourceTypeMainFrame:
+            return;
+        case QWebEngineUrlRequestInfo::ResourceTypeImage:
+        case QWebEngineUrlRequestInfo::ResourceTypeStylesheet:
+        case QWebEngineUrlRequestInfo::ResourceTypeScript:
+        case QWebEngineUrlRequestInfo::ResourceTypeFontResource:
+        case QWebEngineUrlRequestInfo::ResourceTypeFavicon:
+            if (!info.requestUrl().isLocalFile() || inFolderOf(info.requestUrl(), page))
+                return;
+            break;
+        default:
+            break;
+        }
+        info.block(true);
+    }
+
+private:
+    static bool inFolderOf(const QUrl &file, const QUrl &page) {
+        const QString path = file.toLocalFile();
+        const QString folder = page.adjusted(QUrl::RemoveFilename | QUrl::RemoveQuery).toLocalFile();
+        return path.startsWith(folder) && !path.mid(folder.size()).contains(u'/');
+    }
+};
+
+QWebEngineUrlRequestInterceptor *localPageGuard() {
+    static auto *guard = new LocalPageGuard(QCoreApplication::instance());
+    return guard;
 }
 
 // An address given to navigate() as a URL: absolute local paths (with an
@@ -323,6 +369,17 @@ WebPane::WebPane(QWidget *parent) : QWidget(parent) {
     // Pages that do not declare their charset are in the system code page.
     settings->setDefaultTextEncoding(QStringLiteral("GB18030"));
     settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
+    // Local pages keep file access: without it the engine loads no picture
+    // beside them and refuses the stand-in page's navigation to a local page
+    // with a "%u" query. What they may read is narrowed by the guard below.
+    // No local page reads remote data with cross-origin rules lifted; a page
+    // opens a window only from a user's click and never touches the clipboard.
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanPaste, false);
+    page_->setUrlRequestInterceptor(localPageGuard());
 
     QWebEngineScript capture;
     capture.setName(QStringLiteral("vantoli-link-capture"));

@@ -16,7 +16,11 @@ public:
         MpvPlayerOptions options;
         options.videoOutput = QStringLiteral("null");
         options.audioOutput = QStringLiteral("null");
-        return MpvPlayer::create(options) ? PlayerCreation::Created : PlayerCreation::CannotBeCreated;
+        // No library is "not installed"; a library that loads but whose
+        // engine will not start is another failure, which start-up ignores.
+        if (!loadMpv())
+            return PlayerCreation::CannotBeCreated;
+        return MpvPlayer::create(options) ? PlayerCreation::Created : PlayerCreation::OtherError;
     }
     // Registering means: players load libmpv from that file from now on.
     void registerComponent(const QString &componentFile) override { setRegisteredMpvLibrary(componentFile); }

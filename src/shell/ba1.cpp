@@ -544,6 +544,8 @@ bool BA1::load() {
     tray_ = new TrayIcon(this, *this, this);
     tray_->install(windowTitle());
     player_->setAdUrl(options_.contentBase + QStringLiteral("js/ads/peerad.html"));
+    if (!options_.commandLine.isEmpty())
+        l_com(options_.commandLine);
     return true;
 }
 
@@ -600,6 +602,22 @@ void BA1::ttt_v() {
 }
 
 void BA1::bo_but_Click(int index) { transport_->bo_but_Click(index); }
+
+void BA1::l_com(const QString &commandLine) { transport_->playCommandLine(commandLine); }
+
+void BA1::linkExecute(const QString &commandLine) {
+    hide();
+    showWindow();
+    if (isMinimized())
+        showNormal();
+    if (commandLine.isEmpty())
+        return;
+    if (modes_.compactMode() != 0)
+        jbi_Click();
+    npc_Click(9);
+    playback_->playArea().setPlayAreaMode(kPlayAreaPlayer);
+    l_com(commandLine);
+}
 
 // ---- ModesView -----------------------------------------------------------
 

@@ -59,6 +59,8 @@ struct MainWindowOptions {
     // Platform layers; the real ones when left out.
     HttpGet *http = nullptr;
     Power *power = nullptr;
+    // A file or address to play once the window has loaded.
+    QString commandLine;
 };
 
 class BA1 final : public QWidget,
@@ -88,6 +90,11 @@ public:
     void p_p(int skin) override;
     void ttt_v() override;
     void bo_but_Click(int index) override;
+    // Plays a command line as a local item.
+    void l_com(const QString &commandLine);
+    // A later start of the program sent its command line: come to the
+    // front and play it.
+    void linkExecute(const QString &commandLine);
 
     WindowModes &modes() { return modes_; }
     const SkinSet &skin() const { return skin_; }

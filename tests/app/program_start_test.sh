@@ -6,6 +6,9 @@ set -euo pipefail
 exe=$1
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
+# A runtime folder of its own: no other running instance is found.
+export XDG_RUNTIME_DIR="$home/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 run() {
   # The program keeps running with its window open; end it after start-up.

@@ -315,6 +315,88 @@ TEST_F(WebPaneTest, QueryReachesThePageAsWritten) {
     EXPECT_TRUE(rec.events.isEmpty());
 }
 
+TEST_F(WebPaneTest, LocalPagesShowTheirImageButReadNoOtherFile) {
+    // A 1x1 GIF beside the page, as the delete icon beside c.htm.
+    writeFile(dir, QStringLiteral("i.gif"),
+              QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7"));
+    writeFile(dir, QStringLiteral("secret.txt"), "secret");
+    writeFile(dir, QStringLiteral("date.dat"), "12|x|y|peer://a|0|0|0\r\n");
+    // A loopback server that lets any origin read its answer.
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    int requests = 0;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket *socket = server.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, &requests] {
+                socket->readAll();
+                ++requests;
+                socket->write("HTTP/1.1 200 OK\r\nAccess-Control-Allow-Origin: *\r\nContent-Type: text/plain\r\n"
+                              "Content-Length: 6\r\nConnection: close\r\n\r\nremote");
+                socket->disconnectFromHost();
+            });
+        }
+    });
+    const QString remote = QStringLiteral("http://127.0.0.1:%1/data.txt").arg(server.serverPort());
+    const QString script = QStringLiteral(R"JS(
+var results = {};
+function note(name, value) {
+  results[name] = value;
+  if (Object.keys(results).length == 7) document.title = JSON.stringify(results);
+}
+function tryXhr(name, url) {
+  try {
+    var x = new XMLHttpRequest();
+    x.onload = function () { note(name, 'read:' + x.responseText); };
+    x.onerror = function () { note(name, 'error'); };
+    x.open('GET', url);
+    x.send();
+  } catch (e) { note(name, 'error'); }
+}
+function tryFetch(name, url) {
+  fetch(url).then(function (r) { return r.text(); })
+            .then(function (t) { note(name, 'read:' + t); }, function () { note(name, 'error'); });
+}
+tryXhr('xhrSame', 'secret.txt');
+tryXhr('xhrHistory', 'date.dat');
+tryFetch('fetchSame', 'secret.txt');
+tryFetch('fetchAbsolute', location.href.replace(/[^/]*$/, '') + 'secret.txt');
+tryXhr('xhrRemote', '%1');
+tryFetch('fetchRemote', '%1');
+var frame = document.createElement('iframe');
+frame.onload = function () {
+  var text = '';
+  try { text = frame.contentDocument.body.textContent; } catch (e) {}
+  note('frame', text.indexOf('secret') >= 0 ? 'read:' + text : 'error');
+};
+frame.src = 'secret.txt';
+document.body.appendChild(frame);
+setTimeout(function () { if (!('frame' in results)) note('frame', 'error'); }, 3000);
+)JS").arg(remote);
+    load(writeFile(dir, QStringLiteral("c.htm"),
+                   QStringLiteral("<html><body><img id=\"i\" src=\"i.gif\"><p id=\"p\">page</p>"
+                                  "<script>%1</script></body></html>").arg(script).toUtf8()));
+    QString title;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        title = evaluate(pane, QStringLiteral("document.title")).toString();
+        return title.startsWith(u'{');
+    }, kLoadMs)) << title.toStdString();
+    const QVariantMap results = QJsonDocument::fromJson(title.toUtf8()).toVariant().toMap();
+    for (const QString &name : {QStringLiteral("xhrSame"), QStringLiteral("xhrHistory"), QStringLiteral("fetchSame"),
+                                QStringLiteral("fetchAbsolute"), QStringLiteral("xhrRemote"),
+                                QStringLiteral("fetchRemote"), QStringLiteral("frame")})
+        EXPECT_EQ(results.value(name).toString(), QStringLiteral("error")) << name.toStdString();
+    EXPECT_EQ(requests, 0);
+
+    // The page itself and the image beside it.
+    QString body;
+    pane.readBodyHtml([&](const QString &text) { body = text; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !body.isEmpty(); }, kLoadMs));
+    EXPECT_TRUE(body.contains(QStringLiteral("<p id=\"p\">page</p>")));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return evaluate(pane, QStringLiteral("document.getElementById('i').naturalWidth")).toInt() == 1;
+    }, kLoadMs));
+}
+
 TEST_F(WebPaneTest, ContextMenuReportsTheRawLinkUnderThePointer) {
     load(writeFile(dir, QStringLiteral("links.htm"), linkPage()));
     mouseClick(QStringLiteral("media"), Qt::RightButton);

@@ -2,11 +2,12 @@
 
 #include "catalog/links.h"
 #include "platform/http_get.h"
+#include "playback/player.h"
 
 namespace vantoli {
 
 PlaybackController::PlaybackController(const PlaybackServices &s, QObject *parent)
-    : QObject(parent), state_(*s.state), http_(s.http),
+    : QObject(parent), state_(*s.state), player_(s.player), http_(s.http),
       continuation_(state_, *s.view, *this, *s.http, *s.settings, s.contentBase),
       tick_(*s.player, state_, *s.view, *this, *s.settings, *s.history, continuation_, s.clock),
       end_(state_, *s.view, *this, *s.power, playEndedUrl(s.contentBase)),
@@ -27,6 +28,12 @@ PlaybackController::PlaybackController(const PlaybackServices &s, QObject *paren
             continuation_.retryTick();
     });
     timer1_.start();
+}
+
+void PlaybackController::playerChanged() {
+    if (timer1_.isActive() && !fetchRunning() && state_.lastState != kStatePlaying &&
+        player_->PlayState() == kStatePlaying)
+        tick_.tick();
 }
 
 bool PlaybackController::fetchRunning() const { return http_ && http_->busy(); }

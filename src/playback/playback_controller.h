@@ -52,10 +52,16 @@ public:
     void setTimerEnabled(PlaybackTimer timer, bool enabled) override;
     QTimer &timer(PlaybackTimer timer);
 
+    // The player reported a change. The first report of an item playing
+    // runs the status tick at once, so the picture shows without waiting up
+    // to a second for the next tick.
+    void playerChanged();
+
 private:
     bool fetchRunning() const;
 
     PlaybackState &state_;
+    Player *player_;
     HttpGet *http_;
     QTimer timer1_, timer2_, timer4_;
     Continuation continuation_;

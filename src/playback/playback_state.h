@@ -68,8 +68,12 @@ struct PlaybackState {
     }
 
     // The per-item part back to "nothing": key, next-episode state and
-    // prebuffer link "0", prebuffer started 0, resume position and done 0.
+    // prebuffer link "0", prebuffer started 0, resume position and done 0,
+    // and what the status tick last read.
     void resetForNewItem() {
+        lastPosition = 0;
+        lastState = 0;
+        lastSpeed = 0;
         currentItemKey = kNothing;
         nextEpisodeState = kNothing;
         prebufferLink = kNothing;

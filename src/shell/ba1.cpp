@@ -475,8 +475,10 @@ void BA1::paintButtons() {
     pictureBox(QStringLiteral("npc10"))->setPicture(skin_.slot(10), true);
     for (int i : {11, 12, 7})
         pictureBox(QStringLiteral("npc%1").arg(i))->setPicture(skin_.cell(sideTabCell(i, false)));
-    for (int i = 0; i <= 7; ++i)
+    for (int i = 0; i <= 7; ++i) {
         pictureBox(QStringLiteral("bo_but%1").arg(i))->setPicture(skin_.cell(transportNormalCell(i)));
+        transportSkin_[i] = -1;
+    }
     if (transport_)
         transport_->refreshFaces();
     pictureBox(QStringLiteral("yin"))->setPicture(skin_.slot(15));

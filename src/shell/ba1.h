@@ -252,6 +252,8 @@ private:
     QString statisticsIdentity_;
     qint32 identityCheckNumber_ = 0;
     QObject *keyPreview_ = nullptr;
+    Cell transportCells_[8];   // the frame each transport button shows
+    int transportSkin_[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
     // A key event is seen once, not again as it climbs to the parents.
     const QEvent *lastKey_ = nullptr;
     QPointer<QWidget> lastKeyReceiver_;

@@ -13,6 +13,7 @@
 #include "platform/power.h"
 #include "platform/web_pane.h"
 #include "playback/fake_player.h"
+#include "playback/mpv_player.h"
 #include "playback/playback_controller.h"
 #include "playback/player_factory.h"
 #include "shell/picture_box.h"
@@ -69,6 +70,8 @@ void BA1::createPlayback() {
     services.contentBase = options_.contentBase;
     services.clock = [] { return QLocale::system().toString(QTime::currentTime(), QStringLiteral("HH:mm:ss")); };
     playback_ = std::make_unique<PlaybackController>(services);
+    if (auto *mpv = dynamic_cast<MpvPlayer *>(player_.get()))
+        QObject::connect(mpv, &MpvPlayer::changed, playback_.get(), &PlaybackController::playerChanged);
     PlaybackState &state = playback_->state();
     transport_ = std::make_unique<controls::Transport>(*player_, state, *this, *playback_, history_, dialogs_,
                                                        playback_->playArea(), playback_->continuation());
@@ -145,9 +148,18 @@ void BA1::paintTransportFrame(int button, int strip, int frame) {
     PictureBox *b = pictureBox(QStringLiteral("bo_but%1").arg(button));
     if (!b)
         return;
+    // The status tick repeats the face of the state every second; an
+    // unchanged face is not drawn again.
     const QSize size = button == 0 ? QSize(58, 43) : QSize(25, 25);
-    b->setPicture(skin_.cell(Cell{strip, QRect(QPoint(frame, 0), size)}));
-    b->repaint();
+    const Cell cell{strip, QRect(QPoint(frame, 0), size)};
+    if (button >= 0 && button < 8 && transportCells_[button] == cell && transportSkin_[button] == skin_.skin())
+        return;
+    if (button >= 0 && button < 8) {
+        transportCells_[button] = cell;
+        transportSkin_[button] = skin_.skin();
+    }
+    b->setPicture(skin_.cell(cell));
+    b->update();
 }
 
 void BA1::balloon(const QString &text) {

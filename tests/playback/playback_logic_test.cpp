@@ -9,6 +9,7 @@
 #include "playback/fake_playback_view.h"
 #include "playback/fake_player.h"
 #include "playback/play_area.h"
+#include "playback/playback_controller.h"
 #include "playback/status_tick.h"
 
 #include <QFile>
@@ -371,4 +372,36 @@ TEST_F(PlaybackLogicTest, PlayAreaSwitchStopsThePlayerAndClosesTheOtherPanes) {
     EXPECT_EQ(view.log.last(), QStringLiteral("navigate 10 ") + kBase + QStringLiteral("tv/ad.htm"));
     EXPECT_FALSE(view.visible.value("gtv"));
     EXPECT_EQ(state.playAreaMode, kPlayAreaPlayer);
+}
+
+TEST_F(PlaybackLogicTest, TheFirstReportOfPlayingRunsTheTickAtOnce) {
+    RecordingTransport transport;
+    PlaybackServices services;
+    services.state = &state;
+    services.player = &player;
+    services.view = &view;
+    services.transport = &transport;
+    services.http = &http;
+    services.power = &power;
+    services.history = &history;
+    services.settings = &settings;
+    services.contentBase = kBase;
+    PlaybackController controller(services);
+    state.prebufferLink = kNoNextEpisode;
+    player.state = kStateConnecting;
+    controller.playerChanged();
+    EXPECT_FALSE(view.visible.value("Peerx")) << "not playing yet: no tick";
+    playing(0, 600);
+    controller.playerChanged();
+    EXPECT_TRUE(view.visible.value("Peerx"));
+    EXPECT_EQ(state.lastState, kStatePlaying);
+    // Later reports wait for the timer.
+    view.texts.remove(QStringLiteral("zhun"));
+    controller.playerChanged();
+    EXPECT_FALSE(view.texts.contains(QStringLiteral("zhun")));
+    // Not while a fetch waits.
+    state.resetForNewItem();
+    http.duringGet = [&](const QString &) { controller.playerChanged(); };
+    http.get(kBase);
+    EXPECT_FALSE(view.texts.contains(QStringLiteral("zhun")));
 }

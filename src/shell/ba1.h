@@ -9,6 +9,8 @@
 #include "app/dialogs.h"
 #include "app/settings_file.h"
 #include "app/startup.h"
+#include "catalog/episode_list.h"
+#include "catalog/pane_events.h"
 #include "catalog/pane_handlers.h"
 #include "history/history_files.h"
 #include "menus/popup_menus.h"
@@ -72,7 +74,9 @@ class BA1 final : public QWidget,
                   public TrayHost,
                   public PlaybackView,
                   public TransportCommands,
-                  public CatalogHost {
+                  public CatalogHost,
+                  public PaneEventsHost,
+                  public CatalogBodyReader {
     Q_OBJECT
 public:
     BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent = nullptr);
@@ -184,7 +188,17 @@ public:
     void ensureTransferRunning() override {}
     void sendPlayPing() override;
 
+    // PaneEventsHost and CatalogBodyReader.
+    void setPaneSilent(int pane) override;
+    void popupMenu(PaneMenu menu, const QPoint &globalPos) override;
+    void readCatalogBody(std::function<void(const QString &)> done) override;
+
+    // Shows the episode list of a title, from the catalog page on display
+    // when it carries the episode data.
+    void DangJ(const QString &title, int videoId, int source, int episode);
+
     Player &player() const { return *player_; }
+    PaneEvents &paneEvents() const { return *paneEvents_; }
     PaneHandlers &paneHandlers() const { return *paneHandlers_; }
     PlaybackController &playback() const { return *playback_; }
     HistoryStore &history() { return history_; }
@@ -249,6 +263,8 @@ private:
     std::unique_ptr<controls::Keyboard> keys_;
     std::unique_ptr<controls::PlayerMenu> playerMenu_;
     std::unique_ptr<PaneHandlers> paneHandlers_;
+    std::unique_ptr<PaneEvents> paneEvents_;
+    std::unique_ptr<EpisodeList> episodeList_;
     QString statisticsIdentity_;
     qint32 identityCheckNumber_ = 0;
     QObject *keyPreview_ = nullptr;

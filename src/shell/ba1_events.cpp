@@ -8,6 +8,7 @@
 #include "controls/seek_volume.h"
 #include "controls/transport.h"
 #include "menus/popup_menus.h"
+#include "catalog/pane_events.h"
 #include "playback/playback_controller.h"
 #include "playback/player.h"
 #include "shell/label_colours.h"
@@ -195,6 +196,9 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
     if (name == QStringLiteral("bo_zt") || name == QStringLiteral("zz") || name == QStringLiteral("jia")) {
         if (type == QEvent::MouseMove)
             setCursor(Qt::ArrowCursor);
+        else if (type == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton && name == QStringLiteral("jia") &&
+                 w->rect().contains(pos))
+            paneEvents_->jiaClicked();
         return true;
     }
     if (name == QStringLiteral("bo_foot")) {

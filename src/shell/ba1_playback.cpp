@@ -93,10 +93,20 @@ void BA1::createPlayback() {
     catalog.contentBase = options_.contentBase;
     catalog.playEndedUrl = playback_->endOfPlayback().playEndedUrl();
     paneHandlers_ = std::make_unique<PaneHandlers>(catalog);
+    paneEvents_ = std::make_unique<PaneEvents>(*this, *this, state, *player_, options_.contentBase);
+    episodeList_ = std::make_unique<EpisodeList>(*this, *this, options_.programFolder, options_.contentBase);
     for (int i = 1; i <= 11; ++i) {
-        panes_[i]->setBeforeNavigateHandler([this, i](WebPane &, WebNavigation &nav) {
+        WebPane *pane = panes_[i];
+        pane->setBeforeNavigateHandler([this, i](WebPane &, WebNavigation &nav) {
             if (paneHandlers_->beforeNavigate(i, nav.address))
                 nav.cancel = true;
+        });
+        connect(pane, &WebPane::downloadBegin, this, [this, i] { paneEvents_->downloadBegin(i); });
+        connect(pane, &WebPane::downloadComplete, this, [this, i] { paneEvents_->downloadComplete(i); });
+        connect(pane, &WebPane::navigateError, this,
+                [this, i](const QString &url, int) { paneEvents_->navigateError(i, url); });
+        connect(pane, &WebPane::contextMenu, this, [this, i](const QString &link, const QPoint &pos) {
+            paneEvents_->contextMenu(i, link, pos);
         });
     }
     keyPreview_ = new KeyPreview(*this);
@@ -182,6 +192,27 @@ void BA1::refreshPane(int number) {
 void BA1::sendPlayPing() {
     navigatePane(6, options_.statsBase + QStringLiteral("tongjidb.php?enid=") + statisticsIdentity_ +
                         QStringLiteral("&us=") + QString::number(identityCheckNumber_));
+}
+
+void BA1::setPaneSilent(int pane) {
+    if (WebPane *p = webPane(pane))
+        p->setSilent(true);
+}
+
+void BA1::popupMenu(PaneMenu menu, const QPoint &globalPos) {
+    if (!menus_)
+        return;
+    switch (menu) {
+    case PaneMenu::Main: tip::popup(menus_->myMenu(), globalPos); break;
+    case PaneMenu::History: tip::popup(menus_->webc(), globalPos); break;
+    case PaneMenu::Player: tip::popup(menus_->peer_m(), globalPos); break;
+    }
+}
+
+void BA1::readCatalogBody(std::function<void(const QString &)> done) { panes_[1]->readBodyHtml(std::move(done)); }
+
+void BA1::DangJ(const QString &title, int videoId, int source, int episode) {
+    episodeList_->DangJ(title, videoId, source, episode);
 }
 
 void BA1::setMuteMenuCaption(bool muted) {

@@ -1,0 +1,79 @@
+#include "catalog/pane_events.h"
+
+#include "catalog/links.h"
+#include "playback/player.h"
+
+namespace vantoli {
+namespace {
+
+constexpr int kCatalogPane = 1;
+constexpr int kNetworkListPane = 3;
+constexpr int kStatisticsPane = 6;
+constexpr int kPlayerAdPane = 7;
+constexpr int kUnderPlayerPane = 8;
+
+} // namespace
+
+PaneEvents::PaneEvents(PaneEventsHost &host, PlaybackView &view, PlaybackState &state, Player &player,
+                       QString contentBase)
+    : host_(host), view_(view), state_(state), player_(player), contentBase_(std::move(contentBase)) {}
+
+void PaneEvents::downloadBegin(int pane) { host_.setPaneSilent(pane); }
+
+void PaneEvents::downloadComplete(int pane) {
+    if (pane == kCatalogPane && !homeLoadFailed_ && !view_.isControlVisible(QStringLiteral("Pic1"))) {
+        view_.setControlVisible(QStringLiteral("Pic1"), true);
+        view_.setControlVisible(QStringLiteral("wait"), false);
+    }
+}
+
+void PaneEvents::navigateError(int pane, const QString &url) {
+    switch (pane) {
+    case kCatalogPane:
+        if (!url.contains(contentBase_))
+            return;
+        view_.setControlVisible(QStringLiteral("Pic1"), false);
+        view_.setControlVisible(QStringLiteral("wait"), true);
+        homeLoadFailed_ = true;
+        break;
+    case kPlayerAdPane:
+        view_.setControlVisible(QStringLiteral("ad_huan"), false);
+        view_.setControlVisible(QStringLiteral("adp"), true);
+        state_.pauseAdState = 1;
+        break;
+    case kUnderPlayerPane:
+        view_.setControlVisible(QStringLiteral("bo_pad"), false);
+        state_.stopAdState = 1;
+        break;
+    default:
+        break;
+    }
+}
+
+void PaneEvents::contextMenu(int pane, const QString &link, const QPoint &globalPos) {
+    switch (pane) {
+    case kCatalogPane:
+        host_.popupMenu(PaneMenu::Main, globalPos);
+        break;
+    case kNetworkListPane:
+        if (link.contains(kHistoryOpenScheme)) {
+            contextEntry_ = link;
+            host_.popupMenu(PaneMenu::History, globalPos);
+        }
+        break;
+    case kPlayerAdPane:
+        if (!player_.Url().isEmpty())
+            host_.popupMenu(PaneMenu::Player, globalPos);
+        break;
+    case kStatisticsPane:
+    default:
+        break;
+    }
+}
+
+void PaneEvents::jiaClicked() {
+    homeLoadFailed_ = false;
+    view_.navigatePane(kCatalogPane, contentBase_);
+}
+
+} // namespace vantoli

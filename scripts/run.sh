@@ -7,7 +7,9 @@ cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 build=build
 cmake -S . -B "$build" -G Ninja >/dev/null
-cmake --build "$build"
+# Only what runs here: the program and the server (tests and benchmarks are
+# scripts/test.sh's).
+cmake --build "$build" --target vantoli vantoli-content-server
 
 server="$build/server/vantoli-content-server"
 data="${VANTOLI_DATA:-$HOME/.local/share/vantoli-server}"

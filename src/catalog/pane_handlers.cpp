@@ -100,6 +100,9 @@ void PaneHandlers::lookUpByNumber(const QString &link) {
     if (const auto r = parseEpisodeLookupReply(reply)) {
         s_.view->navigatePane(kCatalogPane, buildLookupMediaLink(r->kind, r->address, b.title, r->episodeName,
                                                                  b.videoId, b.source, b.episode));
+        // The lookup's media link asks for no list; the catalog page that was
+        // clicked (or the server) supplies it.
+        s_.host->showEpisodeList(b.title, b.videoId, toIntOrZero(b.source), toIntOrZero(b.episode));
     } else {
         s_.view->balloon(QStringLiteral("读取数据出错，请返回重试！"));
     }

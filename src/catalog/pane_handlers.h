@@ -39,6 +39,8 @@ public:
     virtual void ensureTransferRunning() = 0;
     // Navigates the statistics pane to the play ping.
     virtual void sendPlayPing() = 0;
+    // Shows the episode list of a title in the episode list pane (DangJ).
+    virtual void showEpisodeList(const QString &title, int videoId, int source, int episode) = 0;
 };
 
 struct CatalogServices {

@@ -187,6 +187,9 @@ public:
     bool localListShown() const override { return modes_.sideTab() == 7; }
     void ensureTransferRunning() override {}
     void sendPlayPing() override;
+    void showEpisodeList(const QString &title, int videoId, int source, int episode) override {
+        DangJ(title, videoId, source, episode);
+    }
 
     // PaneEventsHost and CatalogBodyReader.
     void setPaneSilent(int pane) override;

@@ -27,6 +27,9 @@ public:
     bool localListShown() const override { return localList; }
     void ensureTransferRunning() override { log << QStringLiteral("transfer"); }
     void sendPlayPing() override { log << QStringLiteral("ping"); }
+    void showEpisodeList(const QString &title, int id, int source, int episode) override {
+        log << QStringLiteral("list %1 %2 %3 %4").arg(title).arg(id).arg(source).arg(episode);
+    }
     void setPlayAreaMode(int mode) override {
         log << QStringLiteral("mode %1").arg(mode);
         state->playAreaMode = mode;
@@ -85,6 +88,7 @@ TEST_F(PaneHandlersTest, ByNumberLinkLooksUpAndPlaysThroughTheCatalogPane) {
     EXPECT_EQ(view.log.first(), QStringLiteral("npc 9"));
     EXPECT_EQ(navigations(),
               QStringList{QStringLiteral("navigate 1 kxpeer://peer&&&http%3A//h/4.mp4&&&%u4E2D&&&第4集&&&12&&&0&&&3")});
+    EXPECT_EQ(host.log, QStringList{QStringLiteral("list %u4E2D 12 0 3")});
 
     // "1": both error texts.
     http.replies[kBase + QStringLiteral("h.php?id=12&v=0&v1=3")] = QStringLiteral("1");

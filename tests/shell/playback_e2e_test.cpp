@@ -11,7 +11,9 @@
 #include "playback/prebuffer_cache.h"
 #include "platform/fake_power.h"
 #include "platform/power.h"
+#include "platform/text_file.h"
 #include "platform/web_pane.h"
+#include "platform/http_get.h"
 #include "menus/popup_menus.h"
 #include "shell/ba1.h"
 
@@ -132,6 +134,23 @@ protected:
     std::unique_ptr<BA1> window_;
 };
 
+// Runs a script in a pane's page and waits for its result.
+QVariant runScript(WebPane *pane, const QString &script) {
+    QVariant result;
+    bool done = false;
+    pane->view()->page()->runJavaScript(script, [&](const QVariant &v) {
+        result = v;
+        done = true;
+    });
+    waitFor([&] { return done; }, 10000);
+    return result;
+}
+
+QString textOf(const QString &path) {
+    const auto lines = readTextLines(path);
+    return lines ? lines->join(u'\n') : QString();
+}
+
 QTemporaryDir *PlaybackEndToEnd::data_ = nullptr;
 bool PlaybackEndToEnd::demoMade_ = false;
 
@@ -200,4 +219,66 @@ TEST_F(PlaybackEndToEnd, AutomaticShutdownAtTheEndReachesThePowerLayerInsteadOfT
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_EQ(log.readAll(), QByteArray("poweroff\n"));
     EXPECT_EQ(player.Url(), first) << "shutdown wins over the next episode";
+}
+
+TEST_F(PlaybackEndToEnd, FromTheCatalogToTheHistoryAndTheTvPage) {
+    WebPane *catalog = window_->webPane(1);
+    bool loaded = false;
+    QObject::connect(catalog, &WebPane::documentComplete, [&](const QString &) { loaded = true; });
+    ASSERT_TRUE(waitFor([&] { return loaded; }, 20000)) << "the catalog pane loads its home page by itself";
+    runScript(catalog, QStringLiteral("document.querySelector('a.ep').click();"));
+    Player &player = window_->player();
+    ASSERT_TRUE(waitFor([&] { return player.PlayState() == kStatePlaying; }, 20000));
+    const QString first = player.Url();
+
+    // History file and its page.
+    ASSERT_TRUE(waitFor([&] { return textOf(home_.filePath(QStringLiteral("date.dat"))).startsWith(u"1|"); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return textOf(home_.filePath(QStringLiteral("c.htm"))).contains(u"星河旅人"); }, 5000));
+
+    // The episode list shows the series with the episode highlighted.
+    WebPane *list = window_->webPane(5);
+    ASSERT_TRUE(waitFor([&] {
+        return runScript(list, QStringLiteral("(function(){var e=document.getElementById('t00');"
+                                              "return e ? e.className : '';})()"))
+                   .toString() == QStringLiteral("item cur");
+    }, 20000));
+
+    // The statistics server saw the start and the play.
+    const auto http = makeHttpGet();
+    ASSERT_TRUE(waitFor([&] {
+        const QString summary = http->get(base_ + QStringLiteral("stat/summary.json"));
+        return summary.contains(QStringLiteral("\"starts\":1")) && summary.contains(QStringLiteral("\"plays\":1"));
+    }, 10000)) << http->get(base_ + QStringLiteral("stat/summary.json")).toStdString();
+
+    // Opening the entry from the network-task list plays the episode again
+    // (through the episode list page), deleting it empties the list.
+    WebPane *tasks = window_->webPane(3);
+    ASSERT_TRUE(waitFor([&] {
+        return runScript(tasks, QStringLiteral("document.querySelectorAll('a[href^=\"open://\"]').length")).toInt() == 1;
+    }, 10000));
+    window_->bo_but_Click(1);
+    ASSERT_TRUE(waitFor([&] { return player.PlayState() == kStateStopped; }, 5000)) << player.PlayState();
+    runScript(tasks, QStringLiteral("document.querySelector('a[href^=\"open://\"]').click();"));
+    ASSERT_TRUE(waitFor([&] { return player.Url() == first && player.PlayState() == kStatePlaying; }, 20000))
+        << player.Url().toStdString() << " state " << player.PlayState();
+    // The list page was written again for the replay; wait for the new one.
+    QApplication::processEvents(QEventLoop::AllEvents, 500);
+    ASSERT_TRUE(waitFor([&] {
+        return !tasks->isLoading() &&
+               runScript(tasks, QStringLiteral("document.querySelectorAll('a[href^=\"delk://\"]').length")).toInt() == 1;
+    }, 10000));
+    runScript(tasks, QStringLiteral("document.querySelector('a[href^=\"delk://\"]').click();"));
+    ASSERT_TRUE(waitFor([&] { return !textOf(home_.filePath(QStringLiteral("date.dat"))).contains(u'|'); }, 5000));
+    EXPECT_TRUE(textOf(home_.filePath(QStringLiteral("c.htm"))).contains(u"暂无记录"));
+
+    // A TV link shows its channel in the TV pane and stops the player.
+    WebPane *tvList = window_->webPane(11);
+    ASSERT_TRUE(waitFor([&] {
+        return runScript(tvList, QStringLiteral("document.querySelectorAll('a[href^=\"kxtvs://\"]').length")).toInt() > 0;
+    }, 10000));
+    runScript(tvList, QStringLiteral("document.querySelector('a[href^=\"kxtvs://\"]').click();"));
+    ASSERT_TRUE(waitFor([&] { return window_->playback().state().playAreaMode == kPlayAreaTv; }, 5000));
+    EXPECT_NE(player.PlayState(), kStatePlaying);
+    EXPECT_TRUE(waitFor([&] { return window_->webPane(10)->currentAddress().contains(QStringLiteral("tv/kxbotv.htm")); }, 5000))
+        << window_->webPane(10)->currentAddress().toStdString();
 }

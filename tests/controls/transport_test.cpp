@@ -315,5 +315,22 @@ TEST_F(Transport_, RefreshFacesShowsTheState) {
     EXPECT_EQ(view.log, (QStringList{QStringLiteral("frame 0 12 116"), QStringLiteral("frame 2 14 50")}));
 }
 
+TEST_F(Transport_, CommandLinePlaysWithoutQuotesAndTrailingSlashAndIsRecorded) {
+    transport.playCommandLine(QStringLiteral("\"/home/u/Media/a b.mp4/\""));
+    EXPECT_EQ(player.url, QStringLiteral("/home/u/Media/a b.mp4"));
+    EXPECT_TRUE(player.calls.contains(QStringLiteral("Play")));
+    EXPECT_EQ(state.playAreaMode, kPlayAreaPlayer) << "so the transport commands act on it";
+    EXPECT_EQ(state.playSource, kSourceLocal);
+    EXPECT_EQ(state.currentItemReference, QStringLiteral("/home/u/Media/a b.mp4"));
+    EXPECT_EQ(view.texts[QStringLiteral("bo_name")], QStringLiteral("a b.mp4"));
+    EXPECT_EQ(file(kLocalHistoryFile).toStdString(), "a b.mp4|/home/u/Media/a b.mp4|0\r\n\r\n");
+    EXPECT_EQ(view.log.mid(view.log.size() - 2), (QStringList{QStringLiteral("npc 9"), QStringLiteral("npc 7")}));
+
+    // An address without any folder part plays with an empty title.
+    transport.playCommandLine(QStringLiteral("http:"));
+    EXPECT_EQ(player.url, QStringLiteral("http:"));
+    EXPECT_EQ(view.texts[QStringLiteral("bo_name")], QString());
+}
+
 } // namespace
 } // namespace vantoli::controls::test

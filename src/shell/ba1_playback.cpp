@@ -68,7 +68,12 @@ void BA1::createPlayback() {
     services.history = &history_;
     services.settings = &settings_;
     services.contentBase = options_.contentBase;
-    services.clock = [] { return QLocale::system().toString(QTime::currentTime(), QStringLiteral("HH:mm:ss")); };
+    // The time of day in the user's long time format, without a time zone.
+    services.clock = [] {
+        QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+        format.remove(QLatin1Char('t')).replace(QStringLiteral("  "), QStringLiteral(" "));
+        return QLocale::system().toString(QTime::currentTime(), format.trimmed());
+    };
     playback_ = std::make_unique<PlaybackController>(services);
     if (auto *mpv = dynamic_cast<MpvPlayer *>(player_.get()))
         QObject::connect(mpv, &MpvPlayer::changed, playback_.get(), &PlaybackController::playerChanged);
@@ -182,7 +187,9 @@ void BA1::navigatePane(int number, const QString &url) {
         p->navigate(url);
 }
 
-void BA1::processPendingEvents() { QCoreApplication::processEvents(); }
+// Paints and queued calls run; user input waits, so a key handler is never
+// entered again from inside itself.
+void BA1::processPendingEvents() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
 void BA1::refreshPane(int number) {
     if (WebPane *p = webPane(number))

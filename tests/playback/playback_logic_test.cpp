@@ -405,3 +405,16 @@ TEST_F(PlaybackLogicTest, TheFirstReportOfPlayingRunsTheTickAtOnce) {
     http.get(kBase);
     EXPECT_FALSE(view.texts.contains(QStringLiteral("zhun")));
 }
+
+TEST_F(PlaybackLogicTest, ClosingTheWebPlaybackPaneLeavesNothingToCloseAgain) {
+    RecordingTransport transport;
+    PlayArea area(state, view, transport, kBase);
+    area.setPlayAreaMode(kPlayAreaWeb);
+    area.closeWebPlayback();
+    EXPECT_EQ(state.playAreaMode, kPlayAreaNone);
+    EXPECT_EQ(view.log.count(QStringLiteral("navigate 2 about:blank")), 1);
+    area.setPlayAreaMode(kPlayAreaWeb);
+    area.setPlayAreaMode(kPlayAreaWeb);
+    EXPECT_EQ(view.log.count(QStringLiteral("navigate 2 about:blank")), 1);
+    EXPECT_TRUE(transport.clicks.isEmpty());
+}

@@ -11,8 +11,9 @@ export XDG_RUNTIME_DIR="$home/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 run() {
-  # The program keeps running with its window open; end it after start-up.
-  timeout -s TERM 4 "$exe" --home "$home" >/dev/null 2>&1 || [ $? -eq 124 ]
+  # The program keeps running with its window open; end it after start-up
+  # (a sanitizer build on a busy machine needs several seconds to get there).
+  timeout -s TERM 15 "$exe" --home "$home" >/dev/null 2>&1 || [ $? -eq 124 ]
 }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 

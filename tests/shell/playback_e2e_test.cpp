@@ -220,8 +220,13 @@ TEST_F(PlaybackEndToEnd, AutomaticShutdownAtTheEndReachesThePowerLayerInsteadOfT
     ASSERT_TRUE(waitFor([&] { return player.PlayState() == kStatePlaying; }, 20000));
     const QString first = player.Url();
 
+    // The recording script creates its file before it writes the line.
     QFile log(powerLog_);
-    ASSERT_TRUE(waitFor([&] { return log.exists(); }, 30000)) << "no shutdown request";
+    const auto recorded = [&] {
+        QFile f(powerLog_);
+        return f.open(QIODevice::ReadOnly) && f.readAll().endsWith('\n');
+    };
+    ASSERT_TRUE(waitFor(recorded, 30000)) << "no shutdown request";
     EXPECT_EQ(static_cast<QLabel *>(window_->findChild<QWidget *>(QStringLiteral("zhun")))->text(),
               QStringLiteral("播放完毕"));
     EXPECT_FALSE(window_->playback().isTimerEnabled(PlaybackTimer::Status));

@@ -11,7 +11,7 @@ packages=(
   libmpv-dev ffmpeg
   xvfb xauth x11-utils imagemagick fonts-noto-cjk
   libgtest-dev libgmock-dev googletest
-  libcpp-httplib-dev libboost-dev libsqlite3-dev sqlite3 nginx
+  libcpp-httplib-dev libboost-dev libsqlite3-dev sqlite3 nginx dbus-daemon
   clang libclang-rt-14-dev
 )
 

@@ -18,7 +18,6 @@ namespace vantoli {
 
 namespace {
 
-constexpr int kEpisodeListPane = 5;
 const QString kDataStart = QStringLiteral("var VideoInfoList=");
 const QString kDataEnd = QStringLiteral(";");
 const QString kDataMarker = QStringLiteral("[ly]");

@@ -4,15 +4,6 @@
 #include "playback/player.h"
 
 namespace vantoli {
-namespace {
-
-constexpr int kCatalogPane = 1;
-constexpr int kNetworkListPane = 3;
-constexpr int kStatisticsPane = 6;
-constexpr int kPlayerAdPane = 7;
-constexpr int kUnderPlayerPane = 8;
-
-} // namespace
 
 PaneEvents::PaneEvents(PaneEventsHost &host, PlaybackView &view, PlaybackState &state, Player &player,
                        QString contentBase)

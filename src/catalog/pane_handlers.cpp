@@ -16,20 +16,6 @@
 #include <climits>
 
 namespace vantoli {
-namespace {
-
-constexpr int kCatalogPane = 1;
-constexpr int kWebPlaybackPane = 2;
-constexpr int kNetworkListPane = 3;
-constexpr int kLocalListPane = 4;
-constexpr int kEpisodeListPane = 5;
-constexpr int kTvChannelPane = 10;
-constexpr int kTvListPane = 11;
-
-constexpr int kPlayerPage = 9;
-constexpr int kNetworkSideTab = 11;
-
-} // namespace
 
 PaneHandlers::PaneHandlers(const CatalogServices &services) : s_(services) {}
 
@@ -90,7 +76,7 @@ void PaneHandlers::startPlayer(const QString &url) {
 void PaneHandlers::lookUpByNumber(const QString &link) {
     const ByNumberLink b = decodeByNumberLink(link);
     s_.view->setLabelText(QStringLiteral("zhun"), QStringLiteral("正在搜索资源，请稍后"));
-    s_.view->npc_Click(kPlayerPage);
+    s_.view->npc_Click(kNpcPlayerPage);
     const QString reply =
         s_.http->get(episodeLookupUrl(s_.contentBase, b.videoId, b.source, b.episode)).trimmed();
     if (reply.isEmpty() || reply == kNoNextEpisode) {
@@ -137,8 +123,8 @@ void PaneHandlers::playMediaLink(const QString &link) {
     }
     s_.host->sendPlayPing();
     st.playSource = kSourceNetwork;
-    s_.view->npc_Click(kPlayerPage);
-    s_.view->npc_Click(kNetworkSideTab);
+    s_.view->npc_Click(kNpcPlayerPage);
+    s_.view->npc_Click(kNpcNetworkSideTab);
 }
 
 void PaneHandlers::endOfPlay() {
@@ -214,7 +200,7 @@ void PaneHandlers::historyOpen(const QString &link) {
         s_.view->navigatePane(kEpisodeListPane, episodeListPageUrl(s_.contentBase, key + u'-' + source + episode));
     }
     st.playSource = kSourceNetwork;
-    s_.view->npc_Click(kNetworkSideTab);
+    s_.view->npc_Click(kNpcNetworkSideTab);
 }
 
 void PaneHandlers::openTvChannel(const QString &link) {

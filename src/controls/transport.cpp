@@ -26,15 +26,6 @@ const QString kFixedTips[kTransportButtons] = {
     QStringLiteral("下一集"),
 };
 
-// Window-button commands used here.
-constexpr int kNpcTopmost = 4;
-constexpr int kNpcPlayerSideBar = 6;
-constexpr int kNpcLocalSideTab = 7;
-constexpr int kNpcPlayerPage = 9;
-constexpr int kNpcTvSideBar = 15;
-constexpr int kTabPlayer = 9;
-constexpr int kTabTv = 13;
-
 QString buttonName(int index) { return QStringLiteral("bo_but%1").arg(index); }
 
 struct Face {

@@ -14,6 +14,30 @@
 
 namespace vantoli {
 
+// The web panes, WebN by number.
+inline constexpr int kCatalogPane = 1;      // Web1
+inline constexpr int kWebPlaybackPane = 2;  // Web2
+inline constexpr int kNetworkListPane = 3;  // Web3
+inline constexpr int kLocalListPane = 4;    // Web4
+inline constexpr int kEpisodeListPane = 5;  // Web5
+inline constexpr int kStatisticsPane = 6;   // Web6
+inline constexpr int kPlayerAdPane = 7;     // Web7
+inline constexpr int kUnderPlayerPane = 8;  // Web8
+inline constexpr int kHighlightsPane = 9;   // Web9
+inline constexpr int kTvChannelPane = 10;   // Web10
+inline constexpr int kTvListPane = 11;      // Web11
+
+// Window-button commands (npc_Click) the controllers run, and the page tabs
+// mainTab() reports.
+inline constexpr int kNpcTopmost = 4;
+inline constexpr int kNpcPlayerSideBar = 6;
+inline constexpr int kNpcLocalSideTab = 7;
+inline constexpr int kNpcPlayerPage = 9;
+inline constexpr int kNpcNetworkSideTab = 11;
+inline constexpr int kNpcTvSideBar = 15;
+inline constexpr int kTabPlayer = 9;
+inline constexpr int kTabTv = 13;
+
 enum class PlaybackTimer {
     Status,        // Timer1, 1000 ms: the status tick
     EndOfPlayback, // Timer2, 2000 ms: one shot per enabling

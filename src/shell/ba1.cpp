@@ -1,13 +1,14 @@
 #include "shell/ba1.h"
 
-#include "app/machine_id.h"
+#include "app/first_pages.h"
 #include "app/program_folder.h"
 #include "controls/keyboard.h"
 #include "controls/player_menu.h"
-#include "platform/http_get.h"
-#include "platform/power.h"
 #include "controls/seek_volume.h"
 #include "controls/transport.h"
+#include "notices/pings.h"
+#include "platform/http_get.h"
+#include "platform/power.h"
 #include "platform/web_pane.h"
 #include "playback/player.h"
 #include "playback/playback_controller.h"
@@ -529,9 +530,9 @@ bool BA1::load() {
     }
     setMinimumSize(minimumWindowSize());
 
-    statisticsIdentity_ = statisticsIdentity(settings_.read(QStringLiteral("main"), QStringLiteral("inst")),
-                                             settings_.read(QStringLiteral("user"), QStringLiteral("Name")));
-    identityCheckNumber_ = checkNumber(statisticsIdentity_);
+    pings_ = std::make_unique<StatisticsPings>(options_.statsBase,
+                                               settings_.read(QStringLiteral("main"), QStringLiteral("inst")),
+                                               settings_.read(QStringLiteral("user"), QStringLiteral("Name")));
 
     p_p(skinFromSetting(settings_.read(QStringLiteral("Skin"), QStringLiteral("Num"))));
 
@@ -552,23 +553,12 @@ bool BA1::load() {
 }
 
 void BA1::loadPanes() {
-    const QString &base = options_.contentBase;
-    panes_[1]->navigate(base);
-    panes_[2]->navigate(QStringLiteral("about:blank"));
-    panes_[3]->navigate(history_.pagePath(HistoryList::NetworkTasks));
-    panes_[4]->navigate(history_.pagePath(HistoryList::LocalPlays));
-    panes_[5]->navigate(QStringLiteral("about:blank"));
-    panes_[5]->writeDocument(QStringLiteral(
-        "<html><head><style type=\"text/css\">*{margin:0;padding:0;}body{overflow:auto;background:#212121;"
-        "width:100%;}</style></head><body></body></html>"));
-    // The start ping, before the advertisement and TV panes get their pages.
-    panes_[6]->navigate(options_.statsBase + QStringLiteral("tongji.php?enid=") + statisticsIdentity_ +
-                        QStringLiteral("&us=") + QString::number(identityCheckNumber_));
-    panes_[8]->navigate(base + QStringLiteral("js/ads/bo.html"));
-    panes_[9]->navigate(base + QStringLiteral("js/ads/jingcai.html"));
-    panes_[7]->navigate(base + QStringLiteral("js/ads/peerad.html"));
-    panes_[11]->navigate(base + QStringLiteral("tv/list.htm"));
-    panes_[10]->navigate(base + QStringLiteral("tv/ad.htm"));
+    for (const FirstPage &page : firstPages(options_.contentBase, history_.pagePath(HistoryList::NetworkTasks),
+                                            history_.pagePath(HistoryList::LocalPlays), pings_->startPingUrl())) {
+        panes_[page.pane]->navigate(page.address);
+        if (page.pane == kEpisodeListPane)
+            panes_[page.pane]->writeDocument(kBlankEpisodeListPage);
+    }
 }
 
 MainWindowHost::ShowResult BA1::show() {

@@ -37,6 +37,7 @@ class HttpGet;
 class Player;
 class PlayerFactory;
 class PlaybackController;
+class StatisticsPings;
 class Power;
 class WebPane;
 namespace controls {
@@ -268,8 +269,7 @@ private:
     std::unique_ptr<PaneHandlers> paneHandlers_;
     std::unique_ptr<PaneEvents> paneEvents_;
     std::unique_ptr<EpisodeList> episodeList_;
-    QString statisticsIdentity_;
-    qint32 identityCheckNumber_ = 0;
+    std::unique_ptr<StatisticsPings> pings_; // made at load from App.ini
     QObject *keyPreview_ = nullptr;
     Cell transportCells_[8];   // the frame each transport button shows
     int transportSkin_[8] = {-1, -1, -1, -1, -1, -1, -1, -1};

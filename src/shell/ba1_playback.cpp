@@ -4,7 +4,7 @@
 
 #include "shell/ba1.h"
 
-#include "app/machine_id.h"
+#include "notices/pings.h"
 #include "controls/keyboard.h"
 #include "controls/player_menu.h"
 #include "controls/seek_volume.h"
@@ -197,8 +197,8 @@ void BA1::refreshPane(int number) {
 }
 
 void BA1::sendPlayPing() {
-    navigatePane(6, options_.statsBase + QStringLiteral("tongjidb.php?enid=") + statisticsIdentity_ +
-                        QStringLiteral("&us=") + QString::number(identityCheckNumber_));
+    if (pings_)
+        navigatePane(kStatisticsPane, pings_->playPingUrl());
 }
 
 void BA1::setPaneSilent(int pane) {

@@ -2,6 +2,7 @@
 
 #include "app/first_pages.h"
 #include "app/program_folder.h"
+#include "controls/key_preview.h"
 #include "controls/keyboard.h"
 #include "controls/player_menu.h"
 #include "controls/seek_volume.h"
@@ -53,7 +54,6 @@ BA1::BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent)
 }
 
 BA1::~BA1() {
-    qApp->removeEventFilter(keyPreview_);
     // Timers and controllers go before the player they poll.
     playback_.reset();
     delete menus_;

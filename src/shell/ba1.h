@@ -42,6 +42,7 @@ class Power;
 class WebPane;
 namespace controls {
 class Keyboard;
+class KeyPreview;
 class PlayerMenu;
 class SeekVolumeBars;
 class Transport;
@@ -224,8 +225,7 @@ private:
     void createPlayback();
     void loadPanes();
     bool barMouseEvent(QWidget *w, QEvent *event);
-    void previewKey(QObject *receiver, QKeyEvent *event);
-    friend class KeyPreview;
+
     template <class T> T *add(T *widget);
     PictureBox *box(const QString &name, QWidget *parent, QSize size = {});
     QLabel *label(const QString &name, QWidget *parent, const QString &text = {});
@@ -265,19 +265,14 @@ private:
     std::unique_ptr<controls::Transport> transport_;
     std::unique_ptr<controls::SeekVolumeBars> bars_;
     std::unique_ptr<controls::Keyboard> keys_;
+    std::unique_ptr<controls::KeyPreview> keyPreview_; // before keys_ goes
     std::unique_ptr<controls::PlayerMenu> playerMenu_;
     std::unique_ptr<PaneHandlers> paneHandlers_;
     std::unique_ptr<PaneEvents> paneEvents_;
     std::unique_ptr<EpisodeList> episodeList_;
     std::unique_ptr<StatisticsPings> pings_; // made at load from App.ini
-    QObject *keyPreview_ = nullptr;
     Cell transportCells_[8];   // the frame each transport button shows
     int transportSkin_[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
-    // A key event is seen once, not again as it climbs to the parents.
-    const QEvent *lastKey_ = nullptr;
-    QPointer<QWidget> lastKeyReceiver_;
-    quint64 lastKeyTime_ = 0;
-    int lastKeyCode_ = 0;
     QRect normalGeometry_;
     QHash<QString, QWidget *> controls_;
     WebPane *panes_[12] = {};

@@ -14,7 +14,6 @@
 #include "shell/label_colours.h"
 #include "shell/picture_box.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 
@@ -275,27 +274,6 @@ bool BA1::barMouseEvent(QWidget *w, QEvent *event) {
         break;
     }
     return true;
-}
-
-void BA1::previewKey(QObject *receiver, QKeyEvent *e) {
-    // The window sees every key first, whichever of its widgets (a web pane
-    // too) has the focus; the widget gets the key as well. A key climbing to
-    // the parents of its widget is the same event, seen once.
-    auto *w = qobject_cast<QWidget *>(receiver);
-    if (!w || w->window() != this)
-        return;
-    // The web engine hands a key its page did not use back to the view as a
-    // copy with the same time stamp: that is the same key press too.
-    const bool climbing = e == lastKey_ && lastKeyReceiver_ && w != lastKeyReceiver_ &&
-                          w->isAncestorOf(lastKeyReceiver_) && e->timestamp() == lastKeyTime_;
-    const bool echoed = e->timestamp() != 0 && e->timestamp() == lastKeyTime_ && e->key() == lastKeyCode_;
-    lastKey_ = e;
-    lastKeyReceiver_ = w;
-    if (climbing || echoed)
-        return;
-    lastKeyTime_ = e->timestamp();
-    lastKeyCode_ = e->key();
-    keys_->keyDown(e->key());
 }
 
 } // namespace vantoli::shell

@@ -5,6 +5,7 @@
 #include "shell/ba1.h"
 
 #include "notices/pings.h"
+#include "controls/key_preview.h"
 #include "controls/keyboard.h"
 #include "controls/player_menu.h"
 #include "controls/seek_volume.h"
@@ -19,26 +20,11 @@
 #include "shell/picture_box.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QTime>
 
 namespace vantoli::shell {
-
-// Hands every key press in the application to the window before its target.
-class KeyPreview final : public QObject {
-public:
-    explicit KeyPreview(BA1 &window) : QObject(&window), window_(window) {}
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        if (event->type() == QEvent::KeyPress)
-            window_.previewKey(watched, static_cast<QKeyEvent *>(event));
-        return false;
-    }
-
-private:
-    BA1 &window_;
-};
 
 void BA1::createPlayback() {
     if (options_.playerFactory)
@@ -114,8 +100,7 @@ void BA1::createPlayback() {
             paneEvents_->contextMenu(i, link, pos);
         });
     }
-    keyPreview_ = new KeyPreview(*this);
-    qApp->installEventFilter(keyPreview_);
+    keyPreview_ = std::make_unique<controls::KeyPreview>(*this, *keys_);
 }
 
 void BA1::setLabelText(const QString &name, const QString &text) {

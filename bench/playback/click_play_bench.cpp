@@ -14,6 +14,7 @@
 // Needs a display; run it by hand under
 //   xvfb-run -a -s "-screen 0 1280x1024x24" click_play_bench --base http://127.0.0.1:PORT/
 
+#include "../bench_support.h"
 #include "app/fake_dialogs.h"
 #include "app/settings_file.h"
 #include "platform/fake_power.h"
@@ -46,6 +47,9 @@
 using namespace vantoli;
 
 namespace {
+
+using vantoli::bench::spin;
+using vantoli::bench::waitFor;
 
 QElapsedTimer g_wall;
 double nowMs() { return double(g_wall.nsecsElapsed()) / 1e6; }
@@ -128,23 +132,6 @@ public:
         return false;
     }
 };
-
-void spin(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool waitFor(const std::function<bool()> &done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        spin(5);
-    }
-    return true;
-}
 
 struct Stat {
     double median, min, max;

@@ -13,6 +13,7 @@
 // The clip is made with ffmpeg in a temporary folder. Sound goes to mpv's
 // null output.
 
+#include "../bench_support.h"
 #include "app/fake_dialogs.h"
 #include "platform/fake_http_get.h"
 #include "platform/fake_power.h"
@@ -49,6 +50,9 @@
 using namespace vantoli;
 
 namespace {
+
+using vantoli::bench::spin;
+using vantoli::bench::waitFor;
 
 // ---- clocks ---------------------------------------------------------------
 
@@ -94,26 +98,6 @@ bool hookRenderCalls() {
 }
 
 // ---- event loop -----------------------------------------------------------
-
-// Runs the event loop for ms, sleeping in it as the program does (no polling
-// of our own, which would show up in the figures).
-void spin(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// Polls pred every 2 ms; only used outside the measured stretches.
-bool waitFor(const std::function<bool()> &pred, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        spin(2);
-    }
-    return true;
-}
 
 // ---- processes --------------------------------------------------------------
 

@@ -23,6 +23,7 @@
 // "Loaded" for a pane is its first documentComplete; the window is loaded
 // when all eleven have reported theirs (or the time-out of 30 s passes).
 
+#include "../bench_support.h"
 #include "app/fake_dialogs.h"
 #include "app/settings_file.h"
 #include "history/history_files.h"
@@ -56,6 +57,9 @@
 using namespace vantoli;
 
 namespace {
+
+using vantoli::bench::spin;
+using vantoli::bench::waitFor;
 
 // Seconds since this process started: its start time in /proc/self/stat
 // (clock ticks since boot) against the boot-time clock.
@@ -138,23 +142,6 @@ Memory total(const std::map<int, Memory> &tree) {
         sum.uss += m.uss;
     }
     return sum;
-}
-
-void spin(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool waitFor(const std::function<bool()> &done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        spin(5);
-    }
-    return true;
 }
 
 // Panes whose first load the deferral simulation holds back: hidden at

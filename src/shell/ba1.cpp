@@ -54,6 +54,8 @@ BA1::BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent)
 }
 
 BA1::~BA1() {
+    // No key reaches the shortcuts while the panes and their engine items go.
+    keyPreview_.reset();
     // Timers and controllers go before the player they poll.
     playback_.reset();
     delete menus_;

@@ -13,6 +13,7 @@
 #include "platform/web_pane.h"
 #include "playback/player.h"
 #include "playback/playback_controller.h"
+#include "playback/player_processes.h"
 #include "shell/label_colours.h"
 #include "shell/picture_box.h"
 
@@ -540,11 +541,16 @@ bool BA1::load() {
 
     loadPanes();
 
-    MenuTargets targets;
-    targets.catalog = this;
-    targets.window = this;
-    targets.player = playerMenu_.get();
-    menus_ = new tip(targets);
+    menuTargets_.catalog = this;
+    menuTargets_.window = this;
+    menuTargets_.player = playerMenu_.get();
+    wireProcesses();
+    wireHistoryCommands();
+    wireSettings();
+    wireUpdate();
+    wireNotices();
+    wireDesktop();
+    menus_ = new tip(menuTargets_);
     setCompactMenuCaption(kCompactCaption);
     tray_ = new TrayIcon(this, *this, this);
     tray_->install(windowTitle());

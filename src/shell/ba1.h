@@ -37,6 +37,7 @@ class HttpGet;
 class Player;
 class PlayerFactory;
 class PlaybackController;
+class PlayerProcesses;
 class StatisticsPings;
 class Power;
 class WebPane;
@@ -208,6 +209,13 @@ public:
     PlaybackController &playback() const { return *playback_; }
     HistoryStore &history() { return history_; }
 
+    // Manual update check (menu item shengji); the timed check is Timer5.
+    void shengji();
+    // Loads the notice pop-up hidden; its own start-up decides what it shows.
+    void loadNoticePopup();
+    // Starts the scrolling notice line.
+    void gun_ad();
+
 protected:
     void paintEvent(QPaintEvent *) override;
     void resizeEvent(QResizeEvent *) override;
@@ -224,6 +232,20 @@ private:
     void buildControls();
     void createPlayback();
     void loadPanes();
+    // Each subsystem wires itself in its own ba1_<subsystem>.cpp; load()
+    // calls these in this order, before the menus are made from menuTargets_.
+    void wireProcesses();      // player processes, cache folder (ba1_processes.cpp)
+    void wireHistoryCommands(); // history commands (ba1_history.cpp)
+    void wireSettings();       // settings dialog BA3 (ba1_settings.cpp)
+    void wireUpdate();         // update check Timer5 (ba1_update.cpp)
+    void wireNotices();        // notice pop-up, notice line, recommendation (ba1_notices.cpp)
+    void wireDesktop();        // desktop integration (ba1_desktop.cpp)
+    // Exit-routine steps owned by the subsystems whose windows they close.
+    void unloadSettingsWindow();     // ba1_settings.cpp
+    void unloadNoticeWindow();       // ba1_notices.cpp
+    // Shows the recommendation window when recommendAtExit_ is "1"; true
+    // when it is shown (the process then lives until it closes).
+    bool showRecommendationOnExit(); // ba1_notices.cpp
     bool barMouseEvent(QWidget *w, QEvent *event);
 
     template <class T> T *add(T *widget);
@@ -277,6 +299,12 @@ private:
     QHash<QString, QWidget *> controls_;
     WebPane *panes_[12] = {};
     QPointer<tip> menus_;
+    MenuTargets menuTargets_;
+    // The player programs; made by wireProcesses().
+    std::unique_ptr<PlayerProcesses> processes_;
+    // "1" makes the exit routine show the recommendation window; set by the
+    // update check from the control file, "0" at start.
+    QString recommendAtExit_ = QStringLiteral("0");
     TrayIcon *tray_ = nullptr;
     QCursor closeCursor_;
     int pressedButton_ = -1; // npc index under a left press, for its click

@@ -1,0 +1,8 @@
+// History commands. Wired into the main window here.
+#include "shell/ba1.h"
+
+namespace vantoli::shell {
+
+void BA1::wireHistoryCommands() {}
+
+} // namespace vantoli::shell

@@ -20,6 +20,9 @@ public:
     // Open-file dialog with an empty initial name; filter in Qt's form
     // ("Name (*.a *.b);;Other (*)"). The chosen path, "" on cancel.
     virtual QString chooseFile(const QString &title, const QString &filter) = 0;
+    // Folder-selection dialog opening at initialFolder (when given); the
+    // chosen folder without a trailing "/", "" on cancel.
+    virtual QString chooseFolder(const QString &title, const QString &initialFolder) = 0;
 };
 
 } // namespace vantoli

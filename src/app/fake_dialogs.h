@@ -1,6 +1,7 @@
 #pragma once
 // Dialogs for tests: questions are answered with `answer`, the open-file
-// dialog with `chosenFile`; everything asked or shown is recorded.
+// dialog with `chosenFile`, the folder dialog with `chosenFolder`;
+// everything asked or shown is recorded.
 
 #include "app/dialogs.h"
 
@@ -12,7 +13,9 @@ class FakeDialogs : public Dialogs {
 public:
     bool answer = false;
     QString chosenFile; // "" answers the open-file dialog with cancel
+    QString chosenFolder; // "" answers the folder dialog with cancel
     QStringList questions, messages, opened, fileDialogs;
+    QStringList folderDialogs; // title "|" initial folder
 
     bool askYesNo(const QString &title, const QString &text) override {
         questions.append(title + text);
@@ -23,6 +26,10 @@ public:
     QString chooseFile(const QString &title, const QString &filter) override {
         fileDialogs.append(title + u'|' + filter);
         return chosenFile;
+    }
+    QString chooseFolder(const QString &title, const QString &initialFolder) override {
+        folderDialogs.append(title + u'|' + initialFolder);
+        return chosenFolder;
     }
 };
 

@@ -24,4 +24,14 @@ QString QtDialogs::chooseFile(const QString &title, const QString &filter) {
     return QFileDialog::getOpenFileName(owner_, title, QString(), filter);
 }
 
+QString QtDialogs::chooseFolder(const QString &title, const QString &initialFolder) {
+    // Only existing folders can be chosen; the dialog shows the selected
+    // folder's path in its name field.
+    const QString folder = QFileDialog::getExistingDirectory(
+        owner_, title, initialFolder, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (folder.size() > 1 && folder.endsWith(u'/'))
+        return folder.chopped(1);
+    return folder;
+}
+
 } // namespace vantoli

@@ -15,6 +15,7 @@ public:
     void showMessage(const QString &title, const QString &text) override;
     void openUrl(const QString &url) override;
     QString chooseFile(const QString &title, const QString &filter) override;
+    QString chooseFolder(const QString &title, const QString &initialFolder) override;
 
 private:
     QWidget *owner_;

@@ -8,11 +8,14 @@
 // Only processes of the current user are ever touched; the process table is
 // an interface so that tests list and end only processes they started.
 
+#include "app/settings_file.h"
+
 #include <QString>
 
 namespace vantoli {
 
-class Settings;
+class ProcessTable;
+struct ProcessEntry;
 
 class PlayerProcesses {
 public:
@@ -27,14 +30,51 @@ public:
     // Ends at most one process whose executable file name contains text
     // (exact case). True when one was ended.
     virtual bool endProcessByName(const QString &text) = 0;
-    // Ends PeerPlayer, then PeerTerminal (exit routine with peerk = 2, and
-    // the settings dialog before the cache folder changes).
+    // Ends every PeerPlayer, then every PeerTerminal (the settings dialog
+    // before the cache folder changes). The exit routine ends one of each
+    // with endProcessByName.
     virtual void endPlayerPrograms() = 0;
     // Starts PeerTerminal from the player folder (or the program's own
     // component folder when none is known), without waiting.
     virtual void startTerminal() = 0;
-    // Starts PeerTerminal unless it already runs.
+    // Starts PeerTerminal from the known player folder unless it already
+    // runs; nothing when no player folder is known.
     virtual void ensureTerminalRunning() = 0;
+};
+
+inline const QString kPlayerProgram = QStringLiteral("PeerPlayer");
+inline const QString kTerminalProgram = QStringLiteral("PeerTerminal");
+
+// The player programs on a process table. A process counts as one of them
+// only when its executable lies in a folder the program knows as the
+// player's: its own component folder, the folder learned this run, or the
+// one stored in peerw. A same-named program anywhere else is never ended and
+// never taken for the terminal.
+class TablePlayerProcesses final : public PlayerProcesses {
+public:
+    // componentFolder: where the build installs the player programs (the
+    // executable's folder + "Peer/"), ending with "/".
+    TablePlayerProcesses(ProcessTable &table, Settings settings, QString componentFolder);
+
+    void runHousekeeping() override;
+    QString playerFolder() const override { return folder_; }
+    QString knownPlayerFolder() override;
+    bool endProcessByName(const QString &text) override;
+    void endPlayerPrograms() override;
+    void startTerminal() override;
+    void ensureTerminalRunning() override;
+
+private:
+    bool isPlayerProcess(const ProcessEntry &p) const;
+    QString storedFolder() const; // peerw, "" when unset or not a folder
+    bool terminalRunning();
+    void startTerminalFrom(const QString &folder);
+    void endAllNamed(const QString &name);
+
+    ProcessTable &table_;
+    Settings settings_;
+    QString componentFolder_;
+    QString folder_; // learned by housekeeping; kept for the window's lifetime
 };
 
 } // namespace vantoli

@@ -1,0 +1,138 @@
+#include "playback/player_processes.h"
+
+#include "platform/process_table.h"
+
+#include <QDir>
+
+namespace vantoli {
+namespace {
+
+const QString kSection = QStringLiteral("S_q");
+
+// The folder of an executable, ending with "/"; "" for an unknown one.
+QString folderOf(const QString &executable) {
+    if (!QDir::isAbsolutePath(executable))
+        return {};
+    const qsizetype slash = executable.lastIndexOf(u'/');
+    return executable.left(slash + 1);
+}
+
+bool isNamed(const ProcessEntry &p, const QString &name) {
+    return p.name.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+TablePlayerProcesses::TablePlayerProcesses(ProcessTable &table, Settings settings, QString componentFolder)
+    : table_(table), settings_(std::move(settings)), componentFolder_(std::move(componentFolder)) {
+    if (!componentFolder_.isEmpty() && !componentFolder_.endsWith(u'/'))
+        componentFolder_ += u'/';
+}
+
+bool TablePlayerProcesses::isPlayerProcess(const ProcessEntry &p) const {
+    const QString folder = folderOf(p.executable);
+    if (folder.isEmpty())
+        return false;
+    if (folder == componentFolder_ || folder == folder_)
+        return true;
+    return folder == storedFolder();
+}
+
+QString TablePlayerProcesses::knownPlayerFolder() {
+    return folder_.isEmpty() ? storedFolder() : folder_;
+}
+
+QString TablePlayerProcesses::storedFolder() const {
+    QString stored = settings_.read(kSection, QStringLiteral("peerw"));
+    // Only an absolute folder names the player's; anything else would be
+    // taken relative to the working folder.
+    if (stored == QStringLiteral("0") || !QDir::isAbsolutePath(stored))
+        return {};
+    if (!stored.endsWith(u'/'))
+        stored += u'/';
+    return stored;
+}
+
+void TablePlayerProcesses::runHousekeeping() {
+    const QString keep = settings_.read(kSection, QStringLiteral("peerqi"));
+
+    // A running player application tells where the player programs are;
+    // unless the user keeps it, it is ended so that it does not compete
+    // with the window's player.
+    for (const ProcessEntry &p : table_.list()) {
+        if (!isNamed(p, kPlayerProgram) || !isPlayerProcess(p))
+            continue;
+        folder_ = folderOf(p.executable);
+        if (keep != QStringLiteral("1"))
+            table_.end(p);
+    }
+
+    QString terminalFolder;
+    bool terminalFound = false;
+    for (const ProcessEntry &p : table_.list()) {
+        if (isNamed(p, kTerminalProgram) && isPlayerProcess(p)) {
+            terminalFound = true;
+            terminalFolder = folderOf(p.executable);
+        }
+    }
+
+    // Ended processes leave nothing behind on this desktop, so there is no
+    // notification-area sweep.
+    if (!terminalFound)
+        startTerminalFrom(folder_.isEmpty() ? componentFolder_ : folder_);
+
+    if (folder_.isEmpty())
+        folder_ = terminalFolder;
+    if (folder_.isEmpty())
+        return;
+    settings_.write(kSection, QStringLiteral("peerw"), folder_);
+}
+
+bool TablePlayerProcesses::endProcessByName(const QString &text) {
+    if (text.isEmpty())
+        return false;
+    for (const ProcessEntry &p : table_.list()) {
+        if (p.name.contains(text, Qt::CaseSensitive) && isPlayerProcess(p))
+            return table_.end(p);
+    }
+    return false;
+}
+
+void TablePlayerProcesses::endAllNamed(const QString &name) {
+    for (const ProcessEntry &p : table_.list()) {
+        if (isNamed(p, name) && isPlayerProcess(p))
+            table_.end(p);
+    }
+}
+
+void TablePlayerProcesses::endPlayerPrograms() {
+    endAllNamed(kPlayerProgram);
+    endAllNamed(kTerminalProgram);
+}
+
+bool TablePlayerProcesses::terminalRunning() {
+    for (const ProcessEntry &p : table_.list()) {
+        if (isNamed(p, kTerminalProgram) && isPlayerProcess(p))
+            return true;
+    }
+    return false;
+}
+
+void TablePlayerProcesses::startTerminalFrom(const QString &folder) {
+    if (!folder.isEmpty())
+        table_.start(folder + kTerminalProgram, {});
+}
+
+void TablePlayerProcesses::startTerminal() {
+    const QString known = knownPlayerFolder();
+    startTerminalFrom(known.isEmpty() ? componentFolder_ : known);
+}
+
+void TablePlayerProcesses::ensureTerminalRunning() {
+    const QString known = knownPlayerFolder();
+    if (known.isEmpty() || terminalRunning())
+        return;
+    startTerminalFrom(known);
+}
+
+} // namespace vantoli

@@ -29,6 +29,7 @@
 #include <memory>
 
 class QKeyEvent;
+class QTimer;
 class QLabel;
 class QFrame;
 
@@ -38,9 +39,12 @@ class Player;
 class PlayerFactory;
 class PlaybackController;
 class PlayerProcesses;
+class ProcessTable;
 class StatisticsPings;
 class Power;
 class WebPane;
+class MprisService;
+class PlayInhibitor;
 namespace controls {
 class Keyboard;
 class KeyPreview;
@@ -64,6 +68,7 @@ struct MainWindowOptions {
     // Platform layers; the real ones when left out.
     HttpGet *http = nullptr;
     Power *power = nullptr;
+    ProcessTable *processTable = nullptr;
     // A file or address to play once the window has loaded.
     QString commandLine;
 };
@@ -102,6 +107,10 @@ public:
     // A later start of the program sent its command line: come to the
     // front and play it.
     void linkExecute(const QString &commandLine);
+    // A start from outside (a later start, or this one) asked for this:
+    // catalog links act as if clicked in their pane, files play as by
+    // linkExecute, any other link does nothing (ba1_desktop.cpp).
+    void openFromOutside(const QString &commandLine);
 
     WindowModes &modes() { return modes_; }
     const SkinSet &skin() const { return skin_; }
@@ -188,7 +197,7 @@ public:
     // CatalogHost.
     void refreshPane(int number) override;
     bool localListShown() const override { return modes_.sideTab() == 7; }
-    void ensureTransferRunning() override {}
+    void ensureTransferRunning() override; // ba1_processes.cpp
     void sendPlayPing() override;
     void showEpisodeList(const QString &title, int videoId, int source, int episode) override {
         DangJ(title, videoId, source, episode);
@@ -300,11 +309,31 @@ private:
     WebPane *panes_[12] = {};
     QPointer<tip> menus_;
     MenuTargets menuTargets_;
+    // Player processes: the real process table unless the options give one,
+    // and Timer3, the housekeeping run once per enabling.
+    std::unique_ptr<ProcessTable> ownProcessTable_;
+    QTimer *timer3_ = nullptr;
     // The player programs; made by wireProcesses().
     std::unique_ptr<PlayerProcesses> processes_;
     // "1" makes the exit routine show the recommendation window; set by the
     // update check from the control file, "0" at start.
     QString recommendAtExit_ = QStringLiteral("0");
+    // Update check: Timer5, the control file, shengji (ba1_update.cpp).
+    struct UpdateWiring;
+    std::unique_ptr<UpdateWiring, void (*)(UpdateWiring *)> update_{nullptr, nullptr};
+    // Desktop integration: media-player remote control, screen kept awake (ba1_desktop.cpp).
+    std::unique_ptr<MprisService, void (*)(MprisService *)> mpris_{nullptr, nullptr};
+    std::unique_ptr<PlayInhibitor, void (*)(PlayInhibitor *)> inhibitor_{nullptr, nullptr};
+    // History commands: the qk click, CCC, ddd, eee, qk_xl, qk_xw (ba1_history.cpp).
+    struct HistoryWiring;
+    std::unique_ptr<HistoryWiring, void (*)(HistoryWiring *)> historyCommands_{nullptr, nullptr};
+    void historyLabelClicked(const QPoint &globalPos);
+    // Notices: the pop-up tankou, the notice line La, the recommendation window ba4 (ba1_notices.cpp).
+    struct NoticesWiring;
+    std::unique_ptr<NoticesWiring, void (*)(NoticesWiring *)> notices_{nullptr, nullptr};
+    // Settings dialog BA3 and its menu items (ba1_settings.cpp).
+    struct SettingsWiring;
+    std::unique_ptr<SettingsWiring, void (*)(SettingsWiring *)> settingsDialog_{nullptr, nullptr};
     TrayIcon *tray_ = nullptr;
     QCursor closeCursor_;
     int pressedButton_ = -1; // npc index under a left press, for its click

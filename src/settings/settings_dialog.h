@@ -1,0 +1,123 @@
+#pragma once
+// What the settings dialog BA3 does, without its window: the nine on/off
+// switches of section S_q, the player's cache folder and the home page link
+// on the about page. The window shows this state and forwards its buttons;
+// everything it needs from the rest of the program comes through
+// SettingsDialogHost, so tests drive it with fakes.
+
+#include <QColor>
+#include <QString>
+
+#include <array>
+
+namespace vantoli {
+
+class Dialogs;
+class Settings;
+
+// One check box of the settings page: its index in the Check1 array, its
+// caption and the S_q key it edits.
+struct SettingsBox {
+    int index;
+    QString caption;
+    QString key;
+};
+
+inline const QString kGeneralHeading = QStringLiteral("常规设置");
+inline const QString kPlaybackHeading = QStringLiteral("播放设置");
+// Boxes in display order: the first six under the general heading, the last
+// three under the playback heading.
+const std::array<SettingsBox, 9> &settingsBoxes();
+inline constexpr int kGeneralBoxCount = 6;
+
+// A stored value shows its box ticked unless it reads as the number 1.
+bool storedValueTicked(const QString &stored);
+// What Apply writes for a box: "2" ticked, "1" not.
+QString storedValueFor(bool ticked);
+
+inline const QString kBrowseTitle = QStringLiteral("请选择影片下载存放的文件夹");
+inline const QString kCacheChanged = QStringLiteral("缓存路径修改成功！");
+// Shown instead when the player files do not name the new folder afterwards.
+inline const QString kCacheNotChanged = QStringLiteral("缓存路径修改失败！");
+
+class SettingsDialogHost {
+public:
+    virtual ~SettingsDialogHost() = default;
+    virtual const Settings &settings() const = 0; // App.ini
+    virtual Dialogs &dialogs() = 0;
+    // Folder of the player programs, ending with "/"; "" when unknown.
+    virtual QString playerFolder() = 0;
+    virtual QString lookUpCacheFolder(const QString &playerFolder) = 0;
+    virtual void setCacheFolder(const QString &playerFolder, const QString &folder) = 0;
+    // The folder-selection dialog; "" when cancelled.
+    virtual QString browseForFolder(const QString &initialFolder, const QString &title) = 0;
+    // The folder used when the typed one is not an absolute folder.
+    virtual QString defaultCacheFolder() const = 0;
+    // Ends PeerPlayer and PeerTerminal; starts PeerTerminal again.
+    virtual void endPlayerPrograms() = 0;
+    virtual void startTerminal() = 0;
+    virtual QString homePageUrl() const = 0;
+};
+
+// The parts of the window the logic changes while it works.
+class SettingsDialogView {
+public:
+    virtual ~SettingsDialogView() = default;
+    // Shows or hides the notice dengdeng; showing repaints the window before
+    // it returns, so the notice is seen while the player programs end.
+    virtual void setChangingNoticeVisible(bool visible) = 0;
+};
+
+// How the home page link looks.
+struct LinkLook {
+    bool underline = false;
+    QColor colour = QColor(0x00, 0x00, 0xff);
+    bool operator==(const LinkLook &) const = default;
+};
+
+class SettingsDialogModel {
+public:
+    SettingsDialogModel(SettingsDialogHost &host, SettingsDialogView &view);
+
+    // Reads the nine keys, the player folder and its cache folder.
+    void load();
+
+    bool ticked(int boxIndex) const { return ticked_.at(static_cast<size_t>(boxIndex)); }
+    void setTicked(int boxIndex, bool ticked) { ticked_.at(static_cast<size_t>(boxIndex)) = ticked; }
+    const QString &folderText() const { return folderText_; }
+    void setFolderText(const QString &text) { folderText_ = text; }
+    const QString &loadedCacheFolder() const { return loadedCacheFolder_; }
+    const QString &playerFolder() const { return playerFolder_; }
+
+    // cmdApply: writes the nine keys, then changes the cache folder when
+    // the (completed) folder text differs from the loaded one.
+    void apply();
+    // Command1: the folder dialog, starting at the folder text.
+    void browse();
+
+    // The home page link L1 element 0.
+    void linkHovered();
+    void linkClicked(); // opens the home page
+    void otherAboutLabelClicked();
+    void pageHovered();
+    const LinkLook &linkLook() const { return linkLook_; }
+    bool linkVisited() const { return linkVisited_; }
+
+private:
+    void changeCacheFolder();
+
+    SettingsDialogHost &host_;
+    SettingsDialogView &view_;
+    std::array<bool, 9> ticked_{}; // by box index
+    QString playerFolder_;
+    QString loadedCacheFolder_;
+    QString folderText_;
+    bool linkVisited_ = false;
+    LinkLook linkLook_;
+};
+
+// Completes a typed folder: not an absolute folder (the root alone is none)
+// becomes the default folder, and a folder ends with "/".
+QString completeCacheFolderText(const QString &text, const QString &defaultFolder);
+
+} // namespace vantoli

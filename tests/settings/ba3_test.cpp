@@ -1,0 +1,166 @@
+// The settings window: tabs and their colours, what its buttons write and
+// what they leave alone, the notice during the folder change, the skin.
+// With VANTOLI_SETTINGS_SHOTS=<folder> it also saves its three pages in both
+// skins there.
+#include "settings_fakes.h"
+
+#include "settings/ba3.h"
+#include "shell/skin.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace vantoli {
+namespace {
+
+template <class T> T *find(QWidget *w, const char *name) {
+    T *c = w->findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+}
+
+void click(QWidget *w) {
+    const QPointF at(w->width() / 2.0, w->height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), Qt::LeftButton, {}, {});
+    QApplication::sendEvent(w, &release);
+}
+
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+struct Window {
+    FakeSettingsHost host;
+    shell::SkinSet skin;
+    QPointer<BA3> dialog;
+    explicit Window(int skinNumber = 0) {
+        skin.load(skinNumber);
+        dialog = new BA3(host, skin);
+        dialog->show();
+    }
+    ~Window() { delete dialog.data(); }
+    bool iniExists() const { return QFile::exists(host.ini.path()); }
+};
+
+TEST(BA3Window, OpensOnTheSettingsTabAndTabsTakeTheirColours) {
+    Window w;
+    EXPECT_EQ(w.dialog->selectedTab(), 1);
+    for (int tab : {1, 0, 2}) {
+        if (tab != 1)
+            click(find<QLabel>(w.dialog, QStringLiteral("d_z%1").arg(tab).toLatin1()));
+        EXPECT_EQ(w.dialog->selectedTab(), tab);
+        for (int i = 0; i < 3; ++i) {
+            auto *label = find<QLabel>(w.dialog, QStringLiteral("d_z%1").arg(i).toLatin1());
+            EXPECT_EQ(label->palette().color(QPalette::Window), i == tab ? QColor(250, 175, 65) : QColor(218, 218, 218));
+            EXPECT_EQ(label->palette().color(QPalette::WindowText), i == tab ? QColor(Qt::white) : QColor(Qt::black));
+            EXPECT_EQ(find<QWidget>(w.dialog, QStringLiteral("pz%1").arg(i).toLatin1())->isVisible(), i == tab);
+        }
+    }
+}
+
+TEST(BA3Window, CancelAndTheCloseButtonWriteNothing) {
+    for (const char *closer : {"cmdCancel", "guan"}) {
+        Window w;
+        find<QCheckBox>(w.dialog, "Check15")->setChecked(false);
+        find<QLineEdit>(w.dialog, "Text1")->setText(QStringLiteral("/data/other/"));
+        click(find<QWidget>(w.dialog, closer));
+        flushDeletes();
+        EXPECT_TRUE(w.dialog.isNull()) << closer;
+        EXPECT_FALSE(w.iniExists()) << closer;
+        EXPECT_FALSE(w.host.calls.contains("end")) << closer;
+    }
+}
+
+TEST(BA3Window, OkAppliesAndCloses) {
+    Window w;
+    find<QCheckBox>(w.dialog, "Check15")->setChecked(false); // quit
+    find<QCheckBox>(w.dialog, "Check13")->setChecked(false); // s_jd
+    click(find<QPushButton>(w.dialog, "cmdOK"));
+    flushDeletes();
+    EXPECT_TRUE(w.dialog.isNull());
+    EXPECT_EQ(w.host.ini.read(QStringLiteral("S_q"), QStringLiteral("quit")), "1");
+    EXPECT_EQ(w.host.ini.read(QStringLiteral("S_q"), QStringLiteral("s_jd")), "1");
+    EXPECT_EQ(w.host.ini.read(QStringLiteral("S_q"), QStringLiteral("s_h")), "2");
+    EXPECT_TRUE(w.host.dialogsFake.messages.isEmpty());
+}
+
+TEST(BA3Window, ApplyShowsTheNoticeWhileTheProgramsEndAndKeepsTheDialogOpen) {
+    Window w;
+    click(find<QLabel>(w.dialog, "d_z2"));
+    QLabel *notice = find<QLabel>(w.dialog, "dengdeng");
+    bool shownDuringEnd = false;
+    w.host.onEnd = [&] { shownDuringEnd = notice->isVisibleTo(w.dialog); };
+    auto *text = find<QLineEdit>(w.dialog, "Text1");
+    EXPECT_EQ(text->text(), "/srv/media/");
+    text->setText(QStringLiteral("/data/films"));
+    click(find<QPushButton>(w.dialog, "cmdApply"));
+    EXPECT_TRUE(shownDuringEnd);
+    EXPECT_FALSE(notice->isVisibleTo(w.dialog));
+    EXPECT_EQ(text->text(), "/data/films/");
+    EXPECT_EQ(w.host.cacheFolder, "/data/films/");
+    EXPECT_EQ(w.host.dialogsFake.messages, QStringList{kDialogTitle + kCacheChanged});
+    EXPECT_FALSE(w.dialog.isNull());
+}
+
+TEST(BA3Window, BrowseFillsTheFolderBox) {
+    Window w;
+    w.host.dialogsFake.chosenFolder = QStringLiteral("/data/picked");
+    click(find<QPushButton>(w.dialog, "Command1"));
+    EXPECT_EQ(find<QLineEdit>(w.dialog, "Text1")->text(), "/data/picked/");
+}
+
+TEST(BA3Window, AboutPageShowsTheVersionAndOpensTheHomePage) {
+    Window w;
+    w.dialog->d_z_Click(0);
+    EXPECT_TRUE(find<QLabel>(w.dialog, "L15")->text().contains(QStringLiteral(VANTOLI_VERSION)));
+    auto *link = find<QLabel>(w.dialog, "L10");
+    EXPECT_EQ(link->text(), QStringLiteral("官方网址：http://127.0.0.1:8260/"));
+    click(link);
+    EXPECT_EQ(w.host.dialogsFake.opened, QStringList{"http://127.0.0.1:8260/"});
+    EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 0xff));
+}
+
+TEST(BA3Window, SkinSwitchRepaintsTheCloseButton) {
+    Window w(0);
+    auto *guan = find<QLabel>(w.dialog, "guan");
+    const QImage black = guan->pixmap().toImage();
+    w.skin.load(1);
+    w.dialog->grab(); // paints the dialog as the next repaint would
+    const QImage blue = guan->pixmap().toImage();
+    EXPECT_NE(black, blue);
+    EXPECT_EQ(blue, w.skin.slot(1).copy(120, 0, 24, 24).toImage());
+}
+
+TEST(BA3Window, Screenshots) {
+    const QString folder = qEnvironmentVariable("VANTOLI_SETTINGS_SHOTS");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "VANTOLI_SETTINGS_SHOTS not set";
+    const char *pages[3] = {"about", "settings", "cache"};
+    const char *skins[2] = {"black", "blue"};
+    for (int s = 0; s < 2; ++s) {
+        Window w(s);
+        w.host.ini.write(QStringLiteral("S_q"), QStringLiteral("peerk"), QStringLiteral("1"));
+        w.host.ini.write(QStringLiteral("S_q"), QStringLiteral("up"), QStringLiteral("1"));
+        delete w.dialog.data();
+        w.dialog = new BA3(w.host, w.skin);
+        w.dialog->show();
+        for (int tab : {1, 2, 0}) {
+            w.dialog->d_z_Click(tab);
+            QApplication::processEvents();
+            const QString path = QDir(folder).filePath(QStringLiteral("settings-%1-%2.png").arg(pages[tab], skins[s]));
+            EXPECT_TRUE(w.dialog->grab().save(path)) << path.toStdString();
+        }
+    }
+}
+
+} // namespace
+} // namespace vantoli

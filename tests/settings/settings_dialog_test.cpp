@@ -1,0 +1,182 @@
+// The settings dialog's logic: the nine switches as App.ini holds them, the
+// cache folder change and its steps, the folder dialog, the home page link.
+#include "settings_fakes.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace vantoli {
+namespace {
+
+const QString kS = QStringLiteral("S_q");
+
+QByteArray fileBytes(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Rig {
+    FakeSettingsHost host;
+    FakeSettingsView view;
+    SettingsDialogModel model{host, view};
+    Rig() { view.calls = &host.calls; }
+    void load() {
+        model.load();
+        host.calls.clear();
+    }
+};
+
+TEST(SettingsSwitches, ValueReadAsNumberOneIsTheOnlyUntickedOne) {
+    for (const char *off : {"1", " 1", "1.0"})
+        EXPECT_FALSE(storedValueTicked(QString::fromLatin1(off))) << off;
+    for (const char *on : {"0", "2", "3", "", "abc", "11", "-1"})
+        EXPECT_TRUE(storedValueTicked(QString::fromLatin1(on))) << on;
+    EXPECT_EQ(storedValueFor(true), "2");
+    EXPECT_EQ(storedValueFor(false), "1");
+}
+
+TEST(SettingsSwitches, FileWithoutTheKeysShowsAllTickedAndApplyWritesTwoInItsOrder) {
+    Rig r;
+    r.load();
+    for (const SettingsBox &b : settingsBoxes())
+        EXPECT_TRUE(r.model.ticked(b.index)) << b.key.toStdString();
+    r.model.apply();
+    EXPECT_EQ(fileBytes(r.host.ini.path()),
+              "[S_q]\r\nquit=2\r\npeerk=2\r\ns_size=2\r\ns_h=2\r\ns_bo=2\r\ns_jd=2\r\n"
+              "peerqi=2\r\ns_pao=2\r\nup=2\r\n");
+}
+
+TEST(SettingsSwitches, EachBoxShowsAndWritesItsOwnKey) {
+    for (const SettingsBox &off : settingsBoxes()) {
+        Rig r;
+        for (const SettingsBox &b : settingsBoxes())
+            r.host.ini.write(kS, b.key, b.key == off.key ? QStringLiteral("1") : QStringLiteral("0"));
+        r.load();
+        for (const SettingsBox &b : settingsBoxes())
+            EXPECT_EQ(r.model.ticked(b.index), b.index != off.index) << off.key.toStdString();
+        r.model.apply();
+        for (const SettingsBox &b : settingsBoxes())
+            EXPECT_EQ(r.host.ini.read(kS, b.key), b.key == off.key ? "1" : "2") << off.key.toStdString();
+    }
+}
+
+TEST(SettingsSwitches, ApplyKeepsOtherKeysOfTheFile) {
+    Rig r;
+    r.host.ini.write(kS, QStringLiteral("peerw"), QStringLiteral("/opt/peer/"));
+    r.host.ini.write(QStringLiteral("Skin"), QStringLiteral("Num"), QStringLiteral("1"));
+    r.load();
+    r.model.setTicked(5, false);
+    r.model.apply();
+    EXPECT_EQ(r.host.ini.read(kS, QStringLiteral("quit")), "1");
+    EXPECT_EQ(r.host.ini.read(kS, QStringLiteral("peerw")), "/opt/peer/");
+    EXPECT_EQ(r.host.ini.read(QStringLiteral("Skin"), QStringLiteral("Num")), "1");
+}
+
+TEST(CacheFolderText, NotAnAbsoluteFolderBecomesTheDefaultAndEveryFolderEndsWithSlash) {
+    const QString def = QStringLiteral("/home/u/Media/");
+    EXPECT_EQ(completeCacheFolderText(QStringLiteral("/data/films"), def), "/data/films/");
+    EXPECT_EQ(completeCacheFolderText(QStringLiteral("/data/films/"), def), "/data/films/");
+    for (const char *bad : {"", "films", "./films", "/", "D:\\Media\\"})
+        EXPECT_EQ(completeCacheFolderText(QString::fromLatin1(bad), def), def) << bad;
+}
+
+TEST(CacheFolderChange, UnchangedFolderWritesTheKeysOnly) {
+    Rig r;
+    r.load();
+    EXPECT_EQ(r.model.folderText(), "/srv/media/");
+    r.model.setFolderText(QStringLiteral("/srv/media")); // the slash is added before comparing
+    r.model.apply();
+    EXPECT_TRUE(r.host.calls.isEmpty()) << r.host.calls.join(u',').toStdString();
+    EXPECT_TRUE(r.host.dialogsFake.messages.isEmpty());
+    EXPECT_EQ(r.model.folderText(), "/srv/media/");
+    EXPECT_EQ(r.host.ini.read(kS, QStringLiteral("up")), "2");
+}
+
+TEST(CacheFolderChange, EndsTheProgramsUnderTheNoticeSetsTheFolderAndStartsTheTerminal) {
+    Rig r;
+    r.load();
+    r.model.setFolderText(QStringLiteral("/data/films"));
+    r.model.apply();
+    EXPECT_EQ(r.host.calls, QStringList({"notice on", "end", "set /opt/peer/ /data/films/", "start",
+                                         "lookUp /opt/peer/", "notice off"}));
+    EXPECT_EQ(r.host.dialogsFake.messages, QStringList{kDialogTitle + kCacheChanged});
+    EXPECT_EQ(r.model.loadedCacheFolder(), "/data/films/");
+    // Applying again changes nothing more.
+    r.host.calls.clear();
+    r.model.apply();
+    EXPECT_TRUE(r.host.calls.isEmpty());
+    EXPECT_EQ(r.host.dialogsFake.messages.size(), 1);
+}
+
+TEST(CacheFolderChange, FolderTheFilesDoNotTakeIsReportedAsNotChangedAndTriedAgain) {
+    Rig r;
+    r.host.writesFail = true;
+    r.load();
+    r.model.setFolderText(QStringLiteral("/data/films/"));
+    r.model.apply();
+    EXPECT_EQ(r.host.dialogsFake.messages, QStringList{kDialogTitle + kCacheNotChanged});
+    EXPECT_EQ(r.model.loadedCacheFolder(), "/srv/media/");
+    EXPECT_FALSE(r.view.noticeShown);
+    r.host.writesFail = false;
+    r.model.apply();
+    EXPECT_EQ(r.host.dialogsFake.messages.last(), kDialogTitle + kCacheChanged);
+}
+
+TEST(CacheFolderChange, WithoutAPlayerFolderNothingIsStartedOrReportedAsChanged) {
+    Rig r;
+    r.host.folder.clear();
+    r.load();
+    r.model.setFolderText(QStringLiteral("/data/films/"));
+    r.model.apply();
+    EXPECT_FALSE(r.host.calls.contains("start"));
+    EXPECT_EQ(r.host.dialogsFake.messages, QStringList{kDialogTitle + kCacheNotChanged});
+}
+
+TEST(CacheFolderBrowse, ChosenCancelledAndRestored) {
+    Rig r;
+    r.load();
+    r.host.dialogsFake.chosenFolder = QStringLiteral("/data/new");
+    r.model.browse();
+    EXPECT_EQ(r.host.dialogsFake.folderDialogs, QStringList{kBrowseTitle + "|/srv/media/"});
+    EXPECT_EQ(r.model.folderText(), "/data/new/");
+    // Cancelled: the loaded folder comes back.
+    r.host.dialogsFake.chosenFolder.clear();
+    r.model.browse();
+    EXPECT_EQ(r.model.folderText(), "/srv/media/");
+}
+
+TEST(CacheFolderBrowse, CancelledWithoutALoadedFolderLeavesTheRootWhichApplyReplaces) {
+    Rig r;
+    r.host.cacheFolder.clear();
+    r.load();
+    EXPECT_EQ(r.model.folderText(), "/home/u/Media/"); // an empty loaded folder shows the default
+    r.model.browse();
+    EXPECT_EQ(r.model.folderText(), "/");
+    r.model.apply();
+    EXPECT_EQ(r.model.folderText(), "/home/u/Media/");
+    EXPECT_TRUE(r.host.calls.contains("set /opt/peer/ /home/u/Media/"));
+}
+
+TEST(HomePageLink, HoverClickAndPageHover) {
+    Rig r;
+    r.load();
+    const LinkLook plain;
+    const LinkLook hover{true, QColor(0xff, 0, 0)};
+    r.model.linkHovered();
+    EXPECT_EQ(r.model.linkLook(), hover);
+    r.model.linkClicked();
+    EXPECT_EQ(r.host.dialogsFake.opened, QStringList{"http://127.0.0.1:8260/"});
+    EXPECT_EQ(r.model.linkLook(), plain);
+    r.model.linkHovered(); // visited: stays plain
+    EXPECT_EQ(r.model.linkLook(), plain);
+    r.model.pageHovered();
+    EXPECT_FALSE(r.model.linkVisited());
+    r.model.linkHovered();
+    EXPECT_EQ(r.model.linkLook(), hover);
+    r.model.otherAboutLabelClicked();
+    EXPECT_EQ(r.model.linkLook(), plain);
+}
+
+} // namespace
+} // namespace vantoli

@@ -15,8 +15,12 @@ public:
     virtual bool askYesNo(const QString &title, const QString &text) = 0;
     // Message with an OK button.
     virtual void showMessage(const QString &title, const QString &text) = 0;
+    // Message with a question-mark icon and an OK button.
+    virtual void showQuestionMessage(const QString &title, const QString &text) { showMessage(title, text); }
     // Opens an address with the desktop's default handler.
     virtual void openUrl(const QString &url) = 0;
+    // Shows a folder in the desktop's file manager.
+    virtual void openFolder(const QString &folder) = 0;
     // Open-file dialog with an empty initial name; filter in Qt's form
     // ("Name (*.a *.b);;Other (*)"). The chosen path, "" on cancel.
     virtual QString chooseFile(const QString &title, const QString &filter) = 0;

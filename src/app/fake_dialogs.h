@@ -22,7 +22,15 @@ public:
         return answer;
     }
     void showMessage(const QString &title, const QString &text) override { messages.append(title + text); }
+    // Recorded in `messages` too; `questionMessages` tells which had the icon.
+    QStringList questionMessages;
+    void showQuestionMessage(const QString &title, const QString &text) override {
+        messages.append(title + text);
+        questionMessages.append(title + text);
+    }
     void openUrl(const QString &url) override { opened.append(url); }
+    QStringList openedFolders;
+    void openFolder(const QString &folder) override { openedFolders.append(folder); }
     QString chooseFile(const QString &title, const QString &filter) override {
         fileDialogs.append(title + u'|' + filter);
         return chosenFile;

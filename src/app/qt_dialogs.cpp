@@ -16,8 +16,18 @@ void QtDialogs::showMessage(const QString &title, const QString &text) {
     QMessageBox::information(owner_, title, text, QMessageBox::Ok);
 }
 
+void QtDialogs::showQuestionMessage(const QString &title, const QString &text) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Ok, owner_);
+    box.exec();
+}
+
 void QtDialogs::openUrl(const QString &url) {
     QDesktopServices::openUrl(QUrl(url));
+}
+
+void QtDialogs::openFolder(const QString &folder) {
+    // The desktop's handler for folders (xdg-open) is its file manager.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 QString QtDialogs::chooseFile(const QString &title, const QString &filter) {

@@ -13,7 +13,9 @@ public:
     void setOwner(QWidget *owner) { owner_ = owner; }
     bool askYesNo(const QString &title, const QString &text) override;
     void showMessage(const QString &title, const QString &text) override;
+    void showQuestionMessage(const QString &title, const QString &text) override;
     void openUrl(const QString &url) override;
+    void openFolder(const QString &folder) override;
     QString chooseFile(const QString &title, const QString &filter) override;
     QString chooseFolder(const QString &title, const QString &initialFolder) override;
 

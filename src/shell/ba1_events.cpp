@@ -170,9 +170,11 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
         if (type == QEvent::MouseMove) {
             setCursor(Qt::ArrowCursor);
             setTextColour(static_cast<QLabel *>(w), kLabelHoverRed);
-        } else if (type == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton &&
-                   name == QStringLiteral("jbi") && w->rect().contains(pos)) {
-            jbi_Click();
+        } else if (type == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton && w->rect().contains(pos)) {
+            if (name == QStringLiteral("jbi"))
+                jbi_Click();
+            else
+                historyLabelClicked(me->globalPosition().toPoint());
         }
         return true;
     }

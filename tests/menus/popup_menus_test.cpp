@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace vantoli;
 
 namespace {
@@ -286,4 +288,81 @@ TEST_F(PopupMenusTest, MuteCaptionFollowsTheMuteState) {
     EXPECT_EQ(form.item(QStringLiteral("q_yin"))->text(), QStringLiteral("取消静音"));
     form.setMuteCaption(false);
     EXPECT_EQ(form.item(QStringLiteral("q_yin"))->text(), QStringLiteral("静音"));
+}
+
+// Walks every menu and submenu of the form as a user would see them and
+// chooses each item once: every visible item must reach its own target.
+TEST_F(PopupMenusTest, EveryVisibleItemOfEveryMenuReachesItsTarget) {
+    const QHash<QString, QStringList> expected = {
+        {"ht", {"catalogBack"}},
+        {"qj", {"catalogForward"}},
+        {"sx", {"catalogRefresh"}},
+        {"fz", {"catalogCopy"}},
+        {"zt", {"catalogPaste"}},
+        {"zy", {"catalogHome"}},
+        {"shezhi", {"showSettingsDialog", "focusSettingsDialog"}},
+        {"green", {"p_p(0)"}},
+        {"blue", {"p_p(1)"}},
+        {"about", {"showSettingsDialog", "selectSettingsTab(0)", "focusSettingsDialog"}},
+        {"guanf", {"openProductHomePage"}},
+        {"shengji", {"shengji"}},
+        {"qsoft", {"ttt_v"}},
+        {"c_f", {"CCC"}},
+        {"c_shan", {"ddd"}},
+        {"c_shan2", {"eee"}},
+        {"renwub", {"qk_xl"}},
+        {"wenjianb", {"qk_xw"}},
+        {"q_bo", {"bo_but_Click(0)"}},
+        {"q_stop", {"bo_but_Click(1)"}},
+        {"q_quan", {"bo_but_Click(3)"}},
+        {"q_yin", {"bo_but_Click(2)"}},
+        {"q_la", {"setPictureMode(0)"}},
+        {"q_suo", {"setPictureMode(1)"}},
+        {"q_43", {"setPictureMode(2)"}},
+        {"q_54", {"setPictureMode(3)"}},
+        {"q_169", {"setPictureMode(4)"}},
+        {"q_shun", {"setAudioChannel(0)"}},
+        {"q_szuo", {"setAudioChannel(1)"}},
+        {"q_syou", {"setAudioChannel(2)"}},
+        {"q_szuoq", {"setAudioChannel(4)"}},
+        {"q_syouq", {"setAudioChannel(5)"}},
+        // The after-playback pair is its own target: the shutdown setting.
+        {"kaiqi", {"autoShutdown on"}},
+        {"q_wu", {"autoShutdown off"}},
+        {"q_jing", {"npc_Click(3)"}},
+    };
+    QStringList walked, hidden;
+    std::function<void(QMenu *)> walk = [&](QMenu *menu) {
+        for (QAction *action : menu->actions()) {
+            if (action->menu()) {
+                EXPECT_TRUE(action->isVisible()) << action->objectName().toStdString();
+                walk(action->menu());
+                continue;
+            }
+            if (!action->isVisible()) {
+                hidden << action->objectName();
+                continue;
+            }
+            if (action->isSeparator())
+                continue;
+            const QString name = action->objectName();
+            walked << name;
+            commands.calls.clear();
+            const bool shutdownBefore = form.autoShutdown();
+            action->trigger();
+            QStringList effect = commands.calls;
+            if (form.autoShutdown() != shutdownBefore)
+                effect << (form.autoShutdown() ? QStringLiteral("autoShutdown on") : QStringLiteral("autoShutdown off"));
+            EXPECT_FALSE(effect.isEmpty()) << "silent item " << name.toStdString();
+            EXPECT_EQ(effect, expected.value(name)) << name.toStdString();
+        }
+    };
+    for (QMenu *menu : form.menus())
+        walk(menu);
+    QStringList table = expected.keys();
+    table.sort();
+    walked.sort();
+    EXPECT_EQ(walked, table);
+    EXPECT_EQ(hidden, (QStringList{QStringLiteral("q_yy"), QStringLiteral("q_tiao"), QStringLiteral("q_yinpin"),
+                                   QStringLiteral("q_yinxiao")}));
 }

@@ -1,0 +1,183 @@
+#include "history/history_commands.h"
+
+#include "app/dialogs.h"
+#include "catalog/escape.h"
+#include "catalog/links.h"
+#include "history/history_files.h"
+#include "platform/text_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace vantoli {
+
+namespace {
+
+const QString kLocalListMark = QStringLiteral("列表");
+
+bool isPlainFileName(const QString &name) {
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') && !name.contains(QChar(0));
+}
+
+QString withSlash(const QString &folder) { return folder.endsWith(u'/') ? folder : folder + u'/'; }
+
+// The entry itself is there (a link counts, whether or not it leads anywhere).
+bool entryExists(const QString &path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
+// ---- files of the download folder -----------------------------------------
+
+QStringList DiskFolderFiles::listFiles(const QString &folder) {
+    if (folder.isEmpty() || !QDir::isAbsolutePath(folder))
+        return {};
+    // System brings in broken links; what is neither a file nor a link to
+    // one (devices, sockets, links to folders) is sorted out below.
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    QStringList names;
+    for (const QFileInfo &info : entries) {
+        const bool file = info.isSymLink() ? !info.isDir() : info.isFile();
+        if (file && !info.fileName().startsWith(u'.'))
+            names << info.fileName();
+    }
+    return names;
+}
+
+bool DiskFolderFiles::removeFile(const QString &folder, const QString &name) {
+    if (!isPlainFileName(name) || !QDir::isAbsolutePath(folder))
+        return false;
+    const QString path = withSlash(folder) + name;
+    if (!entryExists(path))
+        return true;
+    // A folder that took the name since the listing is not deleted.
+    if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink())
+        return false;
+    QFile::remove(path); // unlink: a link goes, its target stays
+    return !entryExists(path);
+}
+
+// ---- the stem rule ---------------------------------------------------------
+
+QString downloadFileName(const QString &escapedAddress) {
+    const QString address = unescapeText(escapedAddress);
+    if (!address.contains(u'|'))
+        return {};
+    return unescapeText(address.split(u'|').value(2));
+}
+
+QString downloadNamePrefix(const QString &fileName) {
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    if (dot < 0)
+        return {};
+    const QString stem = fileName.left(dot);
+    const qsizetype n = stem.size();
+    // Half the length, a half rounded to the even neighbour: 9 -> 4, 11 -> 6.
+    qsizetype k = n / 2;
+    if (n % 2 == 1 && k % 2 == 1)
+        ++k;
+    if (k < 3)
+        return stem;
+    return stem.left(k);
+}
+
+// ---- commands --------------------------------------------------------------
+
+HistoryCommands::HistoryCommands(HistoryCommandsHost &host, HistoryStore &history, Dialogs &dialogs,
+                                 FolderFiles &files)
+    : host_(host), history_(history), dialogs_(dialogs), files_(files) {}
+
+void HistoryCommands::labelClicked(const QPoint &globalPos) {
+    if (!host_.localListShown()) {
+        host_.popupTaskMenu(globalPos);
+        return;
+    }
+    if (dialogs_.askYesNo(kDialogTitle, kClearLocalListQuestion))
+        history_.clearHistory(HistoryList::LocalPlays);
+}
+
+void HistoryCommands::qk_xl() {
+    if (host_.localListShown())
+        return;
+    if (dialogs_.askYesNo(kDialogTitle, kClearTaskListQuestion))
+        history_.clearHistory(HistoryList::NetworkTasks);
+}
+
+void HistoryCommands::CCC() {
+    QString entry = host_.contextEntry();
+    if (!entry.contains(QStringLiteral("//")))
+        return;
+    host_.navigateTaskList(kHistoryOpenScheme + entry.remove(kHistoryOpenScheme));
+}
+
+void HistoryCommands::ddd() {
+    QString entry = host_.contextEntry();
+    if (!entry.contains(QStringLiteral("//")))
+        return;
+    host_.navigateTaskList(kHistoryDeleteScheme + entry.remove(kHistoryOpenScheme));
+}
+
+void HistoryCommands::eee() {
+    QString n = host_.contextEntry();
+    if (!n.contains(QStringLiteral("//")))
+        return;
+    n.remove(kHistoryOpenScheme).remove(kHistoryDeleteScheme);
+    if (n.endsWith(u'/'))
+        n.chop(1);
+    // The entry goes in every case, whatever happens to its files.
+    const QString deleteLink = kHistoryDeleteScheme + n;
+
+    QString prefix;
+    bool ok = false;
+    const qint64 line = n.toLongLong(&ok);
+    if (const auto lines = readTextLines(history_.filePath(HistoryList::NetworkTasks));
+        ok && lines && line >= 1 && line <= lines->size()) {
+        prefix = downloadNamePrefix(downloadFileName(lines->at(line - 1).split(u'|').value(3)));
+    }
+    if (prefix.isEmpty()) {
+        host_.navigateTaskList(deleteLink);
+        return;
+    }
+
+    const QString folder = host_.downloadFolder();
+    const QStringList files = files_.listFiles(folder);
+    QStringList matches;
+    for (const QString &name : files) {
+        if (name.startsWith(prefix))
+            matches << name;
+    }
+    if (!matches.isEmpty()) {
+        const QString question = QStringLiteral("确定要删除 [") + folder + QStringLiteral("] 下面的这些文件吗？\n\n") +
+                                 matches.join(u'\n') + u'\n';
+        if (dialogs_.askYesNo(kDialogTitle, question)) {
+            bool failed = false;
+            for (const QString &name : matches) {
+                if (!files_.removeFile(folder, name))
+                    failed = true;
+            }
+            if (failed)
+                host_.balloon(kFilesInUseBalloon);
+        } else {
+            dialogs_.openFolder(folder);
+        }
+    }
+    host_.navigateTaskList(deleteLink);
+}
+
+void HistoryCommands::qk_xw() {
+    const QString folder = host_.downloadFolder();
+    if (files_.listFiles(folder).isEmpty()) {
+        dialogs_.showMessage(kDialogTitle, QStringLiteral("路径") + folder + QStringLiteral("还没有任何影片。"));
+        return;
+    }
+    // A window on top would hide the file manager.
+    if (host_.isPinned())
+        host_.unpin();
+    dialogs_.openFolder(folder);
+}
+
+} // namespace vantoli

@@ -310,9 +310,19 @@ void BA3::resizeEvent(QResizeEvent *) { F2_Paint(); }
 void BA3::mousePressEvent(QMouseEvent *e) {
     // The background moves the dialog like a title bar; presses that a
     // control left unhandled arrive here too and do not.
-    if (e->button() == Qt::LeftButton && !childAt(e->position().toPoint()) && windowHandle())
-        windowHandle()->startSystemMove();
+    if (e->button() != Qt::LeftButton || childAt(e->position().toPoint()))
+        return;
+    // Without a window manager's move loop the dialog follows the mouse.
+    if (!windowHandle() || !windowHandle()->startSystemMove())
+        dragOffset_ = e->globalPosition().toPoint() - pos();
 }
+
+void BA3::mouseMoveEvent(QMouseEvent *e) {
+    if (dragOffset_ && (e->buttons() & Qt::LeftButton))
+        move(e->globalPosition().toPoint() - *dragOffset_);
+}
+
+void BA3::mouseReleaseEvent(QMouseEvent *) { dragOffset_.reset(); }
 
 void BA3::keyPressEvent(QKeyEvent *e) {
     if (e->key() == Qt::Key_Escape) {

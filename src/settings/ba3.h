@@ -11,6 +11,8 @@
 
 #include <QWidget>
 
+#include <optional>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -60,6 +62,8 @@ protected:
     void paintEvent(QPaintEvent *) override;
     void resizeEvent(QResizeEvent *) override;
     void mousePressEvent(QMouseEvent *) override;
+    void mouseMoveEvent(QMouseEvent *) override;
+    void mouseReleaseEvent(QMouseEvent *) override;
     void keyPressEvent(QKeyEvent *) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -79,6 +83,7 @@ private:
     int selectedTab_ = -1;
     bool closeHover_ = false;
     qint64 paintedFrameKey_ = 0;
+    std::optional<QPoint> dragOffset_; // press point in the dialog while it follows the mouse
     QWidget *p1_ = nullptr, *p2_ = nullptr, *p3_ = nullptr, *pic4_ = nullptr;
     QLabel *name_ = nullptr, *guan_ = nullptr, *dengdeng_ = nullptr, *link_ = nullptr;
     QLabel *tabs_[3] = {};

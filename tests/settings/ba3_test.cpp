@@ -140,6 +140,24 @@ TEST(BA3Window, SkinSwitchRepaintsTheCloseButton) {
     EXPECT_EQ(blue, w.skin.slot(1).copy(120, 0, 24, 24).toImage());
 }
 
+TEST(BA3Window, DragOnTheTitleBandMovesTheDialogAndOnAPageDoesNot) {
+    Window w;
+    w.dialog->move(100, 100);
+    auto drag = [](QWidget *target, QPointF from, QPointF by) {
+        const QPointF g = target->mapToGlobal(from);
+        QMouseEvent press(QEvent::MouseButtonPress, from, g, Qt::LeftButton, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &press);
+        QMouseEvent move(QEvent::MouseMove, from + by, g + by, Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(target, &move);
+        QMouseEvent release(QEvent::MouseButtonRelease, from + by, g + by, Qt::LeftButton, {}, {});
+        QApplication::sendEvent(target, &release);
+    };
+    drag(w.dialog, QPointF(200, 12), QPointF(30, 20));
+    EXPECT_EQ(w.dialog->pos(), QPoint(130, 120));
+    drag(find<QWidget>(w.dialog, "pz1"), QPointF(200, 200), QPointF(30, 20));
+    EXPECT_EQ(w.dialog->pos(), QPoint(130, 120));
+}
+
 TEST(BA3Window, Screenshots) {
     const QString folder = qEnvironmentVariable("VANTOLI_SETTINGS_SHOTS");
     if (folder.isEmpty())
@@ -150,6 +168,7 @@ TEST(BA3Window, Screenshots) {
         Window w(s);
         w.host.ini.write(QStringLiteral("S_q"), QStringLiteral("peerk"), QStringLiteral("1"));
         w.host.ini.write(QStringLiteral("S_q"), QStringLiteral("up"), QStringLiteral("1"));
+        w.host.cacheFolder = QStringLiteral("/home/user/Media/");
         delete w.dialog.data();
         w.dialog = new BA3(w.host, w.skin);
         w.dialog->show();

@@ -9,6 +9,8 @@
 #include "platform/fake_http_get.h"
 #include "platform/fake_power.h"
 #include "platform/fake_process_table.h"
+#include "playback/fake_player.h"
+#include "playback/playback_controller.h"
 
 #include <QAction>
 #include <QApplication>
@@ -163,5 +165,34 @@ TEST_F(HistoryWindowTest, HistoryLabelPopsTheTaskMenuOrClearsTheLocalList) {
     // The task-list clear does nothing while the local list is shown.
     choose("renwub");
     EXPECT_EQ(dialogs.questions.size(), 1);
+    EXPECT_EQ(tasks(), kTasks);
+}
+
+// One item of each kind reaches the subsystem behind it in the window: the
+// skins, the settings dialog, the home page, the update check, the player's
+// menu, the after-playback choice and playing the entry under the menu.
+TEST_F(HistoryWindowTest, MenuItemsReachTheirSubsystemsInTheWindow) {
+    choose("blue");
+    EXPECT_EQ(window->skin().skin(), 1);
+    choose("about");
+    auto *dialog = window->findChild<QWidget *>(QStringLiteral("BA3"));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->close();
+    choose("guanf");
+    EXPECT_EQ(dialogs.opened, QStringList{QStringLiteral("http://127.0.0.1:8260/")});
+    choose("shengji");
+    EXPECT_EQ(dialogs.messages.value(0), QStringLiteral("提示：你现在使用的是最新版本，无需升级!"));
+    choose("q_syou");
+    auto *player = dynamic_cast<FakePlayer *>(&window->player());
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(player->audioChannel, 2);
+    EXPECT_FALSE(window->autoShutdownChosen());
+    choose("kaiqi");
+    EXPECT_TRUE(window->autoShutdownChosen());
+
+    rightClickRow("open://1/");
+    choose("c_f");
+    EXPECT_EQ(window->playback().state().playAreaMode, kPlayAreaWeb);
     EXPECT_EQ(tasks(), kTasks);
 }

@@ -9,9 +9,10 @@ packages=(
   libqt6webenginecore6-bin qt6-webchannel-dev libqt6opengl6-dev libgl-dev
   qt6-svg-dev qt6-l10n-tools qt6-qpa-plugins
   libmpv-dev ffmpeg
-  xvfb xauth x11-utils imagemagick fonts-noto-cjk
+  xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
   libgtest-dev libgmock-dev googletest
   libcpp-httplib-dev libboost-dev libsqlite3-dev sqlite3 nginx dbus-daemon
+  libssl-dev libarchive-dev
   clang libclang-rt-14-dev
 )
 

@@ -1,5 +1,6 @@
 #include "content_server.h"
 
+#include "operator_commands.h"
 #include "pages.h"
 #include "web_text.h"
 
@@ -430,6 +431,16 @@ void ContentServer::routes() {
 
     s.route("/update/update.exe", [this, data](const http::Request &req, http::Response &res) {
         serveFile(req, res, data + "/update", "update.exe");
+    });
+    // Published releases, which the updater fetches and checks.
+    s.routeMatching(R"(/update/([0-9A-Za-z_-][0-9A-Za-z._-]{0,31})/(release\.tar|manifest\.txt|manifest\.sig))",
+                    [this, data](const http::Request &req, http::Response &res) {
+                        serveFile(req, res, data + "/update/" + std::string(req.matches[1]), req.matches[2]);
+                    });
+    // The remote updater: the page the program opens in the browser when
+    // it has no updater of its own.
+    s.route("/update/", [data, html](const http::Request &, http::Response &res) {
+        html(res, updatePage(data));
     });
     s.routePrefix("/media/", [this, data](const http::Request &req, http::Response &res) {
         serveFile(req, res, data + "/media", req.matches[1]);

@@ -2,6 +2,8 @@
 
 #include "catalog_builder.h"
 #include "content_server.h"
+#include "operator_cli.h"
+#include "operator_commands.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -25,7 +27,9 @@ const char *kUsage =
     "                                [--behind-proxy] [--request-timeout SECONDS]\n"
     "  vantoli-content-server demo --data DIR [--public-base URL]\n"
     "  vantoli-content-server check --data DIR\n"
-    "  vantoli-content-server import --data DIR [--kind peer] MEDIA_FOLDER\n";
+    "  vantoli-content-server import --data DIR [--kind peer] MEDIA_FOLDER\n"
+    "  vantoli-content-server operator --data DIR COMMAND ...   (switches, notices, releases:\n"
+    "                                                             \"operator --data DIR help\")\n";
 
 int usage(const std::string &problem = {}) {
     if (!problem.empty())
@@ -49,6 +53,9 @@ int main(int argc, char **argv) {
         std::cout << kUsage;
         return 0;
     }
+
+    if (command == "operator")
+        return runOperator(argc, argv);
 
     std::string data, bind = "127.0.0.1", publicBase, kind = "peer", size = "640x360";
     int port = 8260, clipSeconds = 25, requestTimeout = 10;
@@ -111,6 +118,10 @@ int main(int argc, char **argv) {
             std::cerr << "vantoli-content-server: " << err << "\n";
             return 1;
         }
+        // The demo signs its releases with the demo key the program's
+        // default build accepts.
+        if (const std::string keyErr = installDemoKey(data); !keyErr.empty())
+            std::cerr << "vantoli-content-server: " << keyErr << "\n";
         std::cout << "Done.\n";
         return 0;
     }

@@ -1,0 +1,86 @@
+#pragma once
+// The update check: once per run the control file "lib/wen.txt" of the
+// content server switches notices and advertisement panes on and announces
+// the latest release; the menu's manual check repeats the version decision
+// from what the timed check stored, without fetching again.
+//
+// Plain logic: the window, the settings, the fetch and the updater are
+// reached through the interfaces below, so every path runs in tests.
+
+#include <QString>
+
+namespace vantoli {
+
+class Dialogs;
+class HttpGet;
+class Settings;
+struct PlaybackState;
+
+inline const QString kBuiltInVersion = QStringLiteral("1.0");
+
+// What the check does to the main window.
+class UpdateHost {
+public:
+    virtual ~UpdateHost() = default;
+    // Field 0 of the control file; "1" shows the recommendation at exit.
+    virtual void setRecommendAtExit(const QString &flag) = 0;
+    virtual void loadNoticePopup() = 0; // hidden; it decides what it shows
+    virtual void gun_ad() = 0;          // the scrolling notice line
+    virtual void showStopAdPane() = 0;  // bo_pad
+    virtual void ttt_v() = 0;           // the exit routine
+};
+
+// Starting the updater.
+class UpdaterLauncher {
+public:
+    virtual ~UpdaterLauncher() = default;
+    // The local updater program is installed beside the program.
+    virtual bool localUpdaterExists() const = 0;
+    // Starts it to install `version`; false when it could not be started.
+    virtual bool startLocalUpdater(const QString &version) = 0;
+};
+
+// The leading number of a text, as a loose numeric conversion reads it:
+// leading blanks skipped, then an optional sign, digits and a fraction;
+// 0 when the text does not start with a number.
+double leadingNumber(const QString &text);
+
+// Whether a latest-version text announces a release other than this one:
+// not empty, numeric value not 0, and different from the built-in version.
+// Blanks around it are not part of the version (a control file saved with a
+// trailing line break must not offer the running version again).
+bool announcesRelease(const QString &latestVersion);
+
+class UpdateCheck {
+public:
+    UpdateCheck(HttpGet &http, Dialogs &dialogs, const Settings &settings, PlaybackState &state,
+                UpdateHost &host, UpdaterLauncher &launcher, QString contentBase);
+
+    // Timer5's tick: fetches the control file and applies it. Runs once;
+    // later calls do nothing.
+    void timedCheck();
+    // The menu's manual check (shengji).
+    void shengji();
+
+    const QString &latestVersion() const { return latestVersion_; }
+    bool checked() const { return checked_; }
+
+private:
+    // Starts the local updater, or opens the remote one in the browser.
+    void startUpdater(const QString &version);
+    // Accepting an update: the updater runs, the program quits without the
+    // recommendation window.
+    void quitForUpdate();
+
+    HttpGet &http_;
+    Dialogs &dialogs_;
+    const Settings &settings_;
+    PlaybackState &state_;
+    UpdateHost &host_;
+    UpdaterLauncher &launcher_;
+    QString contentBase_;
+    QString latestVersion_;
+    bool checked_ = false;
+};
+
+} // namespace vantoli

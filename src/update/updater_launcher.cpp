@@ -1,0 +1,44 @@
+#include "update/updater_launcher.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <cstdio>
+
+namespace vantoli {
+
+QStringList updaterArguments(const QString &contentBase, const QString &version,
+                             const QString &installFolder, qint64 waitPid,
+                             const QString &programName, const QStringList &programArguments) {
+    QStringList args{QStringLiteral("--content-base"), contentBase,
+                     QStringLiteral("--version"),      version,
+                     QStringLiteral("--install"),      installFolder,
+                     QStringLiteral("--wait-pid"),     QString::number(waitPid),
+                     QStringLiteral("--restart"),      programName,
+                     QStringLiteral("--")};
+    return args + programArguments;
+}
+
+ProcessUpdaterLauncher::ProcessUpdaterLauncher(QString contentBase, QString installFolder,
+                                               QString programName, QStringList programArguments)
+    : contentBase_(std::move(contentBase)), installFolder_(std::move(installFolder)),
+      programName_(std::move(programName)), programArguments_(std::move(programArguments)) {}
+
+bool ProcessUpdaterLauncher::localUpdaterExists() const {
+    const QFileInfo f(installFolder_ + u'/' + kUpdaterName);
+    return f.isFile() && f.isExecutable();
+}
+
+bool ProcessUpdaterLauncher::startLocalUpdater(const QString &version) {
+    const bool started = QProcess::startDetached(
+        installFolder_ + u'/' + kUpdaterName,
+        updaterArguments(contentBase_, version, installFolder_, QCoreApplication::applicationPid(),
+                         programName_, programArguments_));
+    // The program quits either way; a word on stderr is all a failed start leaves.
+    if (!started)
+        std::fprintf(stderr, "vantoli: the updater could not be started\n");
+    return started;
+}
+
+} // namespace vantoli

@@ -1,0 +1,39 @@
+#pragma once
+// The local updater: the program "vantoli-update" in the folder of the
+// program's executable, started detached with an argument list (never a
+// shell). It downloads the announced release from the content server,
+// installs it only when its signature verifies, waits for this process to
+// end, and starts the program again.
+
+#include "update/update_check.h"
+
+#include <QStringList>
+
+namespace vantoli {
+
+inline const QString kUpdaterName = QStringLiteral("vantoli-update");
+
+// The updater's arguments: where to fetch, what to install where, the
+// process to wait for and the program to start afterwards with its
+// arguments.
+QStringList updaterArguments(const QString &contentBase, const QString &version,
+                             const QString &installFolder, qint64 waitPid,
+                             const QString &programName, const QStringList &programArguments);
+
+class ProcessUpdaterLauncher final : public UpdaterLauncher {
+public:
+    // installFolder: the folder of the running executable, which holds the
+    // updater and is what it replaces; programName: the executable's file
+    // name there; programArguments: what the new version is started with.
+    ProcessUpdaterLauncher(QString contentBase, QString installFolder, QString programName,
+                           QStringList programArguments);
+
+    bool localUpdaterExists() const override;
+    bool startLocalUpdater(const QString &version) override;
+
+private:
+    QString contentBase_, installFolder_, programName_;
+    QStringList programArguments_;
+};
+
+} // namespace vantoli

@@ -10,6 +10,7 @@
 #include "notices/pings.h"
 #include "platform/http_get.h"
 #include "platform/power.h"
+#include "platform/process_table.h"
 #include "platform/web_pane.h"
 #include "playback/player.h"
 #include "playback/playback_controller.h"
@@ -24,6 +25,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 namespace vantoli::shell {
@@ -588,17 +590,33 @@ void BA1::ttt_v() {
     // 1. Tray icon away.
     if (tray_)
         tray_->remove();
+    const int peerk = settings_.read(QStringLiteral("S_q"), QStringLiteral("peerk")).trimmed().toInt();
     // 2. A player playback is stopped (saving its position).
     if (playback_->state().playAreaMode == kPlayAreaPlayer)
         bo_but_Click(1);
-    // 5. Menus, then the main window. The menus go later: the exit command
-    // may be running inside one of their items.
+    // 3. The player programs end with the program when the user wants so.
+    // No housekeeping run may start the terminal again after this.
+    if (timer3_)
+        timer3_->stop();
+    if (peerk == 2 && processes_) {
+        processes_->endProcessByName(kPlayerProgram);
+        processes_->endProcessByName(kTerminalProgram);
+    }
+    // 4. A content-server fetch still waiting ends with the empty reply.
+    if (HttpGet *http = options_.http ? options_.http : ownHttp_.get(); http && http->busy())
+        http->abort();
+    // 5. Menus, notice and settings windows, then the main window. The menus
+    // go later: the exit command may be running inside one of their items.
     if (menus_)
         menus_->deleteLater();
+    unloadNoticeWindow();
+    unloadSettingsWindow();
     exiting_ = true;
     hide();
     close();
-    QCoreApplication::quit();
+    // 6. The recommendation window, when shown, ends the process as it closes.
+    if (!showRecommendationOnExit())
+        QCoreApplication::quit();
 }
 
 void BA1::bo_but_Click(int index) { transport_->bo_but_Click(index); }
@@ -606,6 +624,8 @@ void BA1::bo_but_Click(int index) { transport_->bo_but_Click(index); }
 void BA1::l_com(const QString &commandLine) { transport_->playCommandLine(commandLine); }
 
 void BA1::linkExecute(const QString &commandLine) {
+    if (timer3_)
+        timer3_->start();
     hide();
     showWindow();
     if (isMinimized())

@@ -1,8 +1,37 @@
 // Player processes and the cache folder. Wired into the main window here.
 #include "shell/ba1.h"
 
+#include "platform/process_table.h"
+#include "playback/player_processes.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
 namespace vantoli::shell {
 
-void BA1::wireProcesses() {}
+void BA1::wireProcesses() {
+    ProcessTable *table = options_.processTable;
+    if (!table) {
+        ownProcessTable_ = makeProcessTable();
+        table = ownProcessTable_.get();
+    }
+    // The build puts the player programs into "Peer/" beside the executable.
+    processes_ = std::make_unique<TablePlayerProcesses>(
+        *table, settings_, QCoreApplication::applicationDirPath() + QStringLiteral("/Peer/"));
+
+    // Timer3: one housekeeping run shortly after load, and one more each
+    // time a link execute enables it again.
+    timer3_ = new QTimer(this);
+    timer3_->setObjectName(QStringLiteral("Timer3"));
+    timer3_->setSingleShot(true);
+    timer3_->setInterval(10);
+    connect(timer3_, &QTimer::timeout, this, [this] { processes_->runHousekeeping(); });
+    timer3_->start();
+}
+
+void BA1::ensureTransferRunning() {
+    if (processes_)
+        processes_->ensureTerminalRunning();
+}
 
 } // namespace vantoli::shell

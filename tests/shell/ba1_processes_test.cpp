@@ -1,0 +1,113 @@
+// The window's player-process wiring: Timer3 after load and after a link
+// execute, and the exit routine, on a fake process table.
+#include "shell/ba1.h"
+
+#include "app/fake_dialogs.h"
+#include "platform/fake_http_get.h"
+#include "platform/fake_process_table.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace vantoli;
+using namespace vantoli::shell;
+
+namespace {
+
+class BA1Processes : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    FakeDialogs dialogs;
+    FakeProcessTable table;
+    FakeHttpGet http;
+    std::unique_ptr<BA1> window;
+    const QString peer = QCoreApplication::applicationDirPath() + QStringLiteral("/Peer/");
+
+    Settings settings() const { return Settings(dir.filePath(QStringLiteral("App.ini"))); }
+    void start() {
+        MainWindowOptions o;
+        o.programFolder = dir.path();
+        o.processTable = &table;
+        o.http = &http;
+        window = std::make_unique<BA1>(o, dialogs);
+        ASSERT_EQ(window->show(), MainWindowHost::ShowResult::Shown);
+    }
+    // Runs events until the table was listed that often.
+    void waitForLists(int n) {
+        QElapsedTimer t;
+        t.start();
+        while (table.lists < n && t.elapsed() < 5000) {
+            QApplication::processEvents();
+            QThread::msleep(5);
+        }
+        ASSERT_GE(table.lists, n);
+    }
+    // Runs the exit routine inside the application's event loop; the exit
+    // code, or -1 when the routine did not end the loop.
+    int exitInLoop() {
+        QTimer::singleShot(0, window.get(), [this] { window->ttt_v(); });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
+        watchdog.start(5000);
+        return QApplication::exec();
+    }
+};
+
+TEST_F(BA1Processes, HousekeepingRunsAfterLoadAndAgainAfterALinkExecute) {
+    table.add(5, peer + QStringLiteral("PeerPlayer"));
+    start();
+    waitForLists(2); // one run lists twice
+    EXPECT_EQ(table.ended, QList<qint64>{5});
+    EXPECT_EQ(table.started, QStringList{peer + QStringLiteral("PeerTerminal")});
+    EXPECT_EQ(settings().read(QStringLiteral("S_q"), QStringLiteral("peerw")), peer);
+
+    table.add(6, peer + QStringLiteral("PeerTerminal"));
+    window->linkExecute(QString());
+    waitForLists(4);
+    EXPECT_EQ(table.started.size(), 1); // the terminal runs now
+    // A media link asks for the terminal too; it runs, so nothing starts.
+    window->ensureTransferRunning();
+    EXPECT_EQ(table.started.size(), 1);
+}
+
+TEST_F(BA1Processes, ExitEndsThePlayerProgramsWhenAskedCancelsTheFetchAndQuits) {
+    settings().write(QStringLiteral("S_q"), QStringLiteral("peerk"), QStringLiteral("2"));
+    start();
+    waitForLists(2);
+    table.add(7, peer + QStringLiteral("PeerPlayer"));
+    table.add(8, peer + QStringLiteral("PeerTerminal"));
+    table.add(9, QStringLiteral("/usr/bin/PeerPlayer"));
+
+    // The exit command arrives while a content-server fetch waits.
+    http.replies.insert(QStringLiteral("http://127.0.0.1:8260/lib/wen.txt"), QStringLiteral("reply"));
+    QString reply = QStringLiteral("unset");
+    http.duringGet = [this](const QString &) { window->ttt_v(); };
+    QTimer::singleShot(0, [&] { reply = http.get(QStringLiteral("http://127.0.0.1:8260/lib/wen.txt")); });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
+    watchdog.start(5000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(reply, QString());
+    EXPECT_EQ(table.ended, (QList<qint64>{7, 8}));
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(BA1Processes, ExitLeavesThePlayerProgramsRunningOtherwise) {
+    settings().write(QStringLiteral("S_q"), QStringLiteral("peerk"), QStringLiteral("1"));
+    start();
+    waitForLists(2);
+    table.add(7, peer + QStringLiteral("PeerTerminal"));
+    const int listsBefore = table.lists;
+    EXPECT_EQ(exitInLoop(), 0);
+    EXPECT_TRUE(table.ended.isEmpty());
+    EXPECT_EQ(table.lists, listsBefore);
+}
+
+} // namespace

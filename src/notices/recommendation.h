@@ -12,7 +12,7 @@ namespace vantoli {
 
 inline constexpr int kRecommendationLifeMs = 20000; // Timer1
 inline constexpr int kRecommendationIconMs = 1000;  // Timer2
-inline constexpr QSize kRecommendationSize{660, 214};
+inline constexpr QSize kRecommendationSize{660, 184};
 
 class RecommendationView {
 public:

@@ -80,10 +80,10 @@ TEST(Recommendation, CloseIconAndNewWindowCloseOnce) {
 }
 
 TEST(Recommendation, Placement) {
-    const RecommendationPlacement p = placeRecommendation({660, 214}, {16, 16});
-    EXPECT_EQ(p.frame, QRect(0, 0, 660, 214));
-    EXPECT_EQ(p.pane, QRect(-1, -1, 662, 216));
+    const RecommendationPlacement p = placeRecommendation({660, 184}, {16, 16});
+    EXPECT_EQ(p.frame, QRect(0, 0, 660, 184));
+    EXPECT_EQ(p.pane, QRect(-1, -1, 662, 186));
     EXPECT_EQ(p.closeIcon, QPoint(660 - 16 - 5, 5));
-    EXPECT_EQ(recommendationWindowRect(QRect(0, 0, 1280, 1024)), QRect(310, 405, 660, 214));
+    EXPECT_EQ(recommendationWindowRect(QRect(0, 0, 1280, 1024)), QRect(310, 420, 660, 184));
     EXPECT_EQ(recommendationWindowRect(QRect(10, 0, 400, 100)), QRect(10, 0, 400, 100));
 }

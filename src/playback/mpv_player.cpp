@@ -1,6 +1,7 @@
 #include "playback/mpv_player.h"
 
 #include "playback/prebuffer_cache.h"
+#include "playback/terminal_client.h"
 #include "playback/video_widget.h"
 
 #include <QGuiApplication>
@@ -121,6 +122,7 @@ std::unique_ptr<MpvPlayer> MpvPlayer::create(const MpvPlayerOptions &options, QO
         set("ao", options.audioOutput);
     set("network-timeout", QString::number(options.networkTimeout));
     set("hr-seek", QStringLiteral("yes"));
+    set("hwdec", QStringLiteral("auto-safe"));      // hardware decoding where it is known to work, else software
     // Frames are handed over when they are due instead of early with a wait
     // inside the render call, which would hold the UI thread for most of
     // every frame period.
@@ -139,6 +141,10 @@ MpvPlayer::MpvPlayer(const MpvApi *api, mpv_handle *handle, const MpvPlayerOptio
     const QString folder = options.cacheFolder.isEmpty() ? defaultPlayerCacheFolder({}) : options.cacheFolder;
     prebuffer_ = std::make_unique<PrebufferCache>(folder, options.prebufferBytes, options.prebufferKeep);
     prebuffer_->registerProtocol(api_, mpv_);
+    if (options.useTerminal) {
+        terminal_ = std::make_unique<TerminalClient>(options.terminalPortFile);
+        connect(terminal_.get(), &TerminalClient::statusChanged, this, &MpvPlayer::changed);
+    }
 
     api_->observe_property(mpv_, kTimePos, "time-pos", MPV_FORMAT_DOUBLE);
     api_->observe_property(mpv_, kDuration, "duration", MPV_FORMAT_DOUBLE);
@@ -245,7 +251,15 @@ void MpvPlayer::Play() {
     resetItemValues();
     loadedUrl_ = url_;
     QString address = url_;
-    if (const auto source = prebuffer_->takeSource(url_)) {
+    // Through the transfer program when it runs; from the network (and the
+    // prebuffer) when it does not.
+    const QString viaTerminal = terminal_ ? terminal_->playAddress(url_) : QString();
+    viaTerminal_ = !viaTerminal.isEmpty();
+    if (terminal_)
+        terminal_->watch(viaTerminal_ ? url_ : QString());
+    if (viaTerminal_) {
+        address = viaTerminal;
+    } else if (const auto source = prebuffer_->takeSource(url_)) {
         address = source->address;
         prebufferedBytes_ = source->prefixBytes;
         fileSize_ = source->totalBytes;
@@ -255,14 +269,18 @@ void MpvPlayer::Play() {
     // count as remote too.
     setString("cache", network ? QStringLiteral("yes") : QStringLiteral("auto"));
     setFlag("pause", false);
-    const QByteArray target = address.toUtf8();
-    command({"loadfile", target.constData(), "replace"}, kLoadReply);
-    ++pendingLoads_;
-    engine_.loading = true;
+    load(address);
     engine_.network = network && !address.startsWith(u'/');
     engine_.stopping = false;
     engine_.stoppedByUser = false;
     emit changed();
+}
+
+void MpvPlayer::load(const QString &address) {
+    const QByteArray target = address.toUtf8();
+    command({"loadfile", target.constData(), "replace"}, kLoadReply);
+    ++pendingLoads_;
+    engine_.loading = true;
 }
 
 void MpvPlayer::Pause() {
@@ -310,6 +328,8 @@ int MpvPlayer::Duration() const {
 int MpvPlayer::DownloadSpeed() const {
     if (!engine_.network || (!engine_.loaded && !engine_.loading))
         return 0; // nothing is transferred for a local file
+    if (viaTerminal_)
+        return terminal_->speed();
     // KB/s, held to what a 16-bit caller can store.
     return int(std::clamp<qint64>(cacheSpeed_ / 1024, 0, 32767));
 }
@@ -326,6 +346,8 @@ int MpvPlayer::BitRate() const {
 int MpvPlayer::DownloadProgress() const {
     if (!engine_.loaded)
         return 0;
+    if (viaTerminal_)
+        return terminal_->progress();
     if (!engine_.network || eofCached_)
         return 1000;
     return std::max(toThousandths(cacheEnd_, duration_), toThousandths(double(prebufferedBytes_), double(fileSize_)));
@@ -380,7 +402,9 @@ void MpvPlayer::SetAudioChannel(int channel) {
 }
 
 void MpvPlayer::Prebuffer(const QString &link) {
-    if (link != loadedUrl_ || !(engine_.loaded || engine_.loading))
+    if (link == loadedUrl_ && (engine_.loaded || engine_.loading))
+        return;
+    if (!terminal_ || !terminal_->prefetch(link))
         prebuffer_->start(link);
 }
 
@@ -419,6 +443,13 @@ void MpvPlayer::drainEvents() {
             const auto *end = static_cast<mpv_event_end_file *>(event->data);
             if (end->playlist_entry_id != currentEntry_)
                 break; // an item already replaced
+            if (viaTerminal_ && !fileOpen_ && pendingLoads_ == 0 && end->reason == MPV_END_FILE_REASON_ERROR) {
+                // The transfer program could not serve it: play it directly.
+                viaTerminal_ = false;
+                terminal_->watch({});
+                load(loadedUrl_);
+                break;
+            }
             engine_.loaded = false;
             engine_.loading = pendingLoads_ > 0;
             if (!engine_.loading) {

@@ -21,6 +21,7 @@
 namespace vantoli {
 
 class PrebufferCache;
+class TerminalClient;
 class VideoWidget;
 
 struct MpvPlayerOptions {
@@ -36,6 +37,10 @@ struct MpvPlayerOptions {
     int prebufferKeep = 3;
     // Seconds mpv waits on a silent network connection before it gives up.
     int networkTimeout = 20;
+    // Play http(s) items through the transfer program when it runs (its
+    // port file names it; empty for its usual place).
+    bool useTerminal = false;
+    QString terminalPortFile;
     // Further mpv options, name and value, set before the engine starts.
     std::vector<std::pair<QString, QString>> extraOptions;
 };
@@ -85,6 +90,8 @@ public:
     void setCacheFolder(const QString &folder);
     QString cacheFolder() const;
     PrebufferCache &prebufferCache() { return *prebuffer_; }
+    // Whether the current item plays through the transfer program.
+    bool playsThroughTerminal() const { return viaTerminal_; }
 
 signals:
     // Emitted after the cached values changed (tests and benchmarks wait on it).
@@ -103,6 +110,7 @@ private:
     void setString(const char *name, const QString &value);
     void resetItemValues();
     void markStartedIfReady();
+    void load(const QString &address);
 
     const MpvApi *api_;
     mpv_handle *mpv_;
@@ -132,6 +140,8 @@ private:
     bool mute_ = false;
 
     std::unique_ptr<PrebufferCache> prebuffer_;
+    std::unique_ptr<TerminalClient> terminal_; // null unless useTerminal
+    bool viaTerminal_ = false;                 // the current item plays through it
     QPointer<VideoWidget> embedded_;
     std::unique_ptr<VideoWidget> fullScreenWindow_;
 };

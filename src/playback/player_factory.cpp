@@ -28,6 +28,7 @@ public:
     std::unique_ptr<Player> create(QWidget *videoHost, const QString &programFolder) override {
         MpvPlayerOptions options;
         options.cacheFolder = defaultPlayerCacheFolder(programFolder);
+        options.useTerminal = true; // network items through PeerTerminal when it runs
         // For tests and silent demonstrations: VANTOLI_AUDIO_OUTPUT=null.
         options.audioOutput = qEnvironmentVariable("VANTOLI_AUDIO_OUTPUT");
         auto player = MpvPlayer::create(options);

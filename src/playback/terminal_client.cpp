@@ -1,0 +1,127 @@
+#include "playback/terminal_client.h"
+
+#include "terminal/peer_terminal/terminal_paths.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
+#include <httplib.h>
+
+#include <algorithm>
+
+namespace vantoli {
+namespace {
+
+constexpr auto kRecheck = std::chrono::seconds(3);
+
+bool isHttpItem(const QString &url) {
+    const QUrl u(url);
+    const QString scheme = u.scheme().toLower();
+    return (scheme == u"http" || scheme == u"https") && !u.host().isEmpty();
+}
+
+} // namespace
+
+TerminalClient::TerminalClient(QString portFile, QObject *parent)
+    : QObject(parent), portFile_(portFile.isEmpty() ? terminal::portFilePath() : std::move(portFile)) {
+    timer_.setInterval(1000);
+    connect(&timer_, &QTimer::timeout, this, &TerminalClient::poll);
+}
+
+TerminalClient::~TerminalClient() {
+    if (pending_) {
+        pending_->disconnect(this);
+        pending_->abort();
+        delete pending_;
+    }
+}
+
+int TerminalClient::port() {
+    const auto now = std::chrono::steady_clock::now();
+    if (checkedAt_ != std::chrono::steady_clock::time_point{} && now - checkedAt_ < kRecheck)
+        return alive_ ? port_ : 0;
+    checkedAt_ = now;
+    alive_ = false;
+    port_ = terminal::readPortFile(portFile_);
+    if (port_ == 0)
+        return 0;
+    httplib::Client client("127.0.0.1", port_);
+    client.set_connection_timeout(0, 300 * 1000);
+    client.set_read_timeout(0, 300 * 1000);
+    const auto res = client.Get(terminal::kPingPath);
+    alive_ = res && res->status == 200 && res->body.rfind("PeerTerminal", 0) == 0;
+    return alive_ ? port_ : 0;
+}
+
+bool TerminalClient::available() {
+    return port() != 0;
+}
+
+QString TerminalClient::localUrl(const char *path, const QString &url) const {
+    return QStringLiteral("http://127.0.0.1:%1%2?url=%3")
+        .arg(port_)
+        .arg(QString::fromLatin1(path), QString::fromLatin1(QUrl::toPercentEncoding(url)));
+}
+
+QString TerminalClient::playAddress(const QString &url) {
+    if (!isHttpItem(url) || !available())
+        return {};
+    return localUrl(terminal::kPlayPath, url);
+}
+
+bool TerminalClient::prefetch(const QString &url) {
+    if (!isHttpItem(url) || !available())
+        return false;
+    if (!network_)
+        network_ = new QNetworkAccessManager(this);
+    QNetworkReply *reply = network_->get(QNetworkRequest(QUrl(localUrl(terminal::kPrefetchPath, url))));
+    connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    return true;
+}
+
+void TerminalClient::watch(const QString &url) {
+    if (url == watched_)
+        return;
+    watched_ = url;
+    progress_ = 0;
+    speed_ = 0;
+    if (pending_) {
+        pending_->disconnect(this);
+        pending_->abort();
+        pending_->deleteLater();
+        pending_ = nullptr;
+    }
+    if (url.isEmpty()) {
+        timer_.stop();
+        return;
+    }
+    timer_.start();
+    poll();
+}
+
+void TerminalClient::poll() {
+    if (pending_ || watched_.isEmpty() || port_ == 0)
+        return;
+    if (!network_)
+        network_ = new QNetworkAccessManager(this);
+    QNetworkRequest request(QUrl(localUrl(terminal::kStatusPath, watched_)));
+    request.setTransferTimeout(2000);
+    pending_ = network_->get(request);
+    connect(pending_, &QNetworkReply::finished, this, [this] {
+        QNetworkReply *reply = pending_;
+        pending_ = nullptr;
+        reply->deleteLater();
+        if (reply->error() != QNetworkReply::NoError)
+            return; // keep the last values; the terminal may be gone
+        const QJsonObject o = QJsonDocument::fromJson(reply->read(64 * 1024)).object();
+        progress_ = std::clamp(o.value(QStringLiteral("progress")).toInt(), 0, 1000);
+        speed_ = std::clamp(o.value(QStringLiteral("speed")).toInt(), 0, 32767);
+        emit statusChanged();
+    });
+}
+
+} // namespace vantoli

@@ -1,0 +1,62 @@
+#pragma once
+// The player's side of the transfer program (PeerTerminal). When it runs, a
+// network item is played through it from a local address, and its download
+// progress and speed come from its status replies, polled in the background
+// so that reading them never waits. When it does not run, nothing here is
+// used and the player goes to the network itself.
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace vantoli {
+
+class TerminalClient : public QObject {
+    Q_OBJECT
+public:
+    // portFile: where the terminal names its port; empty for its usual place.
+    explicit TerminalClient(QString portFile = {}, QObject *parent = nullptr);
+    ~TerminalClient() override;
+
+    // Whether a terminal answers now. Asks it at most every few seconds; an
+    // answer takes a loopback round trip, a missing port file nothing, and a
+    // terminal that hangs at most a few hundred milliseconds.
+    bool available();
+    // The local address that plays an http(s) item through the terminal;
+    // "" for other items or when no terminal answers.
+    QString playAddress(const QString &url);
+    // Asks the terminal to fetch the start of an item; false when none answers.
+    bool prefetch(const QString &url);
+
+    // Polls the status of this item every second ("" stops).
+    void watch(const QString &url);
+    QString watched() const { return watched_; }
+    int progress() const { return progress_; } // thousandths
+    int speed() const { return speed_; }       // KB/s
+
+signals:
+    void statusChanged();
+
+private:
+    int port();
+    void poll();
+    QString localUrl(const char *path, const QString &url) const;
+
+    QString portFile_;
+    int port_ = 0;
+    bool alive_ = false;
+    std::chrono::steady_clock::time_point checkedAt_{};
+    QNetworkAccessManager *network_ = nullptr;
+    QNetworkReply *pending_ = nullptr;
+    QTimer timer_;
+    QString watched_;
+    int progress_ = 0;
+    int speed_ = 0;
+};
+
+} // namespace vantoli

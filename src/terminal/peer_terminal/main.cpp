@@ -1,0 +1,109 @@
+// PeerTerminal: the per-user transfer program. Serves the player on
+// 127.0.0.1 out of the cache folder named in PeerCfg.ini beside it.
+//
+//   PeerTerminal [--player-folder DIR]
+//
+// A second start while one runs exits at once with status 0. SIGTERM, SIGINT
+// and SIGHUP end it cleanly: downloads keep their state, the port file goes.
+
+#include "app/settings_file.h"
+#include "terminal/peer_terminal/terminal_paths.h"
+#include "terminal/peer_terminal/terminal_service.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLockFile>
+#include <QSaveFile>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <thread>
+
+using namespace vantoli;
+using namespace vantoli::terminal;
+
+namespace {
+
+// The cache folder the player programs name in PeerCfg.ini; $HOME/Media/
+// when the file names none.
+QString cacheFolderFrom(const QString &cfg) {
+    const QString folder = readSetting(cfg, QStringLiteral("NBPEERTERMINAL"), QStringLiteral("defaultsavepath"));
+    if (!folder.isEmpty() && folder != u"0")
+        return folder;
+    return QDir::homePath() + QStringLiteral("/Media/");
+}
+
+std::int64_t cacheLimitFrom(const QString &cfg) {
+    bool ok = false;
+    const qint64 mib =
+        readSetting(cfg, QStringLiteral("NBPEERTERMINAL"), QStringLiteral("cachelimitmb"), QStringLiteral("4096"))
+            .toLongLong(&ok);
+    return ok && mib > 0 ? std::int64_t(mib) << 20 : std::int64_t(4096) << 20;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    // Block the ending signals in every thread; this one waits for them below.
+    sigset_t ending;
+    sigemptyset(&ending);
+    sigaddset(&ending, SIGTERM);
+    sigaddset(&ending, SIGINT);
+    sigaddset(&ending, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &ending, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QCoreApplication app(argc, argv);
+    QString playerFolder = QCoreApplication::applicationDirPath();
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == u"--player-folder" && i + 1 < args.size())
+            playerFolder = args[++i];
+    }
+
+    QDir().mkpath(runtimeFolder());
+    QLockFile lock(lockFilePath());
+    lock.setStaleLockTime(0); // only a dead owner's lock is stale
+    if (!lock.tryLock(0))
+        return 0; // one runs already
+
+    const QString cfg = QDir(playerFolder).filePath(QStringLiteral("PeerCfg.ini"));
+    TerminalConfig config;
+    config.cacheFolder = cacheFolderFrom(cfg);
+    config.cacheLimitBytes = cacheLimitFrom(cfg);
+    if (!QDir().mkpath(config.cacheFolder)) {
+        std::fprintf(stderr, "PeerTerminal: cannot create the cache folder %s\n", qPrintable(config.cacheFolder));
+        return 1;
+    }
+    TerminalService service(config);
+    if (!service.start(0)) {
+        std::fprintf(stderr, "PeerTerminal: cannot listen on 127.0.0.1\n");
+        return 1;
+    }
+    {
+        QSaveFile port(portFilePath());
+        if (!port.open(QIODevice::WriteOnly) || port.write(QByteArray::number(service.port()) + '\n') < 0 ||
+            !port.commit()) {
+            std::fprintf(stderr, "PeerTerminal: cannot write %s\n", qPrintable(portFilePath()));
+            return 1;
+        }
+    }
+
+    int signal = 0;
+    sigwait(&ending, &signal);
+    QFile::remove(portFilePath());
+    // A player that stopped reading holds its connection until the write
+    // time-out; the downloads' state is saved first, so do not wait for it.
+    std::promise<void> stopped;
+    std::future<void> done = stopped.get_future();
+    std::thread([&] {
+        service.stop();
+        stopped.set_value();
+    }).detach();
+    done.wait_for(std::chrono::seconds(3));
+    lock.unlock();
+    std::_Exit(0);
+}

@@ -1,0 +1,622 @@
+#include "terminal/peer_terminal/terminal_service.h"
+
+#include "terminal/peer_terminal/cache_names.h"
+#include "terminal/peer_terminal/origin_fetch.h"
+#include "terminal/peer_terminal/terminal_paths.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <httplib.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+#include <vector>
+
+namespace vantoli::terminal {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::int64_t kEverything = std::numeric_limits<std::int64_t>::max();
+constexpr std::size_t kReadPiece = 256 * 1024;
+constexpr std::int64_t kStateEvery = 4 << 20; // bytes between state-file writes
+
+struct Item {
+    QString url;
+    std::string urlBytes;
+    QString name;
+
+    std::mutex m;
+    std::condition_variable cv;
+    std::int64_t total = -1; // -1 while unknown
+    std::int64_t have = 0;   // contiguous bytes from the start in the file
+    bool headKnown = false;  // total (or that there is none) is known
+    bool downloading = false;
+    bool failed = false;
+    bool removed = false;
+    std::string error;
+    std::int64_t wantUpTo = 0; // the download stops here (prefetch) or runs to the end
+    int readers = 0;
+    std::int64_t lastPlayed = 0;
+    QString contentType;
+    QString validator;
+    FetchCanceller *canceller = nullptr;
+    // Transfer rate over the last half second or so.
+    Clock::time_point windowStart{};
+    std::int64_t windowBytes = 0;
+    int speedKBs = 0;
+    Clock::time_point lastData{};
+
+    bool complete() const { return total >= 0 && have >= total; }
+};
+
+namespace {
+
+std::int64_t nowMs() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+// A file descriptor closed with its owner.
+struct Fd {
+    int fd = -1;
+    Fd() = default;
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    ~Fd() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+void setError(httplib::Response &res, int status, const std::string &text) {
+    res.status = status;
+    res.set_content(text + "\n", "text/plain; charset=utf-8");
+}
+
+} // namespace
+
+TerminalService::TerminalService(TerminalConfig config) : config_(std::move(config)) {
+    QDir().mkpath(config_.cacheFolder);
+    loadIndex();
+}
+
+TerminalService::~TerminalService() {
+    stop();
+}
+
+QString TerminalService::filePath(const QString &name) const {
+    return QDir(config_.cacheFolder).filePath(name);
+}
+
+void TerminalService::loadIndex() {
+    const QDir dir(config_.cacheFolder);
+    const QStringList states =
+        dir.entryList({QStringLiteral(".*.vantoli")}, QDir::Files | QDir::Hidden);
+    for (const QString &stateName : states) {
+        const auto state = readItemState(dir.filePath(stateName));
+        if (!state || stateFileName(state->name) != stateName)
+            continue;
+        const QFileInfo file(dir.filePath(state->name));
+        if (!file.exists()) {
+            QFile::remove(dir.filePath(stateName)); // the file went; its state is stale
+            continue;
+        }
+        if (items_.count(state->url))
+            continue;
+        auto item = std::make_shared<Item>();
+        item->url = state->url;
+        item->urlBytes = state->url.toStdString();
+        item->name = state->name;
+        item->total = state->total;
+        // Bytes past the recorded count may be half written.
+        item->have = std::min<std::int64_t>(state->have, file.size());
+        item->headKnown = state->total >= 0;
+        item->lastPlayed = state->lastPlayed;
+        item->contentType = state->contentType;
+        item->validator = state->validator;
+        items_.emplace(item->url, item);
+    }
+}
+
+std::shared_ptr<Item> TerminalService::itemFor(const QString &url, bool reader) {
+    std::shared_ptr<Item> item;
+    bool created = false;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto it = items_.find(url);
+        if (it != items_.end()) {
+            item = it->second;
+        } else {
+            item = std::make_shared<Item>();
+            item->url = url;
+            item->urlBytes = url.toStdString();
+            item->name = uniqueName(safeItemName(url), [&](const QString &n) {
+                if (QFileInfo::exists(filePath(n)) || QFileInfo::exists(filePath(stateFileName(n))))
+                    return true;
+                return std::any_of(items_.cbegin(), items_.cend(), [&](const auto &e) { return e.second->name == n; });
+            });
+            items_.emplace(url, item);
+            created = true;
+        }
+        const std::lock_guard itemLock(item->m);
+        item->lastPlayed = nowMs();
+        if (reader)
+            ++item->readers;
+    }
+    if (created) {
+        // Claim the name on disk at once, so that another run sees it taken.
+        QFile f(filePath(item->name));
+        f.open(QIODevice::WriteOnly | QIODevice::Append);
+    }
+    saveState(item);
+    return item;
+}
+
+void TerminalService::releaseReader(const std::shared_ptr<Item> &item) {
+    {
+        const std::lock_guard lock(item->m);
+        --item->readers;
+    }
+    enforceLimit();
+}
+
+void TerminalService::saveState(const std::shared_ptr<Item> &item) {
+    ItemState s;
+    {
+        const std::lock_guard lock(item->m);
+        if (item->removed)
+            return;
+        s.url = item->url;
+        s.name = item->name;
+        s.total = item->total;
+        s.have = item->have;
+        s.lastPlayed = item->lastPlayed;
+        s.contentType = item->contentType;
+        s.validator = item->validator;
+    }
+    writeItemState(filePath(stateFileName(s.name)), s);
+}
+
+void TerminalService::ensureDownloading(const std::shared_ptr<Item> &item, std::int64_t upTo) {
+    {
+        const std::lock_guard lock(item->m);
+        item->wantUpTo = std::max(item->wantUpTo, upTo);
+        if (item->downloading || item->removed || item->complete() || item->have >= item->wantUpTo || stopping_)
+            return;
+        item->downloading = true;
+        item->failed = false;
+        item->error.clear();
+    }
+    {
+        const std::lock_guard lock(workersMutex_);
+        ++workers_;
+    }
+    std::thread([this, item] { download(item); }).detach();
+}
+
+void TerminalService::download(std::shared_ptr<Item> item) {
+    Fd out;
+    out.fd = ::open(QFile::encodeName(filePath(item->name)).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    std::int64_t from = 0;
+    {
+        const std::lock_guard lock(item->m);
+        from = item->have;
+    }
+    int attempts = 0;
+    bool restarted = false;
+    std::string error = out.fd < 0 ? "cannot write the cache file" : "";
+    // Bytes past `have` are not vouched for; the transfer writes them again.
+    if (out.fd >= 0 && ::ftruncate(out.fd, from) != 0)
+        error = "cannot write the cache file";
+    std::int64_t nextState = from + kStateEvery;
+
+    while (error.empty() && !stopping_) {
+        FetchCanceller canceller;
+        {
+            const std::lock_guard lock(item->m);
+            item->canceller = &canceller;
+            from = item->have;
+        }
+        bool changedItem = false;
+        std::int64_t writePos = from;
+        const auto onHead = [&](const OriginReply &reply) {
+            const std::lock_guard lock(item->m);
+            const QString validator = QString::fromStdString(reply.validator);
+            if (from > 0 && reply.status == 206 && !item->validator.isEmpty() && !validator.isEmpty() &&
+                validator != item->validator) {
+                changedItem = true; // the origin holds another item now: start over
+                return false;
+            }
+            if (reply.status == 200 && from > 0) {
+                // The origin ignores ranges: take the whole item again.
+                writePos = 0;
+                item->have = 0;
+                if (::ftruncate(out.fd, 0) != 0)
+                    return false;
+            }
+            if (reply.total >= 0 && item->total >= 0 && reply.total != item->total && from > 0) {
+                changedItem = true;
+                return false;
+            }
+            item->total = reply.total;
+            item->headKnown = true;
+            if (!reply.contentType.empty())
+                item->contentType = QString::fromStdString(reply.contentType);
+            item->validator = validator;
+            item->cv.notify_all();
+            return true;
+        };
+        bool wantReached = false;
+        const auto onData = [&](const char *data, std::size_t n) {
+            if (::pwrite(out.fd, data, n, writePos) != ssize_t(n))
+                return false;
+            writePos += std::int64_t(n);
+            bool save = false;
+            {
+                const std::lock_guard lock(item->m);
+                item->have = writePos;
+                const auto now = Clock::now();
+                if (item->windowStart == Clock::time_point{})
+                    item->windowStart = now;
+                item->windowBytes += std::int64_t(n);
+                item->lastData = now;
+                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - item->windowStart).count();
+                if (ms >= 500) {
+                    item->speedKBs = int(std::min<std::int64_t>(item->windowBytes * 1000 / ms / 1024, 32767));
+                    item->windowStart = now;
+                    item->windowBytes = 0;
+                }
+                item->cv.notify_all();
+                wantReached = item->have >= item->wantUpTo;
+                if (writePos >= nextState) {
+                    nextState = writePos + kStateEvery;
+                    save = true;
+                }
+            }
+            if (save) {
+                saveState(item);
+                enforceLimit();
+            }
+            return !wantReached;
+        };
+        std::string fetchError;
+        ++originFetches_;
+        const FetchOutcome outcome = fetchRange(item->urlBytes, from, -1, onHead, onData, &canceller,
+                                                {config_.connectTimeoutSeconds, config_.readTimeoutSeconds},
+                                                &fetchError);
+        {
+            const std::lock_guard lock(item->m);
+            item->canceller = nullptr;
+        }
+        if (changedItem && !restarted) {
+            restarted = true;
+            const std::lock_guard lock(item->m);
+            item->have = 0;
+            item->total = -1;
+            item->validator.clear();
+            if (::ftruncate(out.fd, 0) != 0)
+                error = "cannot write the cache file";
+            continue;
+        }
+        if (outcome == FetchOutcome::Complete) {
+            const std::lock_guard lock(item->m);
+            if (item->total < 0)
+                item->total = item->have; // an origin that gave no length: what arrived is all
+            item->headKnown = true;
+            if (!item->complete())
+                error = "the origin sent less than it announced";
+            break;
+        }
+        if (outcome == FetchOutcome::Stopped || stopping_)
+            break;
+        // A failure after progress starts the count again.
+        {
+            const std::lock_guard lock(item->m);
+            if (item->have > from)
+                attempts = 0;
+        }
+        if (outcome == FetchOutcome::Refused || ++attempts >= 3) {
+            error = fetchError;
+            break;
+        }
+        std::unique_lock lock(item->m);
+        item->cv.wait_for(lock, std::chrono::milliseconds(500 * attempts), [&] { return stopping_.load(); });
+    }
+
+    {
+        const std::lock_guard lock(item->m);
+        item->downloading = false;
+        item->speedKBs = 0;
+        item->windowStart = {};
+        item->windowBytes = 0;
+        if (!error.empty() && !stopping_) {
+            item->failed = true;
+            item->error = error;
+        }
+        item->cv.notify_all();
+    }
+    saveState(item);
+    enforceLimit();
+    const std::lock_guard lock(workersMutex_);
+    if (--workers_ == 0)
+        workersDone_.notify_all();
+}
+
+void TerminalService::enforceLimit() {
+    std::vector<std::shared_ptr<Item>> evicted;
+    {
+        const std::lock_guard lock(mutex_);
+        std::int64_t used = 0;
+        std::vector<std::pair<std::int64_t, std::shared_ptr<Item>>> byAge;
+        for (const auto &[url, item] : items_) {
+            const std::lock_guard itemLock(item->m);
+            used += item->have;
+            byAge.emplace_back(item->lastPlayed, item);
+        }
+        if (used <= config_.cacheLimitBytes)
+            return;
+        std::sort(byAge.begin(), byAge.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (const auto &[played, item] : byAge) {
+            if (used <= config_.cacheLimitBytes)
+                break;
+            const std::lock_guard itemLock(item->m);
+            if (item->readers > 0 || item->downloading)
+                continue; // in use
+            item->removed = true;
+            used -= item->have;
+            evicted.push_back(item);
+            items_.erase(item->url);
+        }
+    }
+    for (const auto &item : evicted) {
+        QFile::remove(filePath(stateFileName(item->name)));
+        QFile::remove(filePath(item->name));
+    }
+}
+
+bool TerminalService::waitForHead(const std::shared_ptr<Item> &item) {
+    std::unique_lock lock(item->m);
+    const auto limit = std::chrono::seconds(config_.connectTimeoutSeconds + config_.readTimeoutSeconds);
+    item->cv.wait_for(lock, limit, [&] {
+        return item->headKnown || item->complete() || item->failed || stopping_ ||
+               (!item->downloading && item->have >= item->wantUpTo);
+    });
+    return item->headKnown || item->complete();
+}
+
+bool TerminalService::streamTo(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length,
+                               httplib::DataSink &sink) {
+    std::unique_lock lock(item->m);
+    for (;;) {
+        if (stopping_)
+            return false;
+        const std::int64_t at = std::int64_t(offset);
+        if (at < item->have) {
+            const std::size_t n = std::min<std::size_t>({length, std::size_t(item->have - at), kReadPiece});
+            lock.unlock();
+            Fd in;
+            in.fd = ::open(QFile::encodeName(filePath(item->name)).constData(), O_RDONLY | O_CLOEXEC);
+            if (in.fd < 0)
+                return false;
+            std::string buffer(n, '\0');
+            const ssize_t got = ::pread(in.fd, buffer.data(), n, at);
+            if (got <= 0)
+                return false;
+            return sink.write(buffer.data(), std::size_t(got));
+        }
+        if (item->complete())
+            return false; // nothing more exists
+        if (item->failed || at > item->have + config_.aheadBytes) {
+            lock.unlock();
+            return streamFromOrigin(item, offset, length, sink);
+        }
+        if (!item->downloading) {
+            lock.unlock();
+            ensureDownloading(item, kEverything);
+            lock.lock();
+            continue;
+        }
+        item->cv.wait_for(lock, std::chrono::milliseconds(250));
+        // The check waits while the client's window is full: never under the lock.
+        lock.unlock();
+        if (!sink.is_writable())
+            return false;
+        lock.lock();
+    }
+}
+
+bool TerminalService::streamFromOrigin(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length,
+                                       httplib::DataSink &sink) {
+    ++originFetches_;
+    std::string error;
+    const auto outcome = fetchRange(
+        item->urlBytes, std::int64_t(offset), std::int64_t(offset + length) - 1,
+        [&](const OriginReply &reply) { return reply.status == 206; }, // the origin must honour the range
+        [&](const char *data, std::size_t n) { return !stopping_ && sink.write(data, std::min(n, length)); },
+        nullptr, {config_.connectTimeoutSeconds, config_.readTimeoutSeconds}, &error);
+    return outcome == FetchOutcome::Complete;
+}
+
+void TerminalService::handlePlay(const httplib::Request &req, httplib::Response &res) {
+    const QString url = QString::fromStdString(req.get_param_value("url"));
+    if (!isFetchableUrl(url))
+        return setError(res, 400, "url must be an http or https address");
+    auto item = itemFor(url, true);
+    // The reader counted by itemFor is released with the reply, or here.
+    struct Release {
+        TerminalService *self;
+        std::shared_ptr<Item> item;
+        void operator()(bool) const { self->releaseReader(item); }
+    };
+    ensureDownloading(item, kEverything);
+    if (!waitForHead(item)) {
+        std::string error;
+        {
+            const std::lock_guard lock(item->m);
+            error = item->error.empty() ? "the origin did not answer" : item->error;
+        }
+        Release{this, item}(false);
+        return setError(res, 502, error);
+    }
+    std::int64_t total;
+    std::string type;
+    {
+        const std::lock_guard lock(item->m);
+        total = item->total;
+        type = item->contentType.isEmpty() ? "application/octet-stream" : item->contentType.toStdString();
+    }
+    if (total < 0) {
+        // No length from the origin: one stream from the start, no ranges.
+        res.set_chunked_content_provider(
+            type,
+            [this, item](std::size_t offset, httplib::DataSink &sink) {
+                {
+                    std::unique_lock lock(item->m);
+                    if (item->complete() && std::int64_t(offset) >= item->have) {
+                        sink.done();
+                        return true;
+                    }
+                }
+                return streamTo(item, offset, kReadPiece, sink);
+            },
+            Release{this, item});
+        return;
+    }
+    if (req.ranges.size() == 1) {
+        const auto [a, b] = req.ranges.front();
+        const bool suffix = a < 0;
+        const bool bad = suffix ? b <= 0 : (a >= total || (b >= 0 && b < a));
+        if (bad) {
+            Release{this, item}(false);
+            res.set_header("Content-Range", "bytes */" + std::to_string(total));
+            return setError(res, 416, "range not satisfiable");
+        }
+    }
+    res.set_header("Accept-Ranges", "bytes");
+    if (total == 0) {
+        Release{this, item}(true);
+        res.set_content("", type);
+        return;
+    }
+    res.set_content_provider(
+        std::size_t(total), type,
+        [this, item](std::size_t offset, std::size_t length, httplib::DataSink &sink) {
+            return streamTo(item, offset, length, sink);
+        },
+        Release{this, item});
+}
+
+void TerminalService::handlePrefetch(const httplib::Request &req, httplib::Response &res) {
+    const QString url = QString::fromStdString(req.get_param_value("url"));
+    if (!isFetchableUrl(url))
+        return setError(res, 400, "url must be an http or https address");
+    auto item = itemFor(url, false);
+    ensureDownloading(item, config_.prefetchBytes);
+    res.set_content("ok\n", "text/plain");
+}
+
+void TerminalService::handleStatus(const httplib::Request &req, httplib::Response &res) {
+    const QString url = QString::fromStdString(req.get_param_value("url"));
+    if (!isFetchableUrl(url))
+        return setError(res, 400, "url must be an http or https address");
+    std::shared_ptr<Item> item;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto it = items_.find(url);
+        if (it != items_.end())
+            item = it->second;
+    }
+    QJsonObject o;
+    if (!item) {
+        o[QStringLiteral("state")] = QStringLiteral("unknown");
+        o[QStringLiteral("progress")] = 0;
+        o[QStringLiteral("speed")] = 0;
+    } else {
+        const std::lock_guard lock(item->m);
+        const bool complete = item->complete();
+        int progress = 0;
+        if (complete)
+            progress = 1000;
+        else if (item->total > 0)
+            progress = int(std::clamp<std::int64_t>(item->have * 1000 / item->total, 0, 1000));
+        const bool fresh = item->downloading && Clock::now() - item->lastData < std::chrono::seconds(2);
+        o[QStringLiteral("state")] = complete          ? QStringLiteral("complete")
+                                     : item->downloading ? QStringLiteral("downloading")
+                                     : item->failed      ? QStringLiteral("failed")
+                                                         : QStringLiteral("paused");
+        o[QStringLiteral("progress")] = progress;
+        o[QStringLiteral("speed")] = fresh ? item->speedKBs : 0;
+        o[QStringLiteral("bytes")] = double(item->have);
+        o[QStringLiteral("total")] = double(item->total);
+        o[QStringLiteral("file")] = item->name;
+        if (item->failed)
+            o[QStringLiteral("error")] = QString::fromStdString(item->error);
+    }
+    res.set_content(QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString(), "application/json");
+}
+
+bool TerminalService::start(int port) {
+    server_ = std::make_unique<httplib::Server>();
+    const int threads = config_.serverThreads;
+    server_->new_task_queue = [threads] { return new httplib::ThreadPool(std::size_t(threads)); };
+    server_->set_tcp_nodelay(true);
+    server_->set_read_timeout(10, 0);
+    // A paused player stops reading; its connection waits instead of breaking.
+    server_->set_write_timeout(600, 0);
+    server_->set_keep_alive_timeout(2);
+    server_->set_payload_max_length(16 * 1024);
+    server_->Get(kPlayPath, [this](const httplib::Request &q, httplib::Response &r) { handlePlay(q, r); });
+    server_->Get(kPrefetchPath, [this](const httplib::Request &q, httplib::Response &r) { handlePrefetch(q, r); });
+    server_->Get(kStatusPath, [this](const httplib::Request &q, httplib::Response &r) { handleStatus(q, r); });
+    server_->Get(kPingPath, [](const httplib::Request &, httplib::Response &r) {
+        r.set_content("PeerTerminal\n", "text/plain");
+    });
+    server_->set_error_handler([](const httplib::Request &, httplib::Response &res) {
+        if (res.body.empty())
+            res.set_content(std::to_string(res.status) + "\n", "text/plain");
+    });
+    if (port == 0)
+        port_ = server_->bind_to_any_port("127.0.0.1");
+    else
+        port_ = server_->bind_to_port("127.0.0.1", port) ? port : -1;
+    if (port_ <= 0) {
+        port_ = 0;
+        server_.reset();
+        return false;
+    }
+    serverThread_ = std::thread([this] { server_->listen_after_bind(); });
+    return true;
+}
+
+void TerminalService::stop() {
+    if (stopping_.exchange(true))
+        return;
+    {
+        const std::lock_guard lock(mutex_);
+        for (const auto &[url, item] : items_) {
+            const std::lock_guard itemLock(item->m);
+            if (item->canceller)
+                item->canceller->cancel();
+            item->cv.notify_all();
+        }
+    }
+    {
+        // Downloads first: they keep their state for the next start.
+        std::unique_lock lock(workersMutex_);
+        workersDone_.wait(lock, [&] { return workers_ == 0; });
+    }
+    if (server_) {
+        server_->stop();
+        if (serverThread_.joinable())
+            serverThread_.join();
+    }
+}
+
+} // namespace vantoli::terminal

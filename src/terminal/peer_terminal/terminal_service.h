@@ -1,0 +1,103 @@
+#pragma once
+// The transfer program's work: an HTTP server on 127.0.0.1 that plays http(s)
+// items out of the cache folder while they download.
+//
+// - GET /play?url=U serves item U with byte ranges. The item is fetched once
+//   into a file of the cache folder named after it; readers get what has
+//   arrived and wait for the rest; a read far ahead of the download is served
+//   by a range fetch of its own from the origin.
+// - GET /prefetch?url=U fetches the first `prefetchBytes` of U.
+// - GET /status?url=U answers {"progress":thousandths,"speed":KB/s,...}.
+// - A partial download keeps its file and a small state file and goes on
+//   from there when the item is asked for again, also after a restart.
+// - The folder holds at most `cacheLimitBytes` of our items: the least
+//   recently played go first; an item being read or downloaded is never
+//   deleted. Files in the folder without a state file are not ours and are
+//   left alone.
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+class DataSink;
+}
+
+namespace vantoli::terminal {
+
+struct TerminalConfig {
+    QString cacheFolder;
+    std::int64_t cacheLimitBytes = std::int64_t(4) << 30;
+    std::int64_t prefetchBytes = 32 << 20;
+    // A read this far past the downloaded bytes is fetched from the origin
+    // directly instead of waiting for the download.
+    std::int64_t aheadBytes = 1 << 20;
+    int connectTimeoutSeconds = 10;
+    int readTimeoutSeconds = 20;
+    int serverThreads = 16;
+};
+
+struct Item;
+
+class TerminalService {
+public:
+    explicit TerminalService(TerminalConfig config);
+    ~TerminalService();
+    TerminalService(const TerminalService &) = delete;
+    TerminalService &operator=(const TerminalService &) = delete;
+
+    // Binds 127.0.0.1 on `port` (0: any free one) and serves on a thread of
+    // its own. False when the port cannot be bound.
+    bool start(int port = 0);
+    int port() const { return port_; }
+    // Ends every download (their state is kept) and the server.
+    void stop();
+
+    // Origin fetches started by downloads and ahead reads (tests).
+    int originFetches() const { return originFetches_; }
+    const TerminalConfig &config() const { return config_; }
+
+private:
+    void loadIndex();
+    // The item of an address, made when new; `reader` counts a reader on it
+    // before anything can evict it.
+    std::shared_ptr<Item> itemFor(const QString &url, bool reader);
+    void releaseReader(const std::shared_ptr<Item> &item);
+    void ensureDownloading(const std::shared_ptr<Item> &item, std::int64_t upTo);
+    void download(std::shared_ptr<Item> item);
+    bool waitForHead(const std::shared_ptr<Item> &item);
+    bool streamTo(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length, httplib::DataSink &sink);
+    bool streamFromOrigin(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length,
+                          httplib::DataSink &sink);
+    void saveState(const std::shared_ptr<Item> &item);
+    void enforceLimit();
+    void handlePlay(const httplib::Request &req, httplib::Response &res);
+    void handlePrefetch(const httplib::Request &req, httplib::Response &res);
+    void handleStatus(const httplib::Request &req, httplib::Response &res);
+    QString filePath(const QString &name) const;
+
+    TerminalConfig config_;
+    std::unique_ptr<httplib::Server> server_;
+    std::thread serverThread_;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> originFetches_{0};
+
+    std::mutex mutex_; // the index; taken before any item's own mutex
+    std::map<QString, std::shared_ptr<Item>> items_; // by origin address
+    std::mutex workersMutex_;
+    std::condition_variable workersDone_;
+    int workers_ = 0; // running download threads
+};
+
+} // namespace vantoli::terminal

@@ -1,0 +1,140 @@
+// The player with the transfer program: network items go through it while
+// it answers, and straight to the network when it does not.
+
+#include "origin.h"
+
+#include "../../playback/media_fixture.h"
+#include "playback/mpv_player.h"
+#include "terminal/peer_terminal/terminal_service.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <gtest/gtest.h>
+
+using namespace vantoli;
+using namespace vantoli::test;
+
+namespace {
+
+class PlayerTerminalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        portFile_ = dir_.filePath("port");
+    }
+    void startTerminal() {
+        terminal::TerminalConfig c;
+        c.cacheFolder = dir_.filePath("cache");
+        service_ = std::make_unique<terminal::TerminalService>(c);
+        ASSERT_TRUE(service_->start());
+        writePort(service_->port());
+    }
+    void writePort(int port) {
+        QSaveFile f(portFile_);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::number(port));
+        ASSERT_TRUE(f.commit());
+    }
+    std::unique_ptr<MpvPlayer> makePlayer() {
+        MpvPlayerOptions o;
+        o.videoOutput = QStringLiteral("null");
+        o.audioOutput = QStringLiteral("null");
+        o.cacheFolder = dir_.filePath("prebuffer");
+        o.useTerminal = true;
+        o.terminalPortFile = portFile_;
+        return MpvPlayer::create(o);
+    }
+
+    QTemporaryDir dir_;
+    QString portFile_;
+    std::unique_ptr<terminal::TerminalService> service_;
+};
+
+} // namespace
+
+TEST_F(PlayerTerminalTest, NetworkItemPlaysThroughTheTerminalWithItsProgress) {
+    Origin origin;
+    origin.add("/big.mp4", readAll(testMedia().bigClip));
+    origin.rate = 300 * 1024;
+    startTerminal();
+    auto player = makePlayer();
+    ASSERT_TRUE(player);
+    player->setUrl(QString::fromStdString(origin.url("/big.mp4")));
+    player->Play();
+    EXPECT_TRUE(player->playsThroughTerminal());
+    ASSERT_TRUE(waitFor([&] { return player->PlayState() == kStatePlaying; }, 10000));
+    EXPECT_EQ(player->Duration(), 6);
+    int maxSpeed = 0;
+    int firstProgress = player->DownloadProgress();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            maxSpeed = std::max(maxSpeed, player->DownloadSpeed());
+            return player->DownloadProgress() == 1000;
+        },
+        15000));
+    EXPECT_LT(firstProgress, 1000);
+    EXPECT_GT(maxSpeed, 50);
+    EXPECT_EQ(readAll(QDir(dir_.filePath("cache")).filePath("big.mp4")), readAll(testMedia().bigClip));
+    // A seek within the item, then its end.
+    player->setPosition(4);
+    ASSERT_TRUE(waitFor([&] { return player->PlayState() == kStateFinished; }, 8000));
+
+    // Prebuffer goes through the terminal too.
+    origin.add("/next.mp4", readAll(testMedia().clip));
+    player->Prebuffer(QString::fromStdString(origin.url("/next.mp4")));
+    ASSERT_TRUE(waitFor([&] { return QFileInfo(QDir(dir_.filePath("cache")).filePath("next.mp4")).size() > 0; },
+                        5000));
+    EXPECT_FALSE(QDir(dir_.filePath("prebuffer")).exists() &&
+                 !QDir(dir_.filePath("prebuffer")).isEmpty());
+}
+
+TEST_F(PlayerTerminalTest, WithoutATerminalTheItemPlaysDirectly) {
+    Origin origin;
+    origin.add("/clip.mp4", readAll(testMedia().clip));
+    // A port file left by a terminal that is gone.
+    startTerminal();
+    service_->stop();
+    auto player = makePlayer();
+    ASSERT_TRUE(player);
+    player->setUrl(QString::fromStdString(origin.url("/clip.mp4")));
+    player->Play();
+    EXPECT_FALSE(player->playsThroughTerminal());
+    ASSERT_TRUE(waitFor([&] { return player->PlayState() == kStatePlaying; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return player->DownloadProgress() == 1000; }, 10000));
+
+    // No port file at all: the same.
+    QFile::remove(portFile_);
+    player->Stop();
+    player->setUrl(QString::fromStdString(origin.url("/clip.mp4")) + "?again");
+    player->Play();
+    EXPECT_FALSE(player->playsThroughTerminal());
+    EXPECT_TRUE(waitFor([&] { return player->PlayState() == kStatePlaying; }, 10000));
+}
+
+TEST_F(PlayerTerminalTest, AnItemTheTerminalCannotServeStillPlaysDirectly) {
+    // The origin answers the player but refuses the terminal's range
+    // requests with an error, so the terminal's play address fails.
+    httplib::Server picky;
+    const std::string clip = readAll(testMedia().clip);
+    picky.Get("/clip.mp4", [&](const httplib::Request &req, httplib::Response &res) {
+        if (req.get_header_value("User-Agent").rfind("cpp-httplib", 0) == 0) {
+            res.status = 403;
+            return;
+        }
+        res.set_content(clip, "video/mp4");
+    });
+    const int port = picky.bind_to_any_port("127.0.0.1");
+    std::thread thread([&] { picky.listen_after_bind(); });
+    startTerminal();
+    auto player = makePlayer();
+    player->setUrl(QStringLiteral("http://127.0.0.1:%1/clip.mp4").arg(port));
+    player->Play();
+    EXPECT_TRUE(waitFor([&] { return player->PlayState() == kStatePlaying; }, 10000));
+    EXPECT_FALSE(player->playsThroughTerminal());
+    player.reset();
+    picky.stop();
+    thread.join();
+}

@@ -1,0 +1,102 @@
+// The PeerTerminal program itself, started by the test in a runtime folder
+// and home of its own: one per user, the cache folder of PeerCfg.ini, the
+// port file while it runs.
+
+#include "app/settings_file.h"
+#include "terminal/peer_terminal/terminal_paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace vantoli;
+
+namespace {
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(runtime_.isValid());
+        ASSERT_TRUE(home_.isValid());
+        ASSERT_TRUE(player_.isValid());
+        env_ = QProcessEnvironment::systemEnvironment();
+        env_.insert("XDG_RUNTIME_DIR", runtime_.path());
+        env_.insert("HOME", home_.path());
+    }
+    void TearDown() override {
+        for (auto &p : processes_) {
+            if (p->state() != QProcess::NotRunning) {
+                p->terminate(); // only processes this test started
+                if (!p->waitForFinished(5000))
+                    p->kill();
+            }
+        }
+    }
+    QProcess *start() {
+        processes_.push_back(std::make_unique<QProcess>());
+        QProcess *p = processes_.back().get();
+        p->setProcessEnvironment(env_);
+        p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p->start(QStringLiteral(PEER_TERMINAL_BINARY), {"--player-folder", player_.path()});
+        return p;
+    }
+    QString portFile() const { return QDir(runtime_.path()).filePath("vantoli-PeerTerminal.port"); }
+    int waitForPort() const {
+        for (int i = 0; i < 500; ++i) {
+            if (const int port = terminal::readPortFile(portFile()))
+                return port;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return 0;
+    }
+
+    QTemporaryDir runtime_, home_, player_;
+    QProcessEnvironment env_;
+    std::vector<std::unique_ptr<QProcess>> processes_;
+};
+
+} // namespace
+
+TEST_F(ProgramTest, OnePerUserWithThePortFileWhileItRuns) {
+    const QString cache = QDir(home_.path()).filePath("films/cache/");
+    writeSetting(QDir(player_.path()).filePath("PeerCfg.ini"), "NBPEERTERMINAL", "defaultsavepath", cache);
+    QProcess *first = start();
+    const int port = waitForPort();
+    ASSERT_GT(port, 0);
+    EXPECT_TRUE(QFileInfo(cache).isDir()); // made when missing
+
+    httplib::Client client("127.0.0.1", port);
+    auto ping = client.Get("/ping");
+    ASSERT_TRUE(ping);
+    EXPECT_EQ(ping->body, "PeerTerminal\n");
+
+    QProcess *second = start();
+    ASSERT_TRUE(second->waitForFinished(5000));
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(terminal::readPortFile(portFile()), port); // the first one's, untouched
+    EXPECT_TRUE(client.Get("/ping")); // the first one still serves
+
+    first->terminate();
+    ASSERT_TRUE(first->waitForFinished(10000));
+    EXPECT_EQ(first->exitCode(), 0);
+    EXPECT_FALSE(QFileInfo::exists(portFile()));
+
+    // Once it has ended, a new start runs again.
+    start();
+    EXPECT_GT(waitForPort(), 0);
+}
+
+TEST_F(ProgramTest, WithoutPeerCfgTheCacheIsMediaInHome) {
+    start();
+    ASSERT_GT(waitForPort(), 0);
+    EXPECT_TRUE(QFileInfo(QDir(home_.path()).filePath("Media")).isDir());
+}

@@ -5,6 +5,7 @@
 #include "app/program_folder.h"
 #include "app/qt_dialogs.h"
 #include "app/startup.h"
+#include "desktop/outside_link.h"
 #include "platform/web_pane.h"
 #include "playback/player_factory.h"
 #include "shell/ba1.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <clocale>
 
@@ -75,7 +77,11 @@ int main(int argc, char *argv[]) {
     options.programFolder = folder;
     options.contentBase = withTrailingSlash(parser.value(contentOption));
     options.statsBase = withTrailingSlash(parser.value(statsOption));
-    options.commandLine = commandLine;
+    // Only a file is played at load; a catalog link waits until the window
+    // shows, and any other link is dropped.
+    const vantoli::OutsideCommand atStart = vantoli::classifyOutsideCommand(commandLine);
+    if (atStart.request == vantoli::OutsideRequest::LocalItem)
+        options.commandLine = atStart.text;
     const auto factory = vantoli::makePlayerFactory();
     options.playerFactory = factory.get();
     const auto link = vantoli::InstanceLink::forCurrentUser();
@@ -94,12 +100,14 @@ int main(int argc, char *argv[]) {
         window = std::make_unique<vantoli::shell::BA1>(options, dialogs);
         dialogs.setOwner(window.get());
         QObject::connect(link.get(), &vantoli::InstanceLink::commandLineReceived, window.get(),
-                         [w = window.get()](const QString &text) { w->linkExecute(text); });
+                         [w = window.get()](const QString &text) { w->openFromOutside(text); });
         return window.get();
     };
     ctx.machineIdentifier = [] { return vantoli::machineIdentifier(); };
     if (vantoli::runStartup(ctx) != vantoli::StartupOutcome::WindowShown)
         return 0;
+    if (atStart.request == vantoli::OutsideRequest::CatalogLink || atStart.request == vantoli::OutsideRequest::TvLink)
+        QTimer::singleShot(0, window.get(), [w = window.get(), c = commandLine] { w->openFromOutside(c); });
     const int result = QApplication::exec();
     dialogs.setOwner(nullptr);
     window.reset();

@@ -1,6 +1,6 @@
 // PeerPlayer: the standalone player window. Opens the file or address given
-// on the command line. The engine is started on a thread of its own at once,
-// so libmpv loads and the item opens while Qt builds the window.
+// on the command line. The window is shown first; libmpv loads and opens the
+// item on a thread of its own meanwhile.
 
 #include "terminal/peer_player/command_line.h"
 #include "terminal/peer_player/mpv_engine.h"
@@ -97,8 +97,6 @@ int main(int argc, char **argv) {
         setup.library = bundled;
     setup.audioOutput = early.audioOutput;
     setup.preload = preloadAddress(early);
-    PreparedMpv prepared;
-    std::thread preparing([&] { prepared = prepareMpv(setup); });
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("PeerPlayer"));
@@ -110,32 +108,6 @@ int main(int argc, char **argv) {
     QObject::connect(&terminated, &QSocketNotifier::activated, &app, &QApplication::quit);
 
     PeerWindow window;
-    window.show();
-    preparing.join();
-    // Qt set the user's locale meanwhile; the engine needs C number formats.
-    std::setlocale(LC_NUMERIC, "C");
-
-    std::unique_ptr<MpvEngine> engine;
-    if (prepared) {
-        engine = std::make_unique<MpvEngine>(prepared);
-        engine->setSurface(window.video());
-        if (args.printFirstFrameTime) {
-            auto connection = std::make_shared<QMetaObject::Connection>();
-            *connection = QObject::connect(engine.get(), &MpvEngine::frameRendered, &window, [&window, connection] {
-                QObject::disconnect(*connection);
-                window.video()->afterNextPaint(printFirstFrameTime);
-            });
-        }
-    }
-
-    // Without an engine the window still opens and says why nothing plays.
-    struct NoEngine final : MediaEngine {
-        void open(const QString &) override {}
-        void setPaused(bool) override {}
-        void stop() override {}
-        void seek(double) override {}
-        void setVolume(int) override {}
-    } noEngine;
     // Errors shown in the window also go to standard error.
     struct LoggingView final : PeerView {
         PeerView &window;
@@ -150,18 +122,66 @@ int main(int argc, char **argv) {
                 std::fprintf(stderr, "PeerPlayer: %s\n", qPrintable(text));
         }
     } view(window);
-    PeerSession session(engine ? static_cast<MediaEngine &>(*engine) : noEngine, view, QDir::currentPath());
-    window.setSession(&session);
-    if (engine)
-        engine->setListener(&session);
-    session.openItem(args.item);
-    if (engine)
-        engine->dropPreload();
-    else
-        view.setError(prepared.failure);
+    window.setTitle(PeerSession::windowTitle(resolvePlayTarget(args.item, QDir::currentPath())));
+    window.show();
 
+    // libmpv pulls in some two hundred libraries, and the dynamic loader does
+    // one thing at a time: loaded while Qt still loads its plugins it would
+    // hold the window up for its whole load. So the window comes first, and
+    // libmpv loads, starts and opens the item on a thread while the window
+    // shows; the event loop keeps running meanwhile.
+    PreparedMpv prepared;
+    std::thread preparing;
+    // Without an engine the window still opens and says why nothing plays.
+    struct NoEngine final : MediaEngine {
+        void open(const QString &) override {}
+        void setPaused(bool) override {}
+        void stop() override {}
+        void seek(double) override {}
+        void setVolume(int) override {}
+    } noEngine;
+    std::unique_ptr<MpvEngine> engine;
+    std::unique_ptr<PeerSession> session;
+    auto engineReady = [&] {
+        preparing.join();
+        // Qt set the user's locale meanwhile; the engine needs C number formats.
+        std::setlocale(LC_NUMERIC, "C");
+        if (prepared) {
+            engine = std::make_unique<MpvEngine>(prepared);
+            engine->setSurface(window.video());
+            if (args.printFirstFrameTime) {
+                auto connection = std::make_shared<QMetaObject::Connection>();
+                *connection = QObject::connect(engine.get(), &MpvEngine::frameRendered, &window,
+                                               [&window, connection] {
+                                                   QObject::disconnect(*connection);
+                                                   window.video()->afterNextPaint(printFirstFrameTime);
+                                               });
+            }
+        }
+        session = std::make_unique<PeerSession>(engine ? static_cast<MediaEngine &>(*engine) : noEngine, view,
+                                                QDir::currentPath());
+        window.setSession(session.get());
+        if (engine)
+            engine->setListener(session.get());
+        session->openItem(args.item);
+        if (engine)
+            engine->dropPreload();
+        else
+            view.setError(prepared.failure);
+    };
+    preparing = std::thread([&] {
+        prepared = prepareMpv(setup);
+        QMetaObject::invokeMethod(&app, engineReady, Qt::QueuedConnection);
+    });
     const int status = app.exec();
-    // The engine stops drawing before the window goes.
+    if (preparing.joinable()) {
+        // Ended before the engine was taken over.
+        preparing.join();
+        if (!engine)
+            releasePrepared(prepared);
+    }
+    // The engine stops drawing before the session and the window go.
+    window.setSession(nullptr);
     engine.reset();
     return status;
 }

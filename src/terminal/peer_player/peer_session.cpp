@@ -24,6 +24,12 @@ QString PeerSession::errorText(EngineError error, const QString &displayName) {
     return QStringLiteral("无法播放：%1").arg(displayName);
 }
 
+QString PeerSession::windowTitle(const PlayTarget &target) {
+    if (target.kind == PlayTarget::None)
+        return QStringLiteral("PeerPlayer");
+    return target.displayName + QStringLiteral(" - PeerPlayer");
+}
+
 void PeerSession::openItem(const QString &item) {
     const bool wasOpen = state_ == State::Opening || state_ == State::Playing || state_ == State::Paused ||
                          state_ == State::Finished;
@@ -31,9 +37,7 @@ void PeerSession::openItem(const QString &item) {
     position_ = 0;
     duration_ = 0;
     showError({});
-    view_.setTitle(target_.kind == PlayTarget::None
-                       ? QStringLiteral("PeerPlayer")
-                       : target_.displayName + QStringLiteral(" - PeerPlayer"));
+    view_.setTitle(windowTitle(target_));
     showTimes();
 
     QString refusal;

@@ -84,6 +84,7 @@ public:
     void engineClosed() override;
 
     static QString errorText(EngineError error, const QString &displayName);
+    static QString windowTitle(const PlayTarget &target);
 
 private:
     void setState(State state);

@@ -17,6 +17,15 @@ QString folderOf(const QString &executable) {
     return executable.left(slash + 1);
 }
 
+// The folder with symbolic links resolved, as the kernel names a running
+// program's executable; unchanged when it does not exist.
+QString resolvedFolder(const QString &folder) {
+    const QString canonical = QDir(folder).canonicalPath();
+    if (canonical.isEmpty())
+        return folder;
+    return canonical.endsWith(u'/') ? canonical : canonical + u'/';
+}
+
 bool isNamed(const ProcessEntry &p, const QString &name) {
     return p.name.compare(name, Qt::CaseInsensitive) == 0;
 }
@@ -25,8 +34,9 @@ bool isNamed(const ProcessEntry &p, const QString &name) {
 
 TablePlayerProcesses::TablePlayerProcesses(ProcessTable &table, Settings settings, QString componentFolder)
     : table_(table), settings_(std::move(settings)), componentFolder_(std::move(componentFolder)) {
-    if (!componentFolder_.isEmpty() && !componentFolder_.endsWith(u'/'))
-        componentFolder_ += u'/';
+    if (!componentFolder_.isEmpty())
+        componentFolder_ = resolvedFolder(componentFolder_.endsWith(u'/') ? componentFolder_
+                                                                           : componentFolder_ + u'/');
 }
 
 bool TablePlayerProcesses::isPlayerProcess(const ProcessEntry &p) const {
@@ -48,9 +58,7 @@ QString TablePlayerProcesses::storedFolder() const {
     // taken relative to the working folder.
     if (stored == QStringLiteral("0") || !QDir::isAbsolutePath(stored))
         return {};
-    if (!stored.endsWith(u'/'))
-        stored += u'/';
-    return stored;
+    return resolvedFolder(stored.endsWith(u'/') ? stored : stored + u'/');
 }
 
 void TablePlayerProcesses::runHousekeeping() {

@@ -221,6 +221,18 @@ TEST_F(RealProcesses, KeptPlayerStillTeachesTheFolderAndLowerCaseNamesAreFolders
     EXPECT_TRUE(player->waitForFinished(3000));
 }
 
+TEST_F(RealProcesses, AFolderReachedThroughALinkIsTheSameFolder) {
+    install(peer + QStringLiteral("PeerTerminal"));
+    const QString link = dir.filePath(QStringLiteral("link"));
+    ASSERT_TRUE(QFile::link(peer, link));
+    run(peer + QStringLiteral("PeerTerminal"));
+
+    TablePlayerProcesses processes(*table, settings, link);
+    processes.runHousekeeping();
+    EXPECT_EQ(processes.playerFolder(), peer);
+    EXPECT_EQ(starts(peer + QStringLiteral("PeerTerminal")), 1); // found running, not started again
+}
+
 TEST_F(RealProcesses, EndingChecksTheProgramAndKillsOneThatIgnoresTheRequest) {
     install(peer + QStringLiteral("PeerPlayer"));
     QProcess *stubborn = run(peer + QStringLiteral("PeerPlayer"), {QStringLiteral("--ignore-term")});

@@ -3,6 +3,7 @@
 #include "platform/process_table.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace vantoli {
 namespace {
@@ -49,7 +50,17 @@ bool TablePlayerProcesses::isPlayerProcess(const ProcessEntry &p) const {
 }
 
 QString TablePlayerProcesses::knownPlayerFolder() {
-    return folder_.isEmpty() ? storedFolder() : folder_;
+    if (!folder_.isEmpty())
+        return folder_;
+    const QString stored = storedFolder();
+    if (!stored.isEmpty())
+        return stored;
+    // Until a run has seen the programs, they are where the program's own
+    // installation keeps them; without this the cache folder could not be
+    // read or changed before the terminal had been seen running once.
+    if (!componentFolder_.isEmpty() && QFileInfo(componentFolder_ + kTerminalProgram).isFile())
+        return componentFolder_;
+    return {};
 }
 
 QString TablePlayerProcesses::storedFolder() const {

@@ -24,8 +24,9 @@ public:
     virtual void runHousekeeping() = 0;
     // The player folder learned so far, ending with "/"; "" before any.
     virtual QString playerFolder() const = 0;
-    // The player folder, read from peerw when none was learned this run
-    // ("" when peerw is unset or "0").
+    // The player folder: the one learned this run, else peerw, else the
+    // program's own component folder when the player programs are there;
+    // "" when none of these names one.
     virtual QString knownPlayerFolder() = 0;
     // Ends at most one process whose executable file name contains text
     // (exact case). True when one was ended.

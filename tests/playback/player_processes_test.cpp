@@ -105,6 +105,23 @@ TEST_F(HousekeepingRules, TerminalOnDemandNeedsAKnownFolder) {
     EXPECT_EQ(table.started.last(), QStringLiteral("/srv/peer/PeerTerminal"));
 }
 
+TEST_F(HousekeepingRules, ProgramsBesideTheProgramAreKnownBeforeAnyRunSawThem) {
+    const QString own = dir.filePath(QStringLiteral("Peer")) + u'/';
+    QDir().mkpath(own);
+    TablePlayerProcesses fresh(table, settings, own);
+    EXPECT_EQ(fresh.knownPlayerFolder(), QString()); // nothing installed there yet
+    QFile terminal(own + QStringLiteral("PeerTerminal"));
+    ASSERT_TRUE(terminal.open(QIODevice::WriteOnly));
+    terminal.close();
+    EXPECT_EQ(fresh.knownPlayerFolder(), own);
+    fresh.ensureTerminalRunning();
+    EXPECT_EQ(table.started, QStringList{own + QStringLiteral("PeerTerminal")});
+    // A stored folder still comes first.
+    settings.write(QStringLiteral("S_q"), QStringLiteral("peerw"), QStringLiteral("/srv/peer/"));
+    EXPECT_EQ(fresh.knownPlayerFolder(), QStringLiteral("/srv/peer/"));
+    EXPECT_EQ(peerw(), QStringLiteral("/srv/peer/"));
+}
+
 // ---- the real table, with processes started here ----------------------------
 
 class RealProcesses : public ::testing::Test {

@@ -67,7 +67,7 @@ struct BA1::SettingsWiring final : public QObject, public SettingsMenuCommands, 
         if (watched == &window_ && event->type() == QEvent::Paint && dialog_ && dialog_->isVisible() &&
             window_.skin().slot(0).cacheKey() != paintedFrame_) {
             paintedFrame_ = window_.skin().slot(0).cacheKey();
-            dialog_->update();
+            dialog_->F2_Paint();
         }
         return false;
     }

@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -128,6 +129,17 @@ TEST_F(BA1SettingsTest, CacheFolderRoundTripThroughBothPlayerFiles) {
     closeDialog();
     menu("shezhi");
     EXPECT_EQ(dialog()->findChild<QLineEdit *>(QStringLiteral("Text1"))->text(), fresh + u'/');
+}
+
+TEST_F(BA1SettingsTest, SkinSwitchRepaintsTheOpenDialog) {
+    start();
+    menu("shezhi");
+    ASSERT_NE(dialog(), nullptr);
+    auto *guan = dialog()->findChild<QLabel *>(QStringLiteral("guan"));
+    QApplication::processEvents();
+    window->p_p(1);
+    QApplication::processEvents();
+    EXPECT_EQ(guan->pixmap().toImage(), window->skin().slot(1).copy(120, 0, 24, 24).toImage());
 }
 
 TEST_F(BA1SettingsTest, ExitRoutineUnloadsTheDialog) {

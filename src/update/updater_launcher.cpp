@@ -21,9 +21,11 @@ QStringList updaterArguments(const QString &contentBase, const QString &version,
 }
 
 ProcessUpdaterLauncher::ProcessUpdaterLauncher(QString contentBase, QString installFolder,
-                                               QString programName, QStringList programArguments)
+                                               QString programName, QStringList programArguments,
+                                               qint64 waitPid)
     : contentBase_(std::move(contentBase)), installFolder_(std::move(installFolder)),
-      programName_(std::move(programName)), programArguments_(std::move(programArguments)) {}
+      programName_(std::move(programName)), programArguments_(std::move(programArguments)),
+      waitPid_(waitPid ? waitPid : QCoreApplication::applicationPid()) {}
 
 bool ProcessUpdaterLauncher::localUpdaterExists() const {
     const QFileInfo f(installFolder_ + u'/' + kUpdaterName);
@@ -33,7 +35,7 @@ bool ProcessUpdaterLauncher::localUpdaterExists() const {
 bool ProcessUpdaterLauncher::startLocalUpdater(const QString &version) {
     const bool started = QProcess::startDetached(
         installFolder_ + u'/' + kUpdaterName,
-        updaterArguments(contentBase_, version, installFolder_, QCoreApplication::applicationPid(),
+        updaterArguments(contentBase_, version, installFolder_, waitPid_,
                          programName_, programArguments_));
     // The program quits either way; a word on stderr is all a failed start leaves.
     if (!started)

@@ -24,9 +24,11 @@ class ProcessUpdaterLauncher final : public UpdaterLauncher {
 public:
     // installFolder: the folder of the running executable, which holds the
     // updater and is what it replaces; programName: the executable's file
-    // name there; programArguments: what the new version is started with.
+    // name there; programArguments: what the new version is started with;
+    // waitPid: the process the updater waits for before it replaces
+    // anything (0: this one).
     ProcessUpdaterLauncher(QString contentBase, QString installFolder, QString programName,
-                           QStringList programArguments);
+                           QStringList programArguments, qint64 waitPid = 0);
 
     bool localUpdaterExists() const override;
     bool startLocalUpdater(const QString &version) override;
@@ -34,6 +36,7 @@ public:
 private:
     QString contentBase_, installFolder_, programName_;
     QStringList programArguments_;
+    qint64 waitPid_;
 };
 
 } // namespace vantoli

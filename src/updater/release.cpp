@@ -11,6 +11,7 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
+#include <cctype>
 #include <memory>
 
 namespace vantoli::release {
@@ -64,8 +65,10 @@ bool safeMemberName(const QString &name) {
 QString addToArchive(archive *a, const QString &path, const QString &name) {
     const QFileInfo info(path);
     std::unique_ptr<archive_entry, EntryFree> e(archive_entry_new());
-    const QByteArray encoded = name.toUtf8();
-    archive_entry_set_pathname_utf8(e.get(), encoded.constData());
+    // Names go in as the file system's bytes, which needs no conversion
+    // through the locale (the C locale cannot convert non-ASCII names).
+    const QByteArray encoded = QFile::encodeName(name);
+    archive_entry_copy_pathname(e.get(), encoded.constData());
     archive_entry_set_mtime(e.get(), info.lastModified().toSecsSinceEpoch(), 0);
     if (info.isSymLink())
         return QStringLiteral("links cannot be released: ") + path;
@@ -189,6 +192,8 @@ std::optional<QByteArray> fromHex(const QByteArray &text, int count) {
 QString packArchive(const QString &archivePath, const QStringList &paths) {
     std::unique_ptr<archive, WriteFree> a(archive_write_new());
     archive_write_set_format_pax_restricted(a.get());
+    // Names are stored as the file system's bytes, never translated.
+    archive_write_set_format_option(a.get(), "pax", "hdrcharset", "BINARY");
     if (archive_write_open_filename(a.get(), QFile::encodeName(archivePath).constData()) != ARCHIVE_OK)
         return archiveError(a.get(), archivePath);
     for (const QString &path : paths) {
@@ -231,8 +236,8 @@ QString unpackArchive(const QString &archivePath, const QString &folder) {
             break;
         if (r != ARCHIVE_OK)
             return archiveError(in.get(), QStringLiteral("broken release archive"));
-        const char *raw = archive_entry_pathname_utf8(e);
-        const QString name = raw ? QString::fromUtf8(raw) : QString();
+        const char *raw = archive_entry_pathname(e);
+        const QString name = raw ? QFile::decodeName(raw) : QString();
         const auto type = archive_entry_filetype(e);
         if (!safeMemberName(name))
             return QStringLiteral("release archive names a file outside its folder: ") + name;

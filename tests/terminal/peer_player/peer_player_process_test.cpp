@@ -1,6 +1,8 @@
 // The PeerPlayer program itself: started as the main program would start it,
 // on the offscreen platform with null audio, and ended with SIGTERM.
 
+#include "media_fixture.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -88,11 +90,20 @@ public:
 TEST(PeerPlayerProgram, PlaysALocalClipAndEndsCleanlyOnSigterm) {
     PlayerRun run({media().clip});
     EXPECT_TRUE(run.waitFor("first video frame drawn at", 15000)) << run.err.constData();
-    // It keeps playing (and drawing) until told to stop.
-    QThread::msleep(500);
+    // The 3 s clip plays to its end; the window stays with its last frame.
+    QThread::msleep(3500);
     EXPECT_TRUE(run.running());
     EXPECT_TRUE(run.terminate()) << run.err.constData();
     EXPECT_EQ(run.out.count("first video frame drawn"), 1);
+}
+
+TEST(PeerPlayerProgram, PlaysAnAddressOverLoopback) {
+    vantoli::test::TestServer server;
+    server.add("/v/clip.mp4", vantoli::test::readAll(media().clip));
+    PlayerRun run({server.url("/v/clip.mp4")});
+    EXPECT_TRUE(run.waitFor("first video frame drawn at", 15000)) << run.err.constData();
+    EXPECT_TRUE(run.terminate());
+    EXPECT_FALSE(run.err.contains("PeerPlayer:")) << run.err.constData();
 }
 
 TEST(PeerPlayerProgram, ItemsThatCannotPlayShowTheirErrorAndKeepTheWindow) {

@@ -14,6 +14,7 @@ packages=(
   libcpp-httplib-dev libboost-dev libsqlite3-dev sqlite3 nginx dbus-daemon
   libssl-dev libarchive-dev
   clang libclang-rt-14-dev
+  lintian desktop-file-utils dbus dbus-bin
 )
 
 missing=()

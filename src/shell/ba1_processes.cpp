@@ -1,6 +1,7 @@
 // Player processes and the cache folder. Wired into the main window here.
 #include "shell/ba1.h"
 
+#include "app/program_folder.h"
 #include "platform/process_table.h"
 #include "playback/player_processes.h"
 
@@ -15,9 +16,10 @@ void BA1::wireProcesses() {
         ownProcessTable_ = makeProcessTable();
         table = ownProcessTable_.get();
     }
-    // The build puts the player programs into "Peer/" beside the executable.
+    // The player programs are in "Peer/" beside the executable in the build
+    // tree, under lib/vantoli/ once installed.
     processes_ = std::make_unique<TablePlayerProcesses>(
-        *table, settings_, QCoreApplication::applicationDirPath() + QStringLiteral("/Peer/"));
+        *table, settings_, playerProgramsFolder(QCoreApplication::applicationDirPath()));
 
     // Timer3: one housekeeping run shortly after load, and one more each
     // time a link execute enables it again.

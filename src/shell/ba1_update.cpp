@@ -39,6 +39,10 @@ void BA1::wireUpdate() {
         http = ownHttp_.get();
     }
     update_ = {new UpdateWiring(*this, *http), [](UpdateWiring *u) { delete u; }};
+    // Set by the updater when it refused a release and started this
+    // version again; not handed on to the next updater.
+    update_->check.setRefusedVersion(qEnvironmentVariable("VANTOLI_UPDATE_REFUSED"));
+    qunsetenv("VANTOLI_UPDATE_REFUSED");
     QTimer &timer = update_->Timer5;
     timer.setSingleShot(true);
     timer.setInterval(6000);

@@ -81,7 +81,8 @@ void UpdateCheck::timedCheck() {
         state_.pauseAdState = 2;
     latestVersion_.remove(QStringLiteral("\r\n"));
 
-    if (announcesRelease(latestVersion_)) {
+    const bool refused = !refusedVersion_.isEmpty() && latestVersion_.trimmed() == refusedVersion_;
+    if (announcesRelease(latestVersion_) && !refused) {
         const bool automatic = settings_.read(QStringLiteral("S_q"), QStringLiteral("up")) == u"2";
         if (!automatic) {
             if (dialogs_.askYesNo(kDialogTitle, upgradeQuestion(latestVersion_))) {

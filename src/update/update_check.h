@@ -62,6 +62,12 @@ public:
     // The menu's manual check (shengji).
     void shengji();
 
+    // A version the updater refused in the run that started this one
+    // (VANTOLI_UPDATE_REFUSED): the timed check does not offer it again,
+    // so an automatic update of a broken release cannot quit the program
+    // at every start. The menu's check still offers it.
+    void setRefusedVersion(const QString &version) { refusedVersion_ = version.trimmed(); }
+
     const QString &latestVersion() const { return latestVersion_; }
     bool checked() const { return checked_; }
 
@@ -80,6 +86,7 @@ private:
     UpdaterLauncher &launcher_;
     QString contentBase_;
     QString latestVersion_;
+    QString refusedVersion_;
     bool checked_ = false;
 };
 

@@ -7,8 +7,9 @@
 // signature against the key built into this program and the archive
 // against the manifest, waits for the program (PID) to end, installs the
 // release over DIR (the old version kept as DIR.previous) and starts
-// DIR/NAME with ARGS. Any failure leaves DIR as it was, says why on stderr
-// and exits with status 1.
+// DIR/NAME with ARGS. Any failure leaves DIR as it was, says why on stderr,
+// starts DIR/NAME again with VANTOLI_UPDATE_REFUSED=V in its environment
+// (once the program has ended) and exits with status 1.
 
 #include "updater/installer.h"
 #include "updater/release.h"
@@ -39,8 +40,51 @@ constexpr int kStallMs = 30000;
 constexpr int kWaitForProgramMs = 60000;
 constexpr qint64 kMaxArchiveBytes = 2LL << 30;
 
+bool processGone(qint64 pid) {
+    return pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH);
+}
+
+bool waitForEnd(qint64 pid) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!processGone(pid)) {
+        if (waited.elapsed() > kWaitForProgramMs)
+            return false;
+        QThread::msleep(100);
+    }
+    return true;
+}
+
+// What a refused update falls back to: the program quit to be updated, so
+// its installed version is started again once it has ended, told which
+// version was refused so that it does not offer that one again at once.
+struct Fallback {
+    bool armed = false;
+    qint64 pid = 0;
+    QString install, program, version;
+    QStringList args;
+
+    void run() const {
+        if (!armed || program.isEmpty() || !waitForEnd(pid))
+            return;
+        QProcess p;
+        p.setProgram(install + u'/' + program);
+        p.setArguments(args);
+        p.setWorkingDirectory(install);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VANTOLI_UPDATE_REFUSED"), version);
+        p.setProcessEnvironment(env);
+        if (!p.startDetached())
+            std::fprintf(stderr, "vantoli-update: %s could not be started again\n",
+                         QFile::encodeName(p.program()).constData());
+    }
+};
+Fallback fallback;
+
 int fail(const QString &why) {
     std::fprintf(stderr, "vantoli-update: %s; nothing was changed\n", why.toLocal8Bit().constData());
+    std::fflush(stderr);
+    fallback.run();
     return 1;
 }
 
@@ -100,10 +144,6 @@ QString download(QNetworkAccessManager &net, const QString &url, QIODevice &out,
     return error.isEmpty() ? QString() : QStringLiteral("cannot download %1: %2").arg(url, error);
 }
 
-bool processGone(qint64 pid) {
-    return pid <= 0 || (::kill(pid_t(pid), 0) != 0 && errno == ESRCH);
-}
-
 QByteArray builtInKey() {
     return fromHex(QByteArrayLiteral(VANTOLI_RELEASE_PUBLIC_KEY), kKeyBytes).value_or(QByteArray());
 }
@@ -147,6 +187,7 @@ int main(int argc, char **argv) {
     install = QDir::cleanPath(install);
     if (!restart.isEmpty() && (restart.contains(u'/') || restart == u"." || restart == u".."))
         return usage(QStringLiteral("--restart takes the program's file name"));
+    fallback = {true, waitPid, install, restart, version, programArgs};
     const QByteArray key = builtInKey();
     if (key.isEmpty())
         return fail(QStringLiteral("this build carries no valid release key"));
@@ -193,12 +234,9 @@ int main(int argc, char **argv) {
     std::printf("vantoli-update: release %s verified\n", version.toUtf8().constData());
     std::fflush(stdout);
 
-    QElapsedTimer waited;
-    waited.start();
-    while (!processGone(waitPid)) {
-        if (waited.elapsed() > kWaitForProgramMs)
-            return fail(QStringLiteral("the program (process %1) did not end").arg(waitPid));
-        QThread::msleep(100);
+    if (!waitForEnd(waitPid)) {
+        fallback.armed = false; // it still runs
+        return fail(QStringLiteral("the program (process %1) did not end").arg(waitPid));
     }
 
     if (QString err = installRelease(archive.fileName(), install, restart.isEmpty() ? QStringLiteral("vantoli") : restart,

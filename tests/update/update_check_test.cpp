@@ -229,3 +229,20 @@ TEST_F(UpdateCheckTest, ShengjiAfterACurrentVersion) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(UpdateCheckTest, AVersionTheUpdaterRefusedIsNotOfferedAgainByTheTimedCheck) {
+    settings.write(QStringLiteral("S_q"), QStringLiteral("up"), QStringLiteral("2"));
+    launcher.exists = true;
+    check.setRefusedVersion(QStringLiteral("1.1"));
+    run(QStringLiteral("0====0====0====1====0====1.1 "));
+    EXPECT_TRUE(launcher.started.isEmpty());
+    EXPECT_EQ(host.calls, QStringList{QStringLiteral("gun_ad")}); // the program goes on
+    // The user may still ask for it.
+    dialogs.answer = true;
+    check.shengji();
+    EXPECT_EQ(launcher.started, QStringList{QStringLiteral("1.1")});
+}
+
+} // namespace

@@ -11,6 +11,7 @@
 #include "playback/playback_state.h"
 #include "update/update_check.h"
 #include "update/updater_launcher.h"
+#include "updater/release.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,6 +21,9 @@
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QCryptographicHash>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -134,7 +138,7 @@ protected:
 
         // The installed program: a stand-in that records its start, the
         // real updater, the user's settings and history.
-        writeFile(app + QStringLiteral("/vantoli"), "#!/bin/sh\necho old \"$@\" > \"$(dirname \"$0\")/started.txt\"\n", true);
+        writeFile(app + QStringLiteral("/vantoli"), "#!/bin/sh\necho old \"$@\" \"refused=$VANTOLI_UPDATE_REFUSED\" > \"$(dirname \"$0\")/started.txt\"\n", true);
         writeFile(app + QStringLiteral("/VERSION"), "1.0");
         writeFile(app + QStringLiteral("/App.ini"), "[S_q]\r\nup=1\r\n");
         writeFile(app + QStringLiteral("/date.dat"), "history line\r\n");
@@ -158,6 +162,15 @@ protected:
     Outcome update(const QString &version) {
         return run(app + QStringLiteral("/vantoli-update"),
                    updaterArguments(base, version, app, 0, QStringLiteral("vantoli"), {}));
+    }
+
+    // A refused update starts the installed version again, telling it
+    // which version was refused.
+    void expectOldVersionRestarted(const QString &version) {
+        const QString started = app + QStringLiteral("/started.txt");
+        ASSERT_TRUE(waitFor([&] { return QFile::exists(started) && readFile(started).endsWith('\n'); }, 10000));
+        EXPECT_EQ(readFile(started), "old refused=" + version.toUtf8() + "\n");
+        QFile::remove(started);
     }
 
     void expectNoLeftovers() {
@@ -220,6 +233,7 @@ TEST_F(UpdaterEndToEnd, ReleasesSignedWithAnotherKeyOrCutShortAreRefused) {
     ASSERT_EQ(pub.status, 0) << pub.err.toStdString();
     Outcome r = update(QStringLiteral("1.2"));
     EXPECT_EQ(r.status, 1);
+    expectOldVersionRestarted(QStringLiteral("1.2"));
     EXPECT_TRUE(r.err.contains(u"signature")) << r.err.toStdString();
     EXPECT_EQ(snapshot(app), before);
 
@@ -233,12 +247,14 @@ TEST_F(UpdaterEndToEnd, ReleasesSignedWithAnotherKeyOrCutShortAreRefused) {
     QFile(archive).resize(QFileInfo(archive).size() / 2);
     r = update(QStringLiteral("1.3"));
     EXPECT_EQ(r.status, 1);
+    expectOldVersionRestarted(QStringLiteral("1.3"));
     EXPECT_TRUE(r.err.contains(u"incomplete")) << r.err.toStdString();
     EXPECT_EQ(snapshot(app), before);
 
     // A version that was never published.
     r = update(QStringLiteral("9.9"));
     EXPECT_EQ(r.status, 1);
+    expectOldVersionRestarted(QStringLiteral("9.9"));
     EXPECT_TRUE(r.err.contains(u"404") || r.err.contains(u"Not Found")) << r.err.toStdString();
     EXPECT_EQ(snapshot(app), before);
     EXPECT_FALSE(QFile::exists(app + QStringLiteral(".previous")));
@@ -300,6 +316,66 @@ TEST_F(UpdaterEndToEnd, OperatorCommandsWriteWhatTheProgramReads) {
     EXPECT_EQ(publish(QStringLiteral("2.0"), "#!/bin/sh\n").status, 0);
     EXPECT_EQ(publish(QStringLiteral("2.0"), "#!/bin/sh\n").status, 1);
     EXPECT_EQ(readFile(data + QStringLiteral("/lib/wen.txt")), "1====0====0====0====1====2.0");
+}
+
+// A server whose release archive breaks off half way: the manifest is
+// signed with the demo key and promises the whole archive, the connection
+// closes after half of it.
+TEST(UpdaterDownload, AnArchiveThatBreaksOffChangesNothing) {
+    QTemporaryDir tmp;
+    const QString app = tmp.filePath(QStringLiteral("app"));
+    writeFile(app + QStringLiteral("/vantoli"), "#!/bin/sh\n", true);
+    writeFile(app + QStringLiteral("/VERSION"), "1.0");
+    writeFile(tmp.filePath(QStringLiteral("rel/vantoli")), QByteArray(200000, '#'), true);
+    const QString tar = tmp.filePath(QStringLiteral("release.tar"));
+    ASSERT_EQ(release::packArchive(tar, {tmp.filePath(QStringLiteral("rel/vantoli"))}), QString());
+    const QByteArray archive = readFile(tar);
+
+    QFile keyFile(QStringLiteral(VANTOLI_DEMO_SECRET_FILE));
+    ASSERT_TRUE(keyFile.open(QIODevice::ReadOnly));
+    std::optional<QByteArray> seed;
+    for (const QByteArray &line : keyFile.readAll().split('\n'))
+        if (!line.startsWith('#') && (seed = release::fromHex(line, release::kKeyBytes)))
+            break;
+    ASSERT_TRUE(seed);
+    const QByteArray manifest = release::manifestText(
+        {QStringLiteral("1.5"), archive.size(), QCryptographicHash::hash(archive, QCryptographicHash::Sha256)});
+    const QByteArray signature = release::sign(*seed, manifest)->toHex();
+
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        QTcpSocket *c = server.nextPendingConnection();
+        QObject::connect(c, &QTcpSocket::readyRead, c, [c, &manifest, &signature, &archive] {
+            const QByteArray head = c->readAll();
+            auto reply = [c](const QByteArray &body, qint64 length) {
+                c->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " + QByteArray::number(length) +
+                         "\r\n\r\n" + body);
+                c->disconnectFromHost();
+            };
+            if (head.startsWith("GET /update/1.5/manifest.txt "))
+                reply(manifest, manifest.size());
+            else if (head.startsWith("GET /update/1.5/manifest.sig "))
+                reply(signature, signature.size());
+            else if (head.startsWith("GET /update/1.5/release.tar "))
+                reply(archive.left(archive.size() / 2), archive.size());
+            else
+                reply({}, 0);
+        });
+        QObject::connect(c, &QTcpSocket::disconnected, c, &QObject::deleteLater);
+    });
+
+    const QMap<QString, QByteArray> before = snapshot(app);
+    QProcess updater;
+    updater.start(QStringLiteral(VANTOLI_UPDATER_BINARY),
+                  updaterArguments(QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort()), QStringLiteral("1.5"),
+                                   app, 0, QString(), {}));
+    ASSERT_TRUE(waitFor([&] { return updater.state() == QProcess::NotRunning; }, 60000));
+    EXPECT_EQ(updater.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(updater.readAllStandardError());
+    EXPECT_TRUE(err.contains(u"release.tar")) << err.toStdString();
+    EXPECT_EQ(snapshot(app), before);
+    EXPECT_FALSE(QFile::exists(app + QStringLiteral(".previous")));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // PeerTerminal: the per-user transfer program. Serves the player on
-// 127.0.0.1 out of the cache folder named in PeerCfg.ini beside it.
+// 127.0.0.1 out of the cache folder named in PeerCfg.ini beside it (the
+// player folder); NBPEERTERMINAL/cachelimitmb caps that folder (MiB).
 //
 //   PeerTerminal [--player-folder DIR]
 //
@@ -7,6 +8,7 @@
 // and SIGHUP end it cleanly: downloads keep their state, the port file goes.
 
 #include "app/settings_file.h"
+#include "playback/cache_folder.h"
 #include "terminal/peer_terminal/terminal_paths.h"
 #include "terminal/peer_terminal/terminal_service.h"
 
@@ -27,13 +29,11 @@ using namespace vantoli::terminal;
 
 namespace {
 
-// The cache folder the player programs name in PeerCfg.ini; $HOME/Media/
-// when the file names none.
-QString cacheFolderFrom(const QString &cfg) {
-    const QString folder = readSetting(cfg, QStringLiteral("NBPEERTERMINAL"), QStringLiteral("defaultsavepath"));
-    if (!folder.isEmpty() && folder != u"0")
-        return folder;
-    return QDir::homePath() + QStringLiteral("/Media/");
+// The folder PeerCfg.ini (or PeerPlayer.xml) names, as the program reads it;
+// the fallback when that is empty.
+QString cacheFolderOf(const QString &playerFolder) {
+    const QString folder = lookUpCacheFolder(playerFolder);
+    return folder.isEmpty() ? fallbackCacheFolder() : folder;
 }
 
 std::int64_t cacheLimitFrom(const QString &cfg) {
@@ -70,9 +70,11 @@ int main(int argc, char **argv) {
     if (!lock.tryLock(0))
         return 0; // one runs already
 
-    const QString cfg = QDir(playerFolder).filePath(QStringLiteral("PeerCfg.ini"));
+    if (!playerFolder.endsWith(u'/'))
+        playerFolder += u'/';
+    const QString cfg = playerFolder + QStringLiteral("PeerCfg.ini");
     TerminalConfig config;
-    config.cacheFolder = cacheFolderFrom(cfg);
+    config.cacheFolder = cacheFolderOf(playerFolder);
     config.cacheLimitBytes = cacheLimitFrom(cfg);
     if (!QDir().mkpath(config.cacheFolder)) {
         std::fprintf(stderr, "PeerTerminal: cannot create the cache folder %s\n", qPrintable(config.cacheFolder));

@@ -35,6 +35,9 @@ struct Item {
 
     std::mutex m;
     std::condition_variable cv;
+    // Held while the state file is written or the files removed, so that a
+    // late write never brings back the state of a removed item.
+    std::mutex files;
     std::int64_t total = -1; // -1 while unknown
     std::int64_t have = 0;   // contiguous bytes from the start in the file
     bool headKnown = false;  // total (or that there is none) is known
@@ -117,7 +120,9 @@ void TerminalService::loadIndex() {
         item->total = state->total;
         // Bytes past the recorded count may be half written.
         item->have = std::min<std::int64_t>(state->have, file.size());
-        item->headKnown = state->total >= 0;
+        // A partial file is served only once the origin has confirmed that
+        // it still holds the same item (see download()).
+        item->headKnown = state->total >= 0 && item->have >= state->total;
         item->lastPlayed = state->lastPlayed;
         item->contentType = state->contentType;
         item->validator = state->validator;
@@ -164,10 +169,31 @@ void TerminalService::releaseReader(const std::shared_ptr<Item> &item) {
         const std::lock_guard lock(item->m);
         --item->readers;
     }
+    forgetIfNothingArrived(item);
     enforceLimit();
 }
 
+void TerminalService::forgetIfNothingArrived(const std::shared_ptr<Item> &item) {
+    // An item whose fetch failed before its first byte leaves no empty file.
+    {
+        const std::lock_guard lock(mutex_);
+        const std::lock_guard itemLock(item->m);
+        if (!item->failed || item->have > 0 || item->readers > 0 || item->downloading || item->removed)
+            return;
+        item->removed = true;
+        items_.erase(item->url);
+    }
+    removeFiles(item);
+}
+
+void TerminalService::removeFiles(const std::shared_ptr<Item> &item) {
+    const std::lock_guard filesLock(item->files);
+    QFile::remove(filePath(stateFileName(item->name)));
+    QFile::remove(filePath(item->name));
+}
+
 void TerminalService::saveState(const std::shared_ptr<Item> &item) {
+    const std::lock_guard filesLock(item->files);
     ItemState s;
     {
         const std::lock_guard lock(item->m);
@@ -343,6 +369,7 @@ void TerminalService::download(std::shared_ptr<Item> item) {
         item->cv.notify_all();
     }
     saveState(item);
+    forgetIfNothingArrived(item);
     enforceLimit();
     const std::lock_guard lock(workersMutex_);
     if (--workers_ == 0)
@@ -375,10 +402,8 @@ void TerminalService::enforceLimit() {
             items_.erase(item->url);
         }
     }
-    for (const auto &item : evicted) {
-        QFile::remove(filePath(stateFileName(item->name)));
-        QFile::remove(filePath(item->name));
-    }
+    for (const auto &item : evicted)
+        removeFiles(item);
 }
 
 bool TerminalService::waitForHead(const std::shared_ptr<Item> &item) {

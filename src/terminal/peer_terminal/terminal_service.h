@@ -73,6 +73,8 @@ private:
     // before anything can evict it.
     std::shared_ptr<Item> itemFor(const QString &url, bool reader);
     void releaseReader(const std::shared_ptr<Item> &item);
+    void forgetIfNothingArrived(const std::shared_ptr<Item> &item);
+    void removeFiles(const std::shared_ptr<Item> &item);
     void ensureDownloading(const std::shared_ptr<Item> &item, std::int64_t upTo);
     void download(std::shared_ptr<Item> item);
     bool waitForHead(const std::shared_ptr<Item> &item);

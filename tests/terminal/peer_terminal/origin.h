@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -35,12 +36,23 @@ public:
     }
     void add(const std::string &path, std::string body) {
         const std::lock_guard lock(mutex_);
-        bodies_[path] = std::move(body);
+        bodies_[path] = std::make_shared<const std::string>(std::move(body));
+    }
+    // Served without a length, in chunks, and without ranges.
+    void addUnsized(const std::string &path, std::string body) {
+        const std::lock_guard lock(mutex_);
+        unsized_[path] = std::make_shared<const std::string>(std::move(body));
+    }
+    // The ETag replies carry from now on.
+    void setTag(std::string tag) {
+        const std::lock_guard lock(mutex_);
+        tag_ = std::move(tag);
     }
     void redirect(const std::string &path, std::string location) {
         const std::lock_guard lock(mutex_);
         redirects_[path] = std::move(location);
     }
+    int port() const { return port_; }
     std::string url(const std::string &path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
     // Range headers received per path, in order ("" for none).
     std::vector<std::string> ranges(const std::string &path) {
@@ -54,7 +66,7 @@ public:
 
 private:
     void serve(const httplib::Request &req, httplib::Response &res) {
-        std::string body;
+        std::shared_ptr<const std::string> body;
         {
             const std::lock_guard lock(mutex_);
             ranges_[req.path].push_back(req.get_header_value("Range"));
@@ -63,6 +75,18 @@ private:
                 res.set_header("Location", r->second);
                 return;
             }
+            if (const auto u = unsized_.find(req.path); u != unsized_.end()) {
+                auto whole = u->second;
+                res.set_chunked_content_provider("video/mp4", [whole](std::size_t offset, httplib::DataSink &sink) {
+                    if (offset >= whole->size()) {
+                        sink.done();
+                        return true;
+                    }
+                    return sink.write(whole->data() + offset, std::min<std::size_t>(whole->size() - offset, 100000));
+                });
+                return;
+            }
+            res.set_header("ETag", tag_);
             const auto it = bodies_.find(req.path);
             if (it == bodies_.end()) {
                 res.status = 404;
@@ -71,8 +95,7 @@ private:
             body = it->second;
         }
         const std::size_t cut = cutAfter.exchange(0);
-        res.set_header("ETag", "\"v1\"");
-        res.set_content_provider(body.size(), "video/mp4",
+        res.set_content_provider(body->size(), "video/mp4",
                                  [this, body, cut, sent = std::size_t(0)](std::size_t offset, std::size_t length,
                                                                           httplib::DataSink &sink) mutable {
                                      const int r = rate.load();
@@ -84,7 +107,7 @@ private:
                                      if (r > 0)
                                          std::this_thread::sleep_for(std::chrono::milliseconds(50));
                                      sent += n;
-                                     return sink.write(body.data() + offset, n);
+                                     return sink.write(body->data() + offset, n);
                                  });
     }
 
@@ -92,7 +115,9 @@ private:
     std::thread thread_;
     int port_ = 0;
     std::mutex mutex_;
-    std::map<std::string, std::string> bodies_;
+    std::map<std::string, std::shared_ptr<const std::string>> bodies_;
+    std::map<std::string, std::shared_ptr<const std::string>> unsized_;
+    std::string tag_ = "\"v1\"";
     std::map<std::string, std::string> redirects_;
     std::map<std::string, std::vector<std::string>> ranges_;
 };

@@ -3,6 +3,8 @@
 #include "shell/layout.h"
 #include "shell/skin.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -10,6 +12,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QWindow>
 
 namespace vantoli {
@@ -58,6 +61,20 @@ QString aboutVersionLine(const QString &version) {
     return QStringLiteral("版本 V") + version + QStringLiteral("    发布日期 2011.6.30");
 }
 
+QPoint centredOver(const QRect &owner, QSize size, const QRect &workArea) {
+    QRect r(QPoint(), size);
+    r.moveCenter(owner.center());
+    if (workArea.isValid()) {
+        // Right and bottom first, so that a dialog larger than the work area
+        // keeps its title band on the screen.
+        r.moveRight(std::min(r.right(), workArea.right()));
+        r.moveBottom(std::min(r.bottom(), workArea.bottom()));
+        r.moveLeft(std::max(r.left(), workArea.left()));
+        r.moveTop(std::max(r.top(), workArea.top()));
+    }
+    return r.topLeft();
+}
+
 BA3::BA3(SettingsDialogHost &host, const shell::SkinSet &skin, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), model_(host, *this), host_(host), skin_(skin) {
     setObjectName(QStringLiteral("BA3"));
@@ -72,6 +89,11 @@ BA3::BA3(SettingsDialogHost &host, const shell::SkinSet &skin, QWidget *parent)
     showModel();
     d_z_Click(1);
     resize(kDialogSize);
+    if (parent) {
+        QWidget *owner = parent->window();
+        const QScreen *screen = owner->screen();
+        move(centredOver(owner->frameGeometry(), size(), screen ? screen->availableGeometry() : QRect()));
+    }
 }
 
 QLabel *BA3::makeLabel(const QString &name, QWidget *parent, const QString &text) {
@@ -396,6 +418,8 @@ void BA3::Command1_Click() {
 }
 
 void BA3::setChangingNoticeVisible(bool visible) {
+    // The completed folder is shown before the change's message comes up.
+    text1_->setText(model_.folderText());
     dengdeng_->setVisible(visible);
     if (visible)
         repaint();

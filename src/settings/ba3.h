@@ -35,6 +35,10 @@ TabLook settingsTabLook(bool selected);
 // The about page's version line for a version text such as "1.0".
 QString aboutVersionLine(const QString &version);
 
+// Where the dialog opens: centred over its owner window, kept inside the
+// screen's work area.
+QPoint centredOver(const QRect &owner, QSize size, const QRect &workArea);
+
 class BA3 final : public QWidget, public SettingsDialogView {
     Q_OBJECT
 public:

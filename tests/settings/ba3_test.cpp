@@ -158,6 +158,14 @@ TEST(BA3Window, DragOnTheTitleBandMovesTheDialogAndOnAPageDoesNot) {
     EXPECT_EQ(w.dialog->pos(), QPoint(130, 120));
 }
 
+TEST(BA3Window, OpensCentredOverItsOwnerInsideTheWorkArea) {
+    const QRect screen(0, 0, 1280, 1024);
+    EXPECT_EQ(centredOver(QRect(140, 180, 990, 655), QSize(500, 380), screen), QPoint(385, 318));
+    // An owner partly off the screen: the dialog stays on it.
+    EXPECT_EQ(centredOver(QRect(-600, 900, 990, 655), QSize(500, 380), screen), QPoint(0, 644));
+    EXPECT_EQ(centredOver(QRect(0, 0, 200, 100), QSize(500, 380), screen), QPoint(0, 0));
+}
+
 TEST(BA3Window, Screenshots) {
     const QString folder = qEnvironmentVariable("VANTOLI_SETTINGS_SHOTS");
     if (folder.isEmpty())

@@ -13,7 +13,14 @@ pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  [ -n "${terminal:-}" ] && kill "$terminal" 2>/dev/null || true
+  # What the program started (the transfer program) runs with this test's
+  # runtime folder.
+  local p
+  for p in /proc/[0-9]*; do
+    if tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "XDG_RUNTIME_DIR=$tmp/run"; then
+      [ "${p#/proc/}" != $$ ] && kill "${p#/proc/}" 2>/dev/null || true
+    fi
+  done
   rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -84,7 +91,6 @@ kill -0 "$program" 2>/dev/null || fail "the installed program ended"
 if [ -x "$prefix/lib/vantoli/Peer/PeerTerminal" ] && [ "$terminal_before" = no ]; then
   wait_for 20 test -n "$(running_exe "$prefix/lib/vantoli/Peer/PeerTerminal")" ||
     fail "the transfer program was not started from lib/vantoli/Peer"
-  terminal=$(running_exe "$prefix/lib/vantoli/Peer/PeerTerminal" | head -1)
 else
   echo "note: another transfer program runs for this user; its start from lib/vantoli/Peer is not checked"
 fi

@@ -1,5 +1,7 @@
 #include "update/updater_launcher.h"
 
+#include "app/program_folder.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
@@ -28,6 +30,11 @@ ProcessUpdaterLauncher::ProcessUpdaterLauncher(QString contentBase, QString inst
       waitPid_(waitPid ? waitPid : QCoreApplication::applicationPid()) {}
 
 bool ProcessUpdaterLauncher::localUpdaterExists() const {
+    // An installed program (bin/ beside lib/vantoli/) belongs to its
+    // package manager and shares bin/ with other programs: it is never
+    // replaced from here, the user gets the remote updater's page.
+    if (isInstalledLayout(installFolder_))
+        return false;
     const QFileInfo f(installFolder_ + u'/' + kUpdaterName);
     return f.isFile() && f.isExecutable();
 }

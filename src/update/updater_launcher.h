@@ -1,6 +1,7 @@
 #pragma once
 // The local updater: the program "vantoli-update" in the folder of the
-// program's executable, started detached with an argument list (never a
+// program's executable (a self-contained program folder; an installed
+// program is its package manager's and has none here), started detached with an argument list (never a
 // shell). It downloads the announced release from the content server,
 // installs it only when its signature verifies, waits for this process to
 // end, and starts the program again.

@@ -2,12 +2,16 @@
 // fake updater: switches, ad states, the version decision and shengji.
 
 #include "update/update_check.h"
+#include "update/updater_launcher.h"
 
 #include "app/fake_dialogs.h"
 #include "app/settings_file.h"
 #include "platform/fake_http_get.h"
 #include "playback/playback_state.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -243,6 +247,42 @@ TEST_F(UpdateCheckTest, AVersionTheUpdaterRefusedIsNotOfferedAgainByTheTimedChec
     dialogs.answer = true;
     check.shengji();
     EXPECT_EQ(launcher.started, QStringList{QStringLiteral("1.1")});
+}
+
+} // namespace
+
+namespace {
+
+TEST(ProcessUpdaterLauncher, OnlyASelfContainedProgramFolderUpdatesItself) {
+    QTemporaryDir dir;
+    auto makeUpdater = [](const QString &path) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\n");
+        f.close();
+        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+    };
+    const QString folder = dir.filePath(QStringLiteral("vantoli-1.0"));
+    QDir().mkpath(folder);
+    ProcessUpdaterLauncher launcher(QStringLiteral("http://127.0.0.1:1/"), folder, QStringLiteral("vantoli"), {});
+    EXPECT_FALSE(launcher.localUpdaterExists());
+    makeUpdater(folder + QStringLiteral("/vantoli-update"));
+    EXPECT_TRUE(launcher.localUpdaterExists());
+
+    // bin/ of an installed layout, even with an updater under lib/vantoli/.
+    const QString bin = dir.filePath(QStringLiteral("prefix/bin"));
+    makeUpdater(bin + QStringLiteral("/vantoli-update"));
+    makeUpdater(dir.filePath(QStringLiteral("prefix/lib/vantoli/vantoli-update")));
+    EXPECT_FALSE(ProcessUpdaterLauncher(QStringLiteral("http://127.0.0.1:1/"), bin, QStringLiteral("vantoli"), {})
+                     .localUpdaterExists());
+
+    EXPECT_EQ(updaterArguments(QStringLiteral("http://h/"), QStringLiteral("1.1"), folder, 42,
+                               QStringLiteral("vantoli"), {QStringLiteral("--home"), QStringLiteral("/h")}),
+              (QStringList{QStringLiteral("--content-base"), QStringLiteral("http://h/"), QStringLiteral("--version"),
+                           QStringLiteral("1.1"), QStringLiteral("--install"), folder, QStringLiteral("--wait-pid"),
+                           QStringLiteral("42"), QStringLiteral("--restart"), QStringLiteral("vantoli"),
+                           QStringLiteral("--"), QStringLiteral("--home"), QStringLiteral("/h")}));
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
@@ -398,15 +399,23 @@ bool BA3::eventFilter(QObject *watched, QEvent *event) {
     return false;
 }
 
-void BA3::cmdApply_Click() {
+bool BA3::applyAndSurvive() {
+    // The change's message runs an event loop; the exit routine may unload
+    // the dialog meanwhile.
+    QPointer<BA3> self(this);
     model_.setFolderText(text1_->text());
     model_.apply();
+    if (!self)
+        return false;
     text1_->setText(model_.folderText());
+    return true;
 }
 
+void BA3::cmdApply_Click() { applyAndSurvive(); }
+
 void BA3::cmdOK_Click() {
-    cmdApply_Click();
-    close();
+    if (applyAndSurvive())
+        close();
 }
 
 void BA3::cmdCancel_Click() { close(); }

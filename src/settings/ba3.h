@@ -77,6 +77,7 @@ private:
     void buildCachePage(QWidget *page);
     void buildAboutPage(QWidget *page);
     void showModel();
+    bool applyAndSurvive(); // false when the dialog was deleted meanwhile
     void showLinkLook();
     void paintCloseButton(bool hover);
     QLabel *makeLabel(const QString &name, QWidget *parent, const QString &text);

@@ -111,6 +111,15 @@ TEST(BA3Window, ApplyShowsTheNoticeWhileTheProgramsEndAndKeepsTheDialogOpen) {
     EXPECT_FALSE(w.dialog.isNull());
 }
 
+TEST(BA3Window, DialogUnloadedWhileTheChangeMessageIsUpIsNotTouchedAfterwards) {
+    Window w;
+    w.host.dialogsFake.onMessage = [&] { delete w.dialog.data(); };
+    find<QLineEdit>(w.dialog, "Text1")->setText(QStringLiteral("/data/films/"));
+    find<QPushButton>(w.dialog, "cmdOK")->click();
+    EXPECT_TRUE(w.dialog.isNull());
+    EXPECT_EQ(w.host.cacheFolder, "/data/films/");
+}
+
 TEST(BA3Window, BrowseFillsTheFolderBox) {
     Window w;
     w.host.dialogsFake.chosenFolder = QStringLiteral("/data/picked");

@@ -13,11 +13,23 @@
 
 namespace vantoli {
 
+// Fake dialogs that can act while a message is up, as the user's other
+// windows may.
+class HookedDialogs : public FakeDialogs {
+public:
+    std::function<void()> onMessage;
+    void showMessage(const QString &title, const QString &text) override {
+        FakeDialogs::showMessage(title, text);
+        if (onMessage)
+            onMessage();
+    }
+};
+
 class FakeSettingsHost : public SettingsDialogHost {
 public:
     QTemporaryDir dir;
     Settings ini{dir.filePath(QStringLiteral("App.ini"))};
-    FakeDialogs dialogsFake;
+    HookedDialogs dialogsFake;
     QString folder = QStringLiteral("/opt/peer/");    // player folder
     QString cacheFolder = QStringLiteral("/srv/media/"); // what the player files name
     bool writesFail = false;

@@ -46,7 +46,9 @@ int TerminalClient::port() {
         return alive_ ? port_ : 0;
     checkedAt_ = now;
     alive_ = false;
-    port_ = terminal::readPortFile(portFile_);
+    const terminal::PortFile file = terminal::readPortFile(portFile_);
+    port_ = file.port;
+    token_ = file.token;
     if (port_ == 0)
         return 0;
     httplib::Client client("127.0.0.1", port_);
@@ -62,9 +64,10 @@ bool TerminalClient::available() {
 }
 
 QString TerminalClient::localUrl(const char *path, const QString &url) const {
-    return QStringLiteral("http://127.0.0.1:%1%2?url=%3")
+    return QStringLiteral("http://127.0.0.1:%1%2?%3=%4&url=%5")
         .arg(port_)
-        .arg(QString::fromLatin1(path), QString::fromLatin1(QUrl::toPercentEncoding(url)));
+        .arg(QString::fromLatin1(path), QString::fromLatin1(terminal::kTokenParam),
+             QString::fromLatin1(QUrl::toPercentEncoding(token_)), QString::fromLatin1(QUrl::toPercentEncoding(url)));
 }
 
 QString TerminalClient::playAddress(const QString &url) {

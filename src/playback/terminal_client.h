@@ -49,6 +49,7 @@ private:
 
     QString portFile_;
     int port_ = 0;
+    QString token_; // from the port file; sent with every request
     bool alive_ = false;
     std::chrono::steady_clock::time_point checkedAt_{};
     QNetworkAccessManager *network_ = nullptr;

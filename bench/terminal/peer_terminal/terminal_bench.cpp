@@ -6,6 +6,7 @@
 #include "origin.h"
 
 #include "playback/mpv_player.h"
+#include "terminal/peer_terminal/terminal_paths.h"
 #include "terminal/peer_terminal/terminal_service.h"
 
 #include <QCoreApplication>
@@ -101,7 +102,7 @@ void firstFrame(int runs, int rate) {
     {
         QSaveFile f(portFile);
         f.open(QIODevice::WriteOnly);
-        f.write(QByteArray::number(service.port()));
+        f.write(terminal::portFileText(service.port(), QString()));
         f.commit();
     }
     auto make = [&](bool viaTerminal) {

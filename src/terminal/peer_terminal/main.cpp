@@ -15,10 +15,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLockFile>
+#include <QRandomGenerator>
 #include <QSaveFile>
 
 #include <chrono>
 #include <csignal>
+#include <sys/stat.h>
 #include <cstdio>
 #include <cstdlib>
 #include <future>
@@ -80,18 +82,24 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "PeerTerminal: cannot create the cache folder %s\n", qPrintable(config.cacheFolder));
         return 1;
     }
+    config.token = QString::fromLatin1(QByteArray::number(QRandomGenerator::system()->generate64(), 16) +
+                                       QByteArray::number(QRandomGenerator::system()->generate64(), 16));
     TerminalService service(config);
     if (!service.start(0)) {
         std::fprintf(stderr, "PeerTerminal: cannot listen on 127.0.0.1\n");
         return 1;
     }
     {
+        // Only this user may read the token. Nothing else creates files yet:
+        // no client knows the port before this file exists.
+        const mode_t oldMask = ::umask(077);
         QSaveFile port(portFilePath());
-        if (!port.open(QIODevice::WriteOnly) || port.write(QByteArray::number(service.port()) + '\n') < 0 ||
+        if (!port.open(QIODevice::WriteOnly) || port.write(portFileText(service.port(), config.token)) < 0 ||
             !port.commit()) {
             std::fprintf(stderr, "PeerTerminal: cannot write %s\n", qPrintable(portFilePath()));
             return 1;
         }
+        ::umask(oldMask);
     }
 
     int signal = 0;

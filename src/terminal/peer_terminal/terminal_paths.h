@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QString>
+#include <QStringList>
 
 namespace vantoli::terminal {
 
@@ -23,20 +24,36 @@ inline QString portFilePath() {
     return QDir(runtimeFolder()).filePath(QStringLiteral("vantoli-PeerTerminal.port"));
 }
 
-// The port written in the port file; 0 when there is none or it is unreadable.
-inline int readPortFile(const QString &path = portFilePath()) {
+// What the port file holds: "PORT TOKEN\n". The token proves that a client
+// could read the user's runtime folder (mode 0700): every request but a
+// ping carries it as `t`, so neither another user nor a web page that finds
+// the port can make the terminal fetch anything.
+struct PortFile {
+    int port = 0; // 0 when there is no usable file
+    QString token;
+};
+
+inline PortFile readPortFile(const QString &path = portFilePath()) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return 0;
+        return {};
+    const QStringList parts = QString::fromLatin1(f.read(256)).simplified().split(u' ');
     bool ok = false;
-    const int port = QString::fromLatin1(f.read(16)).trimmed().toInt(&ok);
-    return ok && port > 0 && port < 65536 ? port : 0;
+    const int port = parts.value(0).toInt(&ok);
+    if (!ok || port <= 0 || port >= 65536)
+        return {};
+    return {port, parts.value(1)};
+}
+
+inline QByteArray portFileText(int port, const QString &token) {
+    return QByteArray::number(port) + ' ' + token.toLatin1() + '\n';
 }
 
 // The request paths the transfer program answers.
 inline constexpr const char *kPlayPath = "/play";         // ?url=: the item, with ranges
 inline constexpr const char *kPrefetchPath = "/prefetch"; // ?url=: fetch the item's start
 inline constexpr const char *kStatusPath = "/status";     // ?url=: progress and speed (JSON)
-inline constexpr const char *kPingPath = "/ping";         // "PeerTerminal"
+inline constexpr const char *kPingPath = "/ping";         // "PeerTerminal", no token needed
+inline constexpr const char *kTokenParam = "t";
 
 } // namespace vantoli::terminal

@@ -469,7 +469,24 @@ bool TerminalService::streamFromOrigin(const std::shared_ptr<Item> &item, std::s
     return outcome == FetchOutcome::Complete;
 }
 
+bool TerminalService::authorised(const httplib::Request &req, httplib::Response &res) const {
+    if (config_.token.isEmpty())
+        return true;
+    const std::string given = req.get_param_value(kTokenParam);
+    const std::string wanted = config_.token.toStdString();
+    // Compared in full whatever the first difference, so timing tells nothing.
+    unsigned diff = given.size() != wanted.size();
+    for (std::size_t i = 0; i < given.size() && i < wanted.size(); ++i)
+        diff |= unsigned(given[i] ^ wanted[i]);
+    if (diff == 0)
+        return true;
+    setError(res, 403, "wrong or missing token");
+    return false;
+}
+
 void TerminalService::handlePlay(const httplib::Request &req, httplib::Response &res) {
+    if (!authorised(req, res))
+        return;
     const QString url = QString::fromStdString(req.get_param_value("url"));
     if (!isFetchableUrl(url))
         return setError(res, 400, "url must be an http or https address");
@@ -539,6 +556,8 @@ void TerminalService::handlePlay(const httplib::Request &req, httplib::Response 
 }
 
 void TerminalService::handlePrefetch(const httplib::Request &req, httplib::Response &res) {
+    if (!authorised(req, res))
+        return;
     const QString url = QString::fromStdString(req.get_param_value("url"));
     if (!isFetchableUrl(url))
         return setError(res, 400, "url must be an http or https address");
@@ -548,6 +567,8 @@ void TerminalService::handlePrefetch(const httplib::Request &req, httplib::Respo
 }
 
 void TerminalService::handleStatus(const httplib::Request &req, httplib::Response &res) {
+    if (!authorised(req, res))
+        return;
     const QString url = QString::fromStdString(req.get_param_value("url"));
     if (!isFetchableUrl(url))
         return setError(res, 400, "url must be an http or https address");

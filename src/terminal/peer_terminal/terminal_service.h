@@ -14,6 +14,7 @@
 //   recently played go first; an item being read or downloaded is never
 //   deleted. Files in the folder without a state file are not ours and are
 //   left alone.
+// - Without the configured token a request is answered 403.
 
 #include <QString>
 
@@ -45,6 +46,9 @@ struct TerminalConfig {
     int connectTimeoutSeconds = 10;
     int readTimeoutSeconds = 20;
     int serverThreads = 16;
+    // Every request but /ping must carry it as the `t` parameter; empty
+    // accepts any.
+    QString token;
 };
 
 struct Item;
@@ -86,6 +90,7 @@ private:
     void handlePlay(const httplib::Request &req, httplib::Response &res);
     void handlePrefetch(const httplib::Request &req, httplib::Response &res);
     void handleStatus(const httplib::Request &req, httplib::Response &res);
+    bool authorised(const httplib::Request &req, httplib::Response &res) const;
     QString filePath(const QString &name) const;
 
     TerminalConfig config_;

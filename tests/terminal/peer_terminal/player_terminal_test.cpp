@@ -5,6 +5,7 @@
 
 #include "../../playback/media_fixture.h"
 #include "playback/mpv_player.h"
+#include "terminal/peer_terminal/terminal_paths.h"
 #include "terminal/peer_terminal/terminal_service.h"
 
 #include <QDir>
@@ -28,14 +29,12 @@ protected:
     void startTerminal() {
         terminal::TerminalConfig c;
         c.cacheFolder = dir_.filePath("cache");
+        c.token = QStringLiteral("a1b2c3d4e5f60718");
         service_ = std::make_unique<terminal::TerminalService>(c);
         ASSERT_TRUE(service_->start());
-        writePort(service_->port());
-    }
-    void writePort(int port) {
         QSaveFile f(portFile_);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray::number(port));
+        f.write(terminal::portFileText(service_->port(), c.token));
         ASSERT_TRUE(f.commit());
     }
     std::unique_ptr<MpvPlayer> makePlayer() {

@@ -51,7 +51,7 @@ protected:
     QString portFile() const { return QDir(runtime_.path()).filePath("vantoli-PeerTerminal.port"); }
     int waitForPort() const {
         for (int i = 0; i < 500; ++i) {
-            if (const int port = terminal::readPortFile(portFile()))
+            if (const int port = terminal::readPortFile(portFile()).port)
                 return port;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
@@ -78,11 +78,21 @@ TEST_F(ProgramTest, OnePerUserWithThePortFileWhileItRuns) {
     ASSERT_TRUE(ping);
     EXPECT_EQ(ping->body, "PeerTerminal\n");
 
+    // Everything but the ping needs the token of the port file, which only
+    // this user can read.
+    const QString token = terminal::readPortFile(portFile()).token;
+    EXPECT_GE(token.size(), 16);
+    EXPECT_EQ(QFileInfo(portFile()).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+    const std::string status = "/status?url=http%3A%2F%2F127.0.0.1%2Fa";
+    EXPECT_EQ(client.Get(status)->status, 403);
+    EXPECT_EQ(client.Get(status + "&t=" + std::string(token.size(), '0'))->status, 403);
+    EXPECT_EQ(client.Get(status + "&t=" + token.toStdString())->status, 200);
+
     QProcess *second = start();
     ASSERT_TRUE(second->waitForFinished(5000));
     EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second->exitCode(), 0);
-    EXPECT_EQ(terminal::readPortFile(portFile()), port); // the first one's, untouched
+    EXPECT_EQ(terminal::readPortFile(portFile()).port, port); // the first one's, untouched
     EXPECT_TRUE(client.Get("/ping")); // the first one still serves
 
     first->terminate();

@@ -4,6 +4,7 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <clocale>
 #include <vector>
 

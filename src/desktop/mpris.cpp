@@ -228,6 +228,10 @@ void MprisService::refresh(bool detectSeek) {
         propertiesChanged(kPlayerInterface, changed);
     if (jumped)
         emit seeked(next.positionUs);
+    if (pausePending_ && next.playbackStatus != u"Playing")
+        pausePending_ = false;
+    if (pausePending_ && s_.state->pauseFace)
+        runTransport(0);
 }
 
 void MprisService::propertiesChanged(const QString &interface, const QVariantMap &changed) {
@@ -251,6 +255,7 @@ void MprisService::quit() {
 }
 
 void MprisService::runTransport(int index) {
+    pausePending_ = false;
     // A media key is no mouse click: a pending right-click suppression does
     // not swallow it.
     if (s_.view && s_.view->clickSuppress())
@@ -261,16 +266,28 @@ void MprisService::runTransport(int index) {
 
 // Button 0 toggles; its face says which way it goes.
 void MprisService::play() {
+    pausePending_ = false;
     if (!s_.state->pauseFace)
         runTransport(0);
 }
 
 void MprisService::pause() {
-    if (s_.state->pauseFace)
+    if (s_.state->pauseFace) {
         runTransport(0);
+        return;
+    }
+    // An item that is starting shows its pause face only from the window's
+    // next status tick; the pause waits for it instead of being lost.
+    pausePending_ = read().playbackStatus == u"Playing";
 }
 
-void MprisService::playPause() { runTransport(0); }
+// Toggles what the desktop was told, which may run ahead of the button face.
+void MprisService::playPause() {
+    if (read().playbackStatus == u"Playing")
+        pause();
+    else
+        play();
+}
 
 void MprisService::seekTo(qint64 seconds) {
     s_.player->setPosition(int(seconds));

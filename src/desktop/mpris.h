@@ -106,6 +106,8 @@ private:
     QString trackKey_;
     quint64 trackNumber_ = 0;
     qint64 lastPollMs_ = 0;
+    // Pause asked for before the window turned its button to pause.
+    bool pausePending_ = false;
 };
 
 } // namespace vantoli

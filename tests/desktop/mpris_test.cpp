@@ -204,6 +204,34 @@ TEST_F(MprisTest, TransportGoesThroughTheWindowsCommands) {
     EXPECT_TRUE(test::spinUntil([&] { return quits == 1; }));
 }
 
+TEST_F(MprisTest, PauseWhileStartingWaitsForTheWindow) {
+    // Starting: reported as playing, but the window's button still shows play.
+    player.state = kStateConnecting;
+    state.pauseFace = false;
+    call(kPlayer, QStringLiteral("Pause"));
+    EXPECT_TRUE(transport.clicks.isEmpty());
+    // The status tick turns the button: the pause runs then, once.
+    player.state = kStatePlaying;
+    state.pauseFace = true;
+    ASSERT_TRUE(test::spinUntil([&] { return !transport.clicks.isEmpty(); }));
+    test::spinUntil([] { return false; }, 100);
+    EXPECT_EQ(transport.clicks, QList<int>{0});
+    EXPECT_EQ(player.state, kStatePaused);
+
+    // A Play before the tick takes the pause back.
+    transport.clicks.clear();
+    player.state = kStateConnecting;
+    state.pauseFace = false;
+    call(kPlayer, QStringLiteral("PlayPause"));
+    call(kPlayer, QStringLiteral("Play"));
+    EXPECT_EQ(transport.clicks, QList<int>{0});
+    transport.clicks.clear();
+    player.state = kStatePlaying;
+    state.pauseFace = true;
+    test::spinUntil([] { return false; }, 150);
+    EXPECT_TRUE(transport.clicks.isEmpty());
+}
+
 TEST_F(MprisTest, SeeksAndSetsTheVolume) {
     const auto trackId = [&] {
         return asMap(get(kPlayer, QStringLiteral("Metadata"))).value(QStringLiteral("mpris:trackid"))

@@ -86,6 +86,22 @@ property Metadata | grep -qF "$address" || fail "the window plays something else
 head -1 "$home/date.dat" | grep -qF "1|%u6F14%u793A|" || fail "no history line for the episode"
 head -1 "$home/date.dat" | grep -qF "|0|1|" || fail "the history line names another episode: $(head -1 "$home/date.dat")"
 
+# The desktop's Next and Previous step episodes like the window's buttons.
+player_call() {
+  dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vantoli /org/mpris/MediaPlayer2 \
+    "org.mpris.MediaPlayer2.Player.$1" >/dev/null || fail "$1 was not answered"
+}
+top_is_episode() { head -1 "$home/date.dat" | grep -qF "|0|$1|"; }
+player_call Next
+wait_for 30 top_is_episode 2 || fail "Next did not play episode 2: $(head -1 "$home/date.dat")"
+wait_for 30 status_is Playing || fail "episode 2 does not play"
+player_call Previous
+wait_for 30 top_is_episode 1 || fail "Previous did not play episode 1: $(head -1 "$home/date.dat")"
+player_call Pause
+wait_for 10 status_is Paused || fail "Pause did not pause"
+player_call PlayPause
+wait_for 10 status_is Playing || fail "PlayPause did not play again"
+
 # The desktop's Quit ends the window the way its exit command does.
 dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vantoli /org/mpris/MediaPlayer2 \
   org.mpris.MediaPlayer2.Quit >/dev/null || fail "Quit was not answered"

@@ -69,8 +69,6 @@ public:
     void changeVolume(int delta);
 
     State state() const { return state_; }
-    bool hasItem() const { return target_.kind == PlayTarget::LocalFile || target_.kind == PlayTarget::Network; }
-    const PlayTarget &target() const { return target_; }
     int volume() const { return volume_; }
     // The error shown, or empty.
     QString error() const { return error_; }

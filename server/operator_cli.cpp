@@ -4,6 +4,7 @@
 
 #include "operator_commands.h"
 
+#include <QFile>
 #include <QString>
 
 #include <iostream>
@@ -26,7 +27,9 @@ const char *kOperatorUsage =
     "  publish-release [--no-announce] VERSION FILE...\n"
     "      packs and signs a release into update/VERSION/ and announces it\n"
     "  release-key\n"
-    "      prints the public key releases are signed with (made on first use)\n";
+    "      prints the public key releases are signed with (made on first use)\n"
+    "  use-demo-key\n"
+    "      signs with the demo key from now on (a folder without a key; demo only)\n";
 
 int usage(const std::string &problem) {
     std::cerr << "vantoli-content-server: " << problem << "\n" << kOperatorUsage;
@@ -164,6 +167,21 @@ int runOperator(int argc, char **argv) {
         if (made)
             std::cerr << "vantoli-content-server: made a new release signing key in " << data << "/keys/\n";
         std::cout << publicKey.toStdString() << "\n";
+        return 0;
+    }
+    if (command == "use-demo-key") {
+        if (i != argc)
+            return usage("use-demo-key takes no arguments");
+        QString publicKey;
+        if (QFile::exists(QString::fromStdString(data) + QStringLiteral("/keys/release-signing.key"))) {
+            releaseKey(data, &publicKey);
+            if (publicKey != demoPublicKey())
+                return done(data + " already has a signing key of its own; it is kept");
+            return 0;
+        }
+        if (std::string err = installDemoKey(data); !err.empty())
+            return done(err);
+        warnIfDemoKey(demoPublicKey());
         return 0;
     }
     return usage("unknown operator command " + command);

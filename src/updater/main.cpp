@@ -178,16 +178,19 @@ int main(int argc, char **argv) {
         else
             return usage(QStringLiteral("unknown argument %1").arg(a));
     }
-    if (!(base.startsWith(u"http://") || base.startsWith(u"https://")) || !base.endsWith(u'/'))
-        return usage(QStringLiteral("--content-base must be an http(s) address ending in \"/\""));
-    if (!validVersion(version))
-        return usage(QStringLiteral("--version is missing or not a version"));
     if (install.isEmpty() || !QFileInfo(install).isAbsolute() || !QFileInfo(install).isDir())
         return usage(QStringLiteral("--install must name the program's folder by its absolute path"));
     install = QDir::cleanPath(install);
     if (!restart.isEmpty() && (restart.contains(u'/') || restart == u"." || restart == u".."))
         return usage(QStringLiteral("--restart takes the program's file name"));
+    // From here on the program has quit for this update: whatever fails,
+    // it is started again.
     fallback = {true, waitPid, install, restart, version, programArgs};
+    if (!(base.startsWith(u"http://") || base.startsWith(u"https://")) || !base.endsWith(u'/'))
+        return fail(QStringLiteral("--content-base must be an http(s) address ending in \"/\""));
+    if (!validVersion(version))
+        return fail(QStringLiteral("the version \"%1\" cannot be fetched (letters, digits, \".\", \"_\" and \"-\" only)")
+                        .arg(version));
     const QByteArray key = builtInKey();
     if (key.isEmpty())
         return fail(QStringLiteral("this build carries no valid release key"));

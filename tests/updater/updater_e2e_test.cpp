@@ -229,6 +229,13 @@ TEST_F(UpdaterEndToEnd, ReleasesSignedWithAnotherKeyOrCutShortAreRefused) {
 
     // The operator's key is replaced by a new one the program does not know.
     ASSERT_TRUE(QDir().rename(data + QStringLiteral("/keys"), data + QStringLiteral("/demo-keys")));
+    ASSERT_EQ(run(kServer, {QStringLiteral("operator"), QStringLiteral("--data"), data, QStringLiteral("release-key")})
+                  .status,
+              0);
+    // A folder with a key of its own keeps it.
+    EXPECT_EQ(run(kServer, {QStringLiteral("operator"), QStringLiteral("--data"), data, QStringLiteral("use-demo-key")})
+                  .status,
+              1);
     Outcome pub = publish(QStringLiteral("1.2"), body);
     ASSERT_EQ(pub.status, 0) << pub.err.toStdString();
     Outcome r = update(QStringLiteral("1.2"));
@@ -256,6 +263,12 @@ TEST_F(UpdaterEndToEnd, ReleasesSignedWithAnotherKeyOrCutShortAreRefused) {
     EXPECT_EQ(r.status, 1);
     expectOldVersionRestarted(QStringLiteral("9.9"));
     EXPECT_TRUE(r.err.contains(u"404") || r.err.contains(u"Not Found")) << r.err.toStdString();
+    EXPECT_EQ(snapshot(app), before);
+
+    // A version no release can have (the control file is the operator's text).
+    r = update(QStringLiteral("1.1 beta"));
+    EXPECT_EQ(r.status, 1);
+    expectOldVersionRestarted(QStringLiteral("1.1 beta"));
     EXPECT_EQ(snapshot(app), before);
     EXPECT_FALSE(QFile::exists(app + QStringLiteral(".previous")));
     expectNoLeftovers();

@@ -181,7 +181,8 @@ int runOperator(int argc, char **argv) {
         }
         if (std::string err = installDemoKey(data); !err.empty())
             return done(err);
-        warnIfDemoKey(demoPublicKey());
+        std::cerr << "vantoli-content-server: " << data << " signs with the demo key from now on, which anyone "
+                     "can use; fine for the demo, never for releases that reach users\n";
         return 0;
     }
     return usage("unknown operator command " + command);

@@ -35,6 +35,8 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vantoli"));
     QApplication::setApplicationVersion(QStringLiteral(VANTOLI_VERSION));
+    // The desktop entry and the window belong together (Wayland app id, task bars).
+    QGuiApplication::setDesktopFileName(QStringLiteral("vantoli"));
     // The player engine parses numbers with the C locale.
     std::setlocale(LC_NUMERIC, "C");
 

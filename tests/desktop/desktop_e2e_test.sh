@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Links from outside, end to end: the first window runs against the
-# reference server; later starts hand it links as a browser would.
+# The program as a desktop sees it, end to end: the first window runs
+# against the reference server on a private session bus with a recording
+# screensaver; later starts hand it links as a browser would.
 # "open://1" and "delk://1" change nothing (no play, no history line gone);
 # a "kxbovod://" link makes the first window look the episode up on the
-# server and play it, as a click in the catalog would.
+# server and play it, as a click in the catalog would. The desktop's player
+# controls step episodes, pause and quit; the screensaver is held off
+# exactly while a video plays, and a killed window holds nothing.
 # Every process here is started by this script (or by a program it started,
 # found by this run's own runtime folder) and ended by its pid.
 set -euo pipefail
 exe=$(realpath "$1")
 server=$(realpath "$2")
+screensaver=$(realpath "$3")
 tmp=$(mktemp -d)
 home="$tmp/home"
 mkdir -p "$home"
@@ -52,6 +56,13 @@ dbus-daemon --session --nofork --print-address=3 3>"$tmp/bus" 2>/dev/null &
 pids+=($!)
 wait_for 10 test -s "$tmp/bus" || fail "no private bus"
 export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$tmp/bus")
+saver="$tmp/screensaver.log"
+: >"$saver"
+"$screensaver" "$saver" &
+pids+=($!)
+wait_for 10 dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetNameOwner \
+  string:org.freedesktop.ScreenSaver >/dev/null 2>&1 || fail "the screensaver stand-in did not start"
+last_saver_event() { tail -1 "$saver" | grep -q "^$1"; }
 property() {
   dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vantoli /org/mpris/MediaPlayer2 \
     org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2.Player "string:$1" 2>/dev/null
@@ -76,6 +87,7 @@ sleep 3
 status_is Stopped || fail "a history link from outside played something"
 property Metadata | grep -q 'TrackList/NoTrack' || fail "a history link from outside loaded an item"
 cmp -s "$home/date.dat" "$tmp/date.before" || fail "a history link from outside changed the history"
+[ ! -s "$saver" ] || fail "the screensaver was inhibited with nothing playing: $(cat "$saver")"
 kill -0 "$first" 2>/dev/null || fail "the first window ended"
 
 # A by-number link: looked up on the server and played.
@@ -85,6 +97,7 @@ wait_for 30 status_is Playing || fail "the episode does not play"
 property Metadata | grep -qF "$address" || fail "the window plays something else: $(property Metadata)"
 head -1 "$home/date.dat" | grep -qF "1|%u6F14%u793A|" || fail "no history line for the episode"
 head -1 "$home/date.dat" | grep -qF "|0|1|" || fail "the history line names another episode: $(head -1 "$home/date.dat")"
+wait_for 10 last_saver_event inhibit || fail "the screensaver is not held off while playing: $(cat "$saver")"
 
 # The desktop's Next and Previous step episodes like the window's buttons.
 player_call() {
@@ -99,18 +112,27 @@ player_call Previous
 wait_for 30 top_is_episode 1 || fail "Previous did not play episode 1: $(head -1 "$home/date.dat")"
 player_call Pause
 wait_for 10 status_is Paused || fail "Pause did not pause"
+wait_for 5 last_saver_event release || fail "a pause does not release the screensaver: $(cat "$saver")"
 player_call PlayPause
 wait_for 10 status_is Playing || fail "PlayPause did not play again"
+wait_for 5 last_saver_event inhibit || fail "playing again does not hold the screensaver off: $(cat "$saver")"
 
 # The desktop's Quit ends the window the way its exit command does.
 dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vantoli /org/mpris/MediaPlayer2 \
   org.mpris.MediaPlayer2.Quit >/dev/null || fail "Quit was not answered"
 wait_for 20 eval '! kill -0 "$first" 2>/dev/null' || fail "Quit did not end the window"
+last_saver_event release || fail "the exit did not release the screensaver: $(cat "$saver")"
 
 # A first start with a link plays it once the window is up.
 "$exe" --home "$home" --content-base "$base" --stats-base "${base}stat/" "KXBOVOD://1-0-2-%u6F14%u793A" \
   >"$tmp/again.log" 2>&1 &
-pids+=($!)
+again=$!; pids+=("$again")
 wait_for 60 status_is Playing || fail "a first start with a link does not play it"
 head -1 "$home/date.dat" | grep -qF "|0|2|" || fail "a first start played another episode: $(head -1 "$home/date.dat")"
-echo "outside links: ok"
+
+# Killed while playing: the screensaver sees the holder leave the bus.
+wait_for 10 last_saver_event inhibit || fail "the screensaver is not held off: $(cat "$saver")"
+kill -KILL "$again"
+wait "$again" 2>/dev/null || true
+wait_for 10 last_saver_event gone || fail "the inhibition outlived the killed window: $(cat "$saver")"
+echo "desktop: ok"

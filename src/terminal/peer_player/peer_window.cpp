@@ -3,9 +3,11 @@
 #include "app/text_util.h"
 
 #include <QBoxLayout>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
 
@@ -34,6 +36,7 @@ void PeerVideo::paintEvent(QPaintEvent *event) {
 PeerWindow::PeerWindow(QWidget *parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("PeerPlayer"));
     setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
     video_ = new PeerVideo(this);
     video_->setFocusPolicy(Qt::NoFocus);
     video_->setMinimumSize(160, 90);
@@ -166,6 +169,32 @@ void PeerWindow::openFile() {
     const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("打开文件"));
     if (!file.isEmpty() && session_)
         session_->openItem(file);
+}
+
+namespace {
+
+// The first dropped URL as the command line would give it: a path for a
+// local file, the address otherwise.
+QString droppedItem(const QMimeData *data) {
+    if (!data || !data->hasUrls() || data->urls().isEmpty())
+        return {};
+    const QUrl url = data->urls().front();
+    return url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded);
+}
+
+} // namespace
+
+void PeerWindow::dragEnterEvent(QDragEnterEvent *event) {
+    if (session_ && !droppedItem(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void PeerWindow::dropEvent(QDropEvent *event) {
+    const QString item = droppedItem(event->mimeData());
+    if (!session_ || item.isEmpty())
+        return;
+    event->acceptProposedAction();
+    session_->openItem(item);
 }
 
 void PeerWindow::keyPressEvent(QKeyEvent *event) {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
@@ -116,6 +117,22 @@ TEST_F(PeerWindowTest, ErrorLineShowsOverTheVideo) {
     EXPECT_TRUE(window.video()->rect().contains(error->geometry()));
     session.openItem(clip);
     EXPECT_FALSE(error->isVisible());
+}
+
+TEST_F(PeerWindowTest, DroppedFilesAndAddressesAreOpened) {
+    const QString other = dir.filePath("第2集.mp4");
+    QFile(other).open(QIODevice::WriteOnly);
+    auto drop = [&](const QUrl &url) {
+        QMimeData data;
+        data.setUrls({url});
+        QDropEvent event(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        // QApplication delivers drops only while a drag runs: hand it over directly.
+        static_cast<QObject &>(window).event(&event);
+    };
+    drop(QUrl::fromLocalFile(other));
+    drop(QUrl(QStringLiteral("http://127.0.0.1:8260/v/a%20b.mp4")));
+    EXPECT_EQ(engine.calls, (QStringList{"open " + other, "open http://127.0.0.1:8260/v/a%20b.mp4"}));
+    EXPECT_EQ(window.windowTitle(), "a b.mp4 - PeerPlayer");
 }
 
 } // namespace

@@ -417,7 +417,7 @@ bool TerminalService::waitForHead(const std::shared_ptr<Item> &item) {
 }
 
 bool TerminalService::streamTo(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length,
-                               httplib::DataSink &sink) {
+                               httplib::DataSink &sink, bool chunked) {
     std::unique_lock lock(item->m);
     for (;;) {
         if (stopping_)
@@ -436,8 +436,12 @@ bool TerminalService::streamTo(const std::shared_ptr<Item> &item, std::size_t of
                 return false;
             return sink.write(buffer.data(), std::size_t(got));
         }
-        if (item->complete())
-            return false; // nothing more exists
+        if (item->complete()) {
+            if (!chunked)
+                return false; // nothing more exists
+            sink.done(); // the whole of an item without a stated length has been sent
+            return true;
+        }
         if (item->failed || at > item->have + config_.aheadBytes) {
             lock.unlock();
             return streamFromOrigin(item, offset, length, sink);
@@ -461,12 +465,20 @@ bool TerminalService::streamFromOrigin(const std::shared_ptr<Item> &item, std::s
                                        httplib::DataSink &sink) {
     ++originFetches_;
     std::string error;
+    std::size_t sent = 0;
     const auto outcome = fetchRange(
         item->urlBytes, std::int64_t(offset), std::int64_t(offset + length) - 1,
         [&](const OriginReply &reply) { return reply.status == 206; }, // the origin must honour the range
-        [&](const char *data, std::size_t n) { return !stopping_ && sink.write(data, std::min(n, length)); },
+        [&](const char *data, std::size_t n) {
+            // Never more than the range asked for, whatever the origin sends.
+            n = std::min(n, length - sent);
+            if (stopping_ || !sink.write(data, n))
+                return false;
+            sent += n;
+            return sent < length;
+        },
         nullptr, {config_.connectTimeoutSeconds, config_.readTimeoutSeconds}, &error);
-    return outcome == FetchOutcome::Complete;
+    return outcome == FetchOutcome::Complete || (outcome == FetchOutcome::Stopped && sent == length);
 }
 
 bool TerminalService::authorised(const httplib::Request &req, httplib::Response &res) const {
@@ -519,14 +531,7 @@ void TerminalService::handlePlay(const httplib::Request &req, httplib::Response 
         res.set_chunked_content_provider(
             type,
             [this, item](std::size_t offset, httplib::DataSink &sink) {
-                {
-                    std::unique_lock lock(item->m);
-                    if (item->complete() && std::int64_t(offset) >= item->have) {
-                        sink.done();
-                        return true;
-                    }
-                }
-                return streamTo(item, offset, kReadPiece, sink);
+                return streamTo(item, offset, kReadPiece, sink, true);
             },
             Release{this, item});
         return;

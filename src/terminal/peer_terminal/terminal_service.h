@@ -82,7 +82,10 @@ private:
     void ensureDownloading(const std::shared_ptr<Item> &item, std::int64_t upTo);
     void download(std::shared_ptr<Item> item);
     bool waitForHead(const std::shared_ptr<Item> &item);
-    bool streamTo(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length, httplib::DataSink &sink);
+    // Sends what has arrived from `offset` on, waiting for it when needed.
+    // `chunked`: the item has no stated length, and its end ends the reply.
+    bool streamTo(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length, httplib::DataSink &sink,
+                  bool chunked = false);
     bool streamFromOrigin(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length,
                           httplib::DataSink &sink);
     void saveState(const std::shared_ptr<Item> &item);

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QUrl>
 
+#include <algorithm>
 #include <charconv>
 
 namespace vantoli::terminal {
@@ -73,7 +74,8 @@ std::optional<ItemState> readItemState(const QString &path) {
     s.contentType = o.value(QStringLiteral("contentType")).toString();
     s.validator = o.value(QStringLiteral("validator")).toString();
     // A state that names another file, or no fetchable item, is not ours.
-    if (!isFetchableUrl(s.url) || s.name.isEmpty() || s.name.contains(u'/') || s.name.startsWith(u'.') ||
+    const bool controlInName = std::any_of(s.name.cbegin(), s.name.cend(), [](QChar c) { return c.unicode() < 0x20; });
+    if (!isFetchableUrl(s.url) || s.name.isEmpty() || s.name.contains(u'/') || s.name.startsWith(u'.') || controlInName ||
         s.have < 0 || (s.total >= 0 && s.have > s.total))
         return std::nullopt;
     return s;

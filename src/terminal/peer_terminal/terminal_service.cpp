@@ -138,6 +138,17 @@ std::shared_ptr<Item> TerminalService::itemFor(const QString &url, bool reader) 
         const auto it = items_.find(url);
         if (it != items_.end()) {
             item = it->second;
+            // The file may have been deleted or cut short behind our back (the
+            // history commands delete downloaded films): go by what is there.
+            const std::lock_guard itemLock(item->m);
+            if (!item->downloading && item->readers == 0) {
+                const QFileInfo file(filePath(item->name));
+                const std::int64_t size = file.exists() ? file.size() : 0;
+                if (size < item->have) {
+                    item->have = size;
+                    item->headKnown = false;
+                }
+            }
         } else {
             item = std::make_shared<Item>();
             item->url = url;

@@ -259,6 +259,27 @@ TEST_F(TerminalTest, TwoPlayersOfOneItemShareOneDownload) {
     EXPECT_EQ(origin.ranges("/shared.mp4").size(), 1u);
 }
 
+// Downloaded films are deleted from the folder by hand or by the history
+// commands; the next play fetches the item again instead of failing.
+TEST_F(TerminalTest, AnItemWhoseFileWasDeletedIsFetchedAgain) {
+    Origin origin;
+    const std::string body = patternBytes(300 * 1024, 6);
+    origin.add("/gone.mp4", body);
+    startTerminal();
+    const std::string url = origin.url("/gone.mp4");
+    EXPECT_TRUE(sameBytes(play(url), body));
+    ASSERT_TRUE(waitUntil([&] { return status(url)["state"].toString() == "complete"; }, 3000));
+    ASSERT_TRUE(QFile::remove(cached("gone.mp4")));
+    EXPECT_TRUE(sameBytes(play(url), body));
+    ASSERT_TRUE(waitUntil([&] { return status(url)["state"].toString() == "complete"; }, 3000));
+    EXPECT_TRUE(sameBytes(readFile(cached("gone.mp4")), body));
+
+    // Cut short: the missing end is fetched.
+    QFile::resize(cached("gone.mp4"), 1000);
+    EXPECT_TRUE(sameBytes(play(url), body));
+    EXPECT_EQ(origin.ranges("/gone.mp4").back(), "bytes=1000-");
+}
+
 TEST_F(TerminalTest, DifferentItemsWithOneNameGetFilesOfTheirOwn) {
     Origin origin;
     origin.add("/a/ep.mp4", patternBytes(1000, 1));

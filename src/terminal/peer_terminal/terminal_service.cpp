@@ -453,7 +453,8 @@ bool TerminalService::streamTo(const std::shared_ptr<Item> &item, std::size_t of
             sink.done(); // the whole of an item without a stated length has been sent
             return true;
         }
-        if (item->failed || at > item->have + config_.aheadBytes) {
+        const std::int64_t wait = std::max<std::int64_t>(config_.aheadBytes, std::int64_t(item->speedKBs) * 2048);
+        if (item->failed || at > item->have + wait) {
             lock.unlock();
             return streamFromOrigin(item, offset, length, sink);
         }

@@ -40,9 +40,10 @@ struct TerminalConfig {
     QString cacheFolder;
     std::int64_t cacheLimitBytes = std::int64_t(4) << 30;
     std::int64_t prefetchBytes = 32 << 20;
-    // A read this far past the downloaded bytes is fetched from the origin
-    // directly instead of waiting for the download.
-    std::int64_t aheadBytes = 1 << 20;
+    // A read further past the downloaded bytes than this, or than the
+    // download brings in two seconds, is fetched from the origin directly
+    // instead of waiting for the download.
+    std::int64_t aheadBytes = 256 << 10;
     int connectTimeoutSeconds = 10;
     int readTimeoutSeconds = 20;
     int serverThreads = 16;

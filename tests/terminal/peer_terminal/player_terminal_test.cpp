@@ -26,8 +26,9 @@ protected:
         ASSERT_TRUE(dir_.isValid());
         portFile_ = dir_.filePath("port");
     }
-    void startTerminal() {
+    void startTerminal(std::int64_t aheadBytes = 256 << 10) {
         terminal::TerminalConfig c;
+        c.aheadBytes = aheadBytes;
         c.cacheFolder = dir_.filePath("cache");
         c.token = QStringLiteral("a1b2c3d4e5f60718");
         service_ = std::make_unique<terminal::TerminalService>(c);
@@ -79,7 +80,7 @@ TEST_F(PlayerTerminalTest, NetworkItemPlaysThroughTheTerminalWithItsProgress) {
     EXPECT_EQ(readAll(QDir(dir_.filePath("cache")).filePath("big.mp4")), readAll(testMedia().bigClip));
     // A seek within the item, then its end.
     player->setPosition(4);
-    ASSERT_TRUE(waitFor([&] { return player->PlayState() == kStateFinished; }, 8000));
+    ASSERT_TRUE(waitFor([&] { return player->PlayState() == kStateFinished; }, 6000));
 
     // Prebuffer goes through the terminal too.
     origin.add("/next.mp4", readAll(testMedia().clip));
@@ -88,6 +89,27 @@ TEST_F(PlayerTerminalTest, NetworkItemPlaysThroughTheTerminalWithItsProgress) {
                         5000));
     EXPECT_FALSE(QDir(dir_.filePath("prebuffer")).exists() &&
                  !QDir(dir_.filePath("prebuffer")).isEmpty());
+}
+
+// A seek far past what has arrived plays at once from a range of its own,
+// long before the download gets there.
+TEST_F(PlayerTerminalTest, SeekPastTheDownloadPlaysBeforeItArrives) {
+    Origin origin;
+    const std::string clip = readAll(testMedia().bigClip);
+    origin.add("/far.mp4", clip);
+    origin.rate = 40 * 1024; // the whole clip takes about nine seconds
+    startTerminal(32 << 10);
+    auto player = makePlayer();
+    ASSERT_TRUE(player);
+    player->setUrl(QString::fromStdString(origin.url("/far.mp4")));
+    player->Play();
+    ASSERT_TRUE(waitFor([&] { return player->PlayState() == kStatePlaying; }, 10000));
+    player->setPosition(5);
+    // Playing on to the end needs the item's last bytes.
+    ASSERT_TRUE(waitFor([&] { return player->PlayState() == kStateFinished; }, 6000));
+    const QString cachedFile = QDir(dir_.filePath("cache")).filePath("far.mp4");
+    EXPECT_LT(QFileInfo(cachedFile).size(), qint64(clip.size()));
+    EXPECT_LT(player->DownloadProgress(), 1000);
 }
 
 TEST_F(PlayerTerminalTest, WithoutATerminalTheItemPlaysDirectly) {

@@ -125,7 +125,7 @@ void firstFrame(int runs, int rate) {
         fresh.push_back(playToState3(*through, url));
         cached.push_back(playToState3(*through, url + QString()));
     }
-    std::printf("Play -> first frame (state 3), 1 MB clip, origin %s, median of %d:\n",
+    std::printf("Play -> first frame (state 3), %zu KB clip, origin %s, median of %d:\n", clip.size() / 1024,
                 rate ? qPrintable(QStringLiteral("at %1 KB/s").arg(rate / 1024)) : "unthrottled", runs);
     std::printf("  directly                        %7.1f ms\n", median(d));
     std::printf("  through the terminal, new item  %7.1f ms\n", median(fresh));

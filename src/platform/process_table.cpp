@@ -150,7 +150,10 @@ public:
         p.setArguments(arguments);
         p.setWorkingDirectory(QFileInfo(program).absolutePath());
         p.setStandardInputFile(QProcess::nullDevice());
+        // A started program outlives us: it must not hold our output open
+        // (a caller waiting for the end of our output would wait for it too).
         p.setStandardOutputFile(QProcess::nullDevice());
+        p.setStandardErrorFile(QProcess::nullDevice());
         return p.startDetached();
     }
 

@@ -3,12 +3,18 @@
 # create App.ini, the history files and pages; the second, after App.ini was
 # edited by hand, must repair exactly what it should.
 set -euo pipefail
-exe=$1
+. "$(dirname "$0")/own_processes.sh"
 home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
 # A runtime folder of its own: no other running instance is found.
 export XDG_RUNTIME_DIR="$home/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+trap 'end_processes_of_runtime "$XDG_RUNTIME_DIR"; rm -rf "$home"' EXIT
+# A copy of the program with its own component folder: player programs that
+# other tests run from the build's component folder are not this program's.
+mkdir "$home/program"
+cp "$1" "$home/program/vantoli"
+[ -d "$(dirname "$1")/Peer" ] && cp -r "$(dirname "$1")/Peer" "$home/program/Peer"
+exe=$home/program/vantoli
 
 run() {
   # The program keeps running with its window open; end it after start-up

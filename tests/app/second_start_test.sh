@@ -4,12 +4,14 @@
 # that was killed does not keep the next start from becoming the first.
 # Every process here is started by this script and ended by its pid.
 set -euo pipefail
+. "$(dirname "$0")/own_processes.sh"
 exe=$(realpath "$1")
 home=$(mktemp -d)
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  end_processes_of_runtime "$home/run"
   rm -rf "$home"
 }
 trap cleanup EXIT

@@ -6,12 +6,14 @@
 # copy made for this test) and starts the new version, a stand-in that
 # records its start.
 set -euo pipefail
+. "$(dirname "$0")/../app/own_processes.sh"
 exe=$1 updater=$2 server=$3
 tmp=$(mktemp -d)
 server_pid=
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
   [ -n "${program_pid:-}" ] && kill "$program_pid" 2>/dev/null || true
+  end_processes_of_runtime "$tmp/run"
   rm -rf "$tmp"
 }
 trap cleanup EXIT

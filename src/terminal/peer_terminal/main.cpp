@@ -14,10 +14,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QRandomGenerator>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <sys/stat.h>
@@ -102,8 +104,16 @@ int main(int argc, char **argv) {
         ::umask(oldMask);
     }
 
-    int signal = 0;
-    sigwait(&ending, &signal);
+    // Ends on a signal, or when the port file goes: the runtime folder is
+    // removed when the user's session ends (and by tests when they finish),
+    // and no client could find this terminal any more.
+    const timespec poll{2, 0};
+    while (sigtimedwait(&ending, nullptr, &poll) < 0) {
+        if (errno != EAGAIN && errno != EINTR)
+            break;
+        if (!QFileInfo::exists(portFilePath()))
+            break;
+    }
     QFile::remove(portFilePath());
     // A player that stopped reading holds its connection until the write
     // time-out; the downloads' state is saved first, so do not wait for it.

@@ -110,3 +110,14 @@ TEST_F(ProgramTest, WithoutPeerCfgTheCacheIsMediaInHome) {
     ASSERT_GT(waitForPort(), 0);
     EXPECT_TRUE(QFileInfo(QDir(home_.path()).filePath("Media")).isDir());
 }
+
+TEST_F(ProgramTest, EndsWhenItsRuntimeFolderIsRemoved) {
+    // The session's end (or a test's clean-up) removes the runtime folder;
+    // a terminal no client can find any more must not linger.
+    QProcess *terminal = start();
+    ASSERT_GT(waitForPort(), 0);
+    ASSERT_TRUE(QDir(runtime_.path()).removeRecursively());
+    ASSERT_TRUE(terminal->waitForFinished(10000));
+    EXPECT_EQ(terminal->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(terminal->exitCode(), 0);
+}

@@ -1,7 +1,6 @@
 # Installation and the Debian package, from the same rules.
 #
 #   bin/vantoli                      the program
-#   lib/vantoli/vantoli-update       the updater
 #   lib/vantoli/Peer/                the player programs (PeerTerminal, PeerPlayer)
 #   share/applications/, share/icons/hicolor/, share/doc/vantoli/
 #
@@ -19,9 +18,8 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 if(TARGET vantoli)
   install(TARGETS vantoli RUNTIME DESTINATION bin)
 endif()
-if(TARGET vantoli-update)
-  install(TARGETS vantoli-update RUNTIME DESTINATION ${VANTOLI_PARTS_DIR})
-endif()
+# The updater is not installed: an installed program is updated by its
+# package manager and offers the content server's update page instead.
 foreach(part PeerTerminal PeerPlayer)
   if(TARGET ${part})
     install(TARGETS ${part} RUNTIME DESTINATION ${VANTOLI_PARTS_DIR}/Peer)

@@ -55,11 +55,13 @@ for f in bin/vantoli share/applications/vantoli.desktop share/icons/hicolor/scal
 done
 [ -d "$prefix/lib/vantoli/Peer" ] || fail "lib/vantoli/Peer is not installed"
 [ ! -e "$prefix/bin/Peer" ] || fail "the player programs are installed beside the program"
-for part in Peer/PeerTerminal Peer/PeerPlayer vantoli-update; do
+for part in Peer/PeerTerminal Peer/PeerPlayer; do
   if [ -x "$build/src/$part" ]; then
     [ -x "$prefix/lib/vantoli/$part" ] || fail "$part is built but not installed under lib/vantoli"
   fi
 done
+[ ! -e "$prefix/lib/vantoli/vantoli-update" ] || fail "the updater is installed; the package manager updates an installed program"
+
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$prefix/share/applications/vantoli.desktop" || fail "the desktop entry does not validate"
 fi

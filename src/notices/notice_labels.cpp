@@ -110,15 +110,15 @@ bool NoticeLabels::eventFilter(QObject *watched, QEvent *event) {
     const int index = watchedLabel ? int(labels_.indexOf(watchedLabel)) : -1;
     if (index < 0)
         return false;
-    auto *me = static_cast<QMouseEvent *>(event);
     switch (type) {
     case QEvent::MouseMove:
         line_.labelHovered(index);
         return true;
     case QEvent::MouseButtonPress:
-        pressed_ = me->button() == Qt::LeftButton ? index : -1;
+        pressed_ = static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton ? index : -1;
         return true;
     case QEvent::MouseButtonRelease: {
+        const auto *me = static_cast<QMouseEvent *>(event);
         const bool click = me->button() == Qt::LeftButton && pressed_ == index &&
                            labels_.at(index)->rect().contains(me->position().toPoint());
         pressed_ = -1;

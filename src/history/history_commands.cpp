@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 namespace vantoli {
 
@@ -61,6 +62,12 @@ bool DiskFolderFiles::removeFile(const QString &folder, const QString &name) {
     return !entryExists(path);
 }
 
+bool DiskFolderFiles::hasFile(const QString &folder, const QString &name) {
+    if (!isPlainFileName(name) || !QDir::isAbsolutePath(folder))
+        return false;
+    return QFileInfo(withSlash(folder) + name).isFile();
+}
+
 // ---- the stem rule ---------------------------------------------------------
 
 QString downloadFileName(const QString &escapedAddress) {
@@ -69,6 +76,18 @@ QString downloadFileName(const QString &escapedAddress) {
         return {};
     return unescapeText(address.split(u'|').value(2));
 }
+
+QString transferItemName(const QString &escapedAddress) {
+    const QUrl url(unescapeText(escapedAddress));
+    if (url.scheme() != u"http" && url.scheme() != u"https")
+        return {};
+    QString name = url.fileName(QUrl::FullyDecoded).trimmed();
+    while (name.startsWith(u'.'))
+        name.remove(0, 1);
+    return name;
+}
+
+QString transferStateFileName(const QString &itemName) { return u'.' + itemName + QStringLiteral(".vantoli"); }
 
 QString downloadNamePrefix(const QString &fileName) {
     const qsizetype dot = fileName.lastIndexOf(u'.');
@@ -131,19 +150,31 @@ void HistoryCommands::eee() {
     // The entry goes in every case, whatever happens to its files.
     const QString deleteLink = kHistoryDeleteScheme + n;
 
-    QString prefix;
+    QString address;
     bool ok = false;
     const qint64 line = n.toLongLong(&ok);
     if (const auto lines = readTextLines(history_.filePath(HistoryList::NetworkTasks));
         ok && lines && line >= 1 && line <= lines->size()) {
-        prefix = downloadNamePrefix(downloadFileName(lines->at(line - 1).split(u'|').value(3)));
+        address = lines->at(line - 1).split(u'|').value(3);
+    }
+    QString prefix = downloadNamePrefix(downloadFileName(address));
+    QString folder;
+    if (prefix.isEmpty()) {
+        // An http(s) item the transfer program downloaded is named after
+        // the address's file name.
+        if (const QString name = transferItemName(address); !name.isEmpty()) {
+            folder = host_.downloadFolder();
+            if (files_.hasFile(folder, transferStateFileName(name)))
+                prefix = downloadNamePrefix(name);
+        }
     }
     if (prefix.isEmpty()) {
         host_.navigateTaskList(deleteLink);
         return;
     }
 
-    const QString folder = host_.downloadFolder();
+    if (folder.isEmpty())
+        folder = host_.downloadFolder();
     const QStringList files = files_.listFiles(folder);
     QStringList matches;
     for (const QString &name : files) {
@@ -158,6 +189,9 @@ void HistoryCommands::eee() {
             for (const QString &name : matches) {
                 if (!files_.removeFile(folder, name))
                     failed = true;
+                // The transfer program's record of a deleted download goes too.
+                else if (files_.hasFile(folder, transferStateFileName(name)))
+                    files_.removeFile(folder, transferStateFileName(name));
             }
             if (failed)
                 host_.balloon(kFilesInUseBalloon);

@@ -36,6 +36,8 @@ public:
     // is not a plain file name ("/" in it, "." or "..") deletes nothing and
     // gives false.
     virtual bool removeFile(const QString &folder, const QString &name) = 0;
+    // The folder holds a file of this plain name (hidden names included).
+    virtual bool hasFile(const QString &folder, const QString &name) = 0;
 };
 
 // FolderFiles on the real file system.
@@ -43,6 +45,7 @@ class DiskFolderFiles final : public FolderFiles {
 public:
     QStringList listFiles(const QString &folder) override;
     bool removeFile(const QString &folder, const QString &name) override;
+    bool hasFile(const QString &folder, const QString &name) override;
 };
 
 // What the commands need from the main window.
@@ -75,6 +78,13 @@ inline const QString kFilesInUseBalloon = QStringLiteral("部分文件可能正�
 // The file name a network-task address names: the third "|" field of the
 // unescaped address, unescaped; "" for an address without "|" (a web item).
 QString downloadFileName(const QString &escapedAddress);
+
+// The name the transfer program gives the cached copy of an http(s)
+// address (its decoded file name); "" for any other address. The copy is
+// the item's download only when the transfer program's state file for it,
+// transferStateFileName(name), lies beside it: web items have none.
+QString transferItemName(const QString &escapedAddress);
+QString transferStateFileName(const QString &itemName);
 
 // What a downloaded file's name must start with to belong to the file name:
 // the part before its last "." (nothing when there is no "."), cut to half

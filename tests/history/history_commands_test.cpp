@@ -42,7 +42,8 @@ public:
 class FakeFiles : public FolderFiles {
 public:
     QStringList names;
-    QStringList stuck; // names that stay after removal
+    QStringList hidden; // hidden names: listed never, found by hasFile
+    QStringList stuck;  // names that stay after removal
     QStringList removed, listed;
 
     QStringList listFiles(const QString &folder) override {
@@ -54,7 +55,11 @@ public:
         if (stuck.contains(name))
             return false;
         names.removeAll(name);
+        hidden.removeAll(name);
         return true;
+    }
+    bool hasFile(const QString &, const QString &name) override {
+        return names.contains(name) || hidden.contains(name);
     }
 };
 
@@ -116,6 +121,33 @@ TEST(DownloadStem, HalfTheStemRoundedToEvenOrTheWholeStemBelowThree) {
     EXPECT_EQ(downloadFileName(QStringLiteral("p://h%7C1%7Ca%2520b.mkv")), QStringLiteral("a b.mkv"));
     EXPECT_EQ(downloadFileName(QStringLiteral("http%3A//example.invalid/v.mp4")), QString());
     EXPECT_EQ(downloadFileName(QStringLiteral("p://h%7Conly-two")), QString());
+
+    // The transfer program's name for an http(s) item: the address's file name.
+    EXPECT_EQ(transferItemName(QStringLiteral("http%3A//h%3A8260/media/t1/s0e02.mp4")), QStringLiteral("s0e02.mp4"));
+    EXPECT_EQ(transferItemName(QStringLiteral("https%3A//h/a%2520b.mkv%3Fx%3D1")), QStringLiteral("a b.mkv"));
+    EXPECT_EQ(transferItemName(QStringLiteral("http%3A//h/.hidden.mp4")), QStringLiteral("hidden.mp4"));
+    EXPECT_EQ(transferItemName(QStringLiteral("file%3A///m/x.mp4")), QString());
+    EXPECT_EQ(transferItemName(QStringLiteral("peer%3A//h%7Cab%7Cx.mkv")), QString());
+}
+
+TEST_F(HistoryCommandsTest, AnHttpItemTheTransferProgramDownloadedIsDeletedWithItsRecord) {
+    // Entry 3 is http://example.invalid/v.mp4; only with the transfer
+    // program's record beside it is the file its download.
+    files.names = {QStringLiteral("v.mp4"), QStringLiteral("other.mp4")};
+    host.entry = QStringLiteral("open://3");
+    commands.eee();
+    EXPECT_TRUE(dialogs.questions.isEmpty()) << "a web item asks nothing";
+    EXPECT_EQ(host.log, QStringList{QStringLiteral("navigate delk://3")});
+
+    files.hidden = {QStringLiteral(".v.mp4.vantoli")};
+    dialogs.answer = true;
+    host.log.clear();
+    commands.eee();
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(dialogs.questions[0].endsWith(QStringLiteral("\n\nv.mp4\n")));
+    EXPECT_EQ(files.removed, (QStringList{QStringLiteral("v.mp4"), QStringLiteral(".v.mp4.vantoli")}));
+    EXPECT_EQ(files.names, QStringList{QStringLiteral("other.mp4")});
+    EXPECT_EQ(host.log, QStringList{QStringLiteral("navigate delk://3")});
 }
 
 TEST_F(HistoryCommandsTest, DeleteDownloadAsksWithTheMatchesAndDeletesThemAndTheEntry) {

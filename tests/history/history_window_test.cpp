@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -129,6 +130,28 @@ TEST_F(HistoryWindowTest, DeleteDownloadDeletesTheFilesInTheCacheFolderAndTheEnt
     EXPECT_EQ(readAll(dir.filePath(QStringLiteral("episode-two.mkv"))), "beside the cache folder");
     EXPECT_FALSE(tasks().contains("|two|"));
     EXPECT_TRUE(tasks().startsWith("1|one|"));
+}
+
+TEST_F(HistoryWindowTest, DeleteDownloadOfAnHttpItemDeletesWhatTheTransferProgramKept) {
+    // The transfer program names its copy after the address's file name and
+    // keeps a hidden record beside it.
+    writeFile(cacheFolder + QStringLiteral("3.mp4"), "video");
+    writeFile(cacheFolder + QStringLiteral(".3.mp4.vantoli"), "{}");
+    writeFile(cacheFolder + QStringLiteral("1.mp4"), "not downloaded by it");
+    rightClickRow("open://1");
+    choose("c_shan2");
+    EXPECT_TRUE(dialogs.questions.isEmpty()) << "an item without a record is a web item";
+    EXPECT_TRUE(QFileInfo::exists(cacheFolder + QStringLiteral("1.mp4")));
+
+    rightClickRow("open://2"); // line 2 is now the former line 3
+    dialogs.answer = true;
+    choose("c_shan2");
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(dialogs.questions[0].endsWith(QStringLiteral("\n\n3.mp4\n")));
+    EXPECT_FALSE(QFileInfo::exists(cacheFolder + QStringLiteral("3.mp4")));
+    EXPECT_FALSE(QFileInfo::exists(cacheFolder + QStringLiteral(".3.mp4.vantoli")));
+    EXPECT_TRUE(QFileInfo::exists(cacheFolder + QStringLiteral("1.mp4")));
+    EXPECT_FALSE(tasks().contains("|three|"));
 }
 
 TEST_F(HistoryWindowTest, TaskMenuOpensTheCacheFolderAndClearsTheTaskList) {

@@ -31,6 +31,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 #include <clocale>
 #include <functional>
 
@@ -80,6 +83,8 @@ protected:
         realPower_ = QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name())
                          .contains(QStringLiteral("Shut"));
         server_.setProcessChannelMode(QProcess::MergedChannels);
+        // A test that dies does not leave its server behind.
+        server_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         server_.start(QStringLiteral(VANTOLI_SERVER_BINARY),
                       {QStringLiteral("serve"), QStringLiteral("--data"), data_->filePath(QStringLiteral("d")),
                        QStringLiteral("--port"), QStringLiteral("0")});

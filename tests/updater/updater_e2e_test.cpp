@@ -29,6 +29,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 using namespace vantoli;
 
 namespace {
@@ -120,6 +123,8 @@ protected:
         ASSERT_EQ(readFile(data + QStringLiteral("/lib/wen.txt")), "0====0====0====0====0====1.0");
 
         server.setProcessChannelMode(QProcess::MergedChannels);
+        // A test that dies does not leave its server behind.
+        server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         server.start(kServer, {QStringLiteral("serve"), QStringLiteral("--data"), data, QStringLiteral("--port"),
                                QStringLiteral("0")});
         ASSERT_TRUE(server.waitForStarted());

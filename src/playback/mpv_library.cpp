@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace vantoli {
 namespace {
@@ -93,6 +94,21 @@ const MpvApi *loadMpv() {
     if (const MpvApi *api = loadMpvLibrary(registered))
         return api;
     return loadMpvLibrary(fallback);
+}
+
+void destroyMpv(const MpvApi *api, mpv_handle *mpv, mpv_render_context *render) {
+    api->set_wakeup_callback(mpv, nullptr, nullptr);
+    if (render) {
+        api->render_context_set_update_callback(render, nullptr, nullptr);
+        api->render_context_free(render);
+    }
+    api->terminate_destroy(mpv);
+}
+
+void mpvCommand(const MpvApi *api, mpv_handle *mpv, std::initializer_list<const char *> args, uint64_t replyId) {
+    std::vector<const char *> argv(args);
+    argv.push_back(nullptr);
+    api->command_async(mpv, replyId, argv.data());
 }
 
 } // namespace vantoli

@@ -8,7 +8,12 @@
 #include <mpv/render.h>
 #include <mpv/stream_cb.h>
 
+#include <QObject>
 #include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <initializer_list>
 
 namespace vantoli {
 
@@ -49,5 +54,29 @@ const MpvApi *loadMpvLibrary(const QString &file);
 const MpvApi *loadMpv();
 void setRegisteredMpvLibrary(const QString &file);
 void setDefaultMpvLibrary(const QString &file);
+
+// Ends an engine for good: its callbacks off first, so that none of its
+// threads posts to an owner that is going, then the render context (may be
+// null), then the engine.
+void destroyMpv(const MpvApi *api, mpv_handle *mpv, mpv_render_context *render);
+
+// Runs an engine command without waiting; replyId comes back with its end.
+void mpvCommand(const MpvApi *api, mpv_handle *mpv, std::initializer_list<const char *> args,
+                uint64_t replyId = 0);
+
+// A call the engine's threads ask for (wakeup, render update), brought to
+// the owner's thread: at most one waits at a time. The owner calls taken()
+// when the call starts, so the next request posts again.
+class PostedCall {
+public:
+    template <class F> void post(QObject *owner, F call) {
+        if (!posted_.exchange(true))
+            QMetaObject::invokeMethod(owner, std::move(call), Qt::QueuedConnection);
+    }
+    void taken() { posted_ = false; }
+
+private:
+    std::atomic<bool> posted_{false};
+};
 
 } // namespace vantoli

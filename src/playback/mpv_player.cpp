@@ -174,33 +174,22 @@ MpvPlayer::MpvPlayer(const MpvApi *api, mpv_handle *handle, const MpvPlayerOptio
     api_->set_wakeup_callback(mpv_, &MpvPlayer::onWakeup, this);
 }
 
-MpvPlayer::~MpvPlayer() {
-    api_->set_wakeup_callback(mpv_, nullptr, nullptr);
-    if (render_) {
-        api_->render_context_set_update_callback(render_, nullptr, nullptr);
-        api_->render_context_free(render_);
-    }
-    api_->terminate_destroy(mpv_);
-}
+MpvPlayer::~MpvPlayer() { destroyMpv(api_, mpv_, render_); }
 
 // mpv calls these on its own threads: they only post a call to the UI thread,
 // at most one of each kind at a time.
 void MpvPlayer::onWakeup(void *self) {
     auto *player = static_cast<MpvPlayer *>(self);
-    if (!player->drainPosted_.exchange(true))
-        QMetaObject::invokeMethod(player, &MpvPlayer::drainEvents, Qt::QueuedConnection);
+    player->drainCall_.post(player, [player] { player->drainEvents(); });
 }
 
 void MpvPlayer::onRenderUpdate(void *self) {
     auto *player = static_cast<MpvPlayer *>(self);
-    if (!player->renderPosted_.exchange(true))
-        QMetaObject::invokeMethod(player, [player] { player->renderFrame(true); }, Qt::QueuedConnection);
+    player->renderCall_.post(player, [player] { player->renderFrame(true); });
 }
 
 void MpvPlayer::command(std::initializer_list<const char *> args, uint64_t replyId) {
-    std::vector<const char *> argv(args);
-    argv.push_back(nullptr);
-    api_->command_async(mpv_, replyId, argv.data());
+    mpvCommand(api_, mpv_, args, replyId);
 }
 
 void MpvPlayer::setFlag(const char *name, bool value) {
@@ -417,7 +406,7 @@ QString MpvPlayer::cacheFolder() const {
 }
 
 void MpvPlayer::drainEvents() {
-    drainPosted_ = false;
+    drainCall_.taken();
     bool any = false;
     for (;;) {
         mpv_event *event = api_->wait_event(mpv_, 0);
@@ -576,7 +565,7 @@ VideoWidget *MpvPlayer::activeSurface() const {
 }
 
 void MpvPlayer::renderFrame(bool newFrameOnly) {
-    renderPosted_ = false;
+    renderCall_.taken();
     if (!render_)
         return;
     // Asking for the update flags also tells mpv we consumed the callback.

@@ -115,8 +115,8 @@ private:
     const MpvApi *api_;
     mpv_handle *mpv_;
     mpv_render_context *render_ = nullptr;
-    std::atomic<bool> drainPosted_{false};
-    std::atomic<bool> renderPosted_{false};
+    PostedCall drainCall_;
+    PostedCall renderCall_;
 
     QString url_;
     QString loadedUrl_; // the Url of the item open or being opened

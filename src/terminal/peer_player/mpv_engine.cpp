@@ -129,33 +129,22 @@ MpvEngine::MpvEngine(PreparedMpv prepared, QObject *parent)
     QMetaObject::invokeMethod(this, [this] { renderFrame(true); }, Qt::QueuedConnection);
 }
 
-MpvEngine::~MpvEngine() {
-    api_->set_wakeup_callback(mpv_, nullptr, nullptr);
-    if (render_) {
-        api_->render_context_set_update_callback(render_, nullptr, nullptr);
-        api_->render_context_free(render_);
-    }
-    api_->terminate_destroy(mpv_);
-}
+MpvEngine::~MpvEngine() { destroyMpv(api_, mpv_, render_); }
 
 // mpv calls these on its own threads: they only post a call to the UI thread,
 // at most one of each kind at a time.
 void MpvEngine::onWakeup(void *self) {
     auto *engine = static_cast<MpvEngine *>(self);
-    if (!engine->drainPosted_.exchange(true))
-        QMetaObject::invokeMethod(engine, &MpvEngine::drainEvents, Qt::QueuedConnection);
+    engine->drainCall_.post(engine, [engine] { engine->drainEvents(); });
 }
 
 void MpvEngine::onRenderUpdate(void *self) {
     auto *engine = static_cast<MpvEngine *>(self);
-    if (!engine->renderPosted_.exchange(true))
-        QMetaObject::invokeMethod(engine, [engine] { engine->renderFrame(true); }, Qt::QueuedConnection);
+    engine->renderCall_.post(engine, [engine] { engine->renderFrame(true); });
 }
 
 void MpvEngine::command(std::initializer_list<const char *> args, uint64_t replyId) {
-    std::vector<const char *> argv(args);
-    argv.push_back(nullptr);
-    api_->command_async(mpv_, replyId, argv.data());
+    mpvCommand(api_, mpv_, args, replyId);
 }
 
 void MpvEngine::open(const QString &address) {
@@ -203,7 +192,7 @@ void MpvEngine::setVolume(int volume) {
 }
 
 void MpvEngine::drainEvents() {
-    drainPosted_ = false;
+    drainCall_.taken();
     for (;;) {
         mpv_event *event = api_->wait_event(mpv_, 0);
         if (!event || event->event_id == MPV_EVENT_NONE)
@@ -284,7 +273,7 @@ void MpvEngine::setSurface(VideoWidget *surface) {
 }
 
 void MpvEngine::renderFrame(bool newFrameOnly) {
-    renderPosted_ = false;
+    renderCall_.taken();
     if (!render_)
         return;
     // Asking for the flags also tells mpv the callback was seen.

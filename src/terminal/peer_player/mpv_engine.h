@@ -76,8 +76,8 @@ private:
     mpv_handle *mpv_;
     mpv_render_context *render_;
     QString preloaded_; // opened by prepareMpv; the first open() of it is that load
-    std::atomic<bool> drainPosted_{false};
-    std::atomic<bool> renderPosted_{false};
+    PostedCall drainCall_;
+    PostedCall renderCall_;
     EngineListener *listener_ = nullptr;
     QPointer<VideoWidget> surface_;
 

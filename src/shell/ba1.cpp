@@ -12,6 +12,7 @@
 #include "platform/power.h"
 #include "platform/process_table.h"
 #include "platform/web_pane.h"
+#include "playback/exit_routine.h"
 #include "playback/player.h"
 #include "playback/playback_controller.h"
 #include "playback/player_processes.h"
@@ -586,37 +587,42 @@ void BA1::reloadHistoryPane(HistoryList list, const QString &pagePath) {
         p->navigate(pagePath);
 }
 
-void BA1::ttt_v() {
-    // 1. Tray icon away.
-    if (tray_)
-        tray_->remove();
-    const int peerk = settings_.read(QStringLiteral("S_q"), QStringLiteral("peerk")).trimmed().toInt();
-    // 2. A player playback is stopped (saving its position).
-    if (playback_->state().playAreaMode == kPlayAreaPlayer)
-        bo_but_Click(1);
-    // 3. The player programs end with the program when the user wants so.
-    // No housekeeping run may start the terminal again after this.
-    if (timer3_)
-        timer3_->stop();
-    if (peerk == 2 && processes_) {
-        processes_->endProcessByName(kPlayerProgram);
-        processes_->endProcessByName(kTerminalProgram);
+// The window's part of the exit routine; the order is runExitRoutine's.
+struct BA1::ExitAdapter final : ExitSteps {
+    explicit ExitAdapter(BA1 &w) : w(w) {}
+    void removeTrayIcon() override {
+        if (w.tray_)
+            w.tray_->remove();
     }
-    // 4. A content-server fetch still waiting ends with the empty reply.
-    if (HttpGet *http = options_.http ? options_.http : ownHttp_.get(); http && http->busy())
-        http->abort();
-    // 5. Menus, notice and settings windows, then the main window. The menus
-    // go later: the exit command may be running inside one of their items.
-    if (menus_)
-        menus_->deleteLater();
-    unloadNoticeWindow();
-    unloadSettingsWindow();
-    exiting_ = true;
-    hide();
-    close();
-    // 6. The recommendation window, when shown, ends the process as it closes.
-    if (!showRecommendationOnExit())
-        QCoreApplication::quit();
+    bool playerShown() const override { return w.playback_->state().playAreaMode == kPlayAreaPlayer; }
+    void stopPlayback() override { w.bo_but_Click(1); }
+    void stopHousekeeping() override {
+        if (w.timer3_)
+            w.timer3_->stop();
+    }
+    void cancelWaitingFetch() override {
+        if (HttpGet *http = w.options_.http ? w.options_.http : w.ownHttp_.get(); http && http->busy())
+            http->abort();
+    }
+    void unloadMenus() override {
+        if (w.menus_)
+            w.menus_->deleteLater();
+    }
+    void unloadNoticeWindow() override { w.unloadNoticeWindow(); }
+    void unloadSettingsWindow() override { w.unloadSettingsWindow(); }
+    void closeMainWindow() override {
+        w.exiting_ = true;
+        w.hide();
+        w.close();
+    }
+    bool showRecommendation() override { return w.showRecommendationOnExit(); }
+    void quit() override { QCoreApplication::quit(); }
+    BA1 &w;
+};
+
+void BA1::ttt_v() {
+    ExitAdapter steps(*this);
+    vantoli::runExitRoutine(steps, settings_, processes_.get());
 }
 
 void BA1::bo_but_Click(int index) { transport_->bo_but_Click(index); }

@@ -255,6 +255,7 @@ private:
     // Shows the recommendation window when recommendAtExit_ is "1"; true
     // when it is shown (the process then lives until it closes).
     bool showRecommendationOnExit(); // ba1_notices.cpp
+    struct ExitAdapter;              // the window's steps of the exit routine
     bool barMouseEvent(QWidget *w, QEvent *event);
 
     template <class T> T *add(T *widget);

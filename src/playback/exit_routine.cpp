@@ -1,0 +1,27 @@
+#include "playback/exit_routine.h"
+
+#include "app/settings_file.h"
+#include "playback/player_processes.h"
+
+namespace vantoli {
+
+void runExitRoutine(ExitSteps &steps, const Settings &settings, PlayerProcesses *processes) {
+    steps.removeTrayIcon();
+    const int peerk = settings.read(QStringLiteral("S_q"), QStringLiteral("peerk")).trimmed().toInt();
+    if (steps.playerShown())
+        steps.stopPlayback();
+    steps.stopHousekeeping();
+    if (peerk == 2 && processes) {
+        processes->endProcessByName(kPlayerProgram);
+        processes->endProcessByName(kTerminalProgram);
+    }
+    steps.cancelWaitingFetch();
+    steps.unloadMenus();
+    steps.unloadNoticeWindow();
+    steps.unloadSettingsWindow();
+    steps.closeMainWindow();
+    if (!steps.showRecommendation())
+        steps.quit();
+}
+
+} // namespace vantoli

@@ -471,6 +471,7 @@ void BA1::p_p(int skin) {
     paintButtons();
     modes_.applyTabs();
     applyLayout();
+    settingsSkinChanged();
 }
 
 void BA1::paintButtons() {

@@ -251,6 +251,7 @@ private:
     void wireDesktop();        // desktop integration (ba1_desktop.cpp)
     // Exit-routine steps owned by the subsystems whose windows they close.
     void unloadSettingsWindow();     // ba1_settings.cpp
+    void settingsSkinChanged();      // an open settings dialog repaints (ba1_settings.cpp)
     void unloadNoticeWindow();       // ba1_notices.cpp
     // Shows the recommendation window when recommendAtExit_ is "1"; true
     // when it is shown (the process then lives until it closes).

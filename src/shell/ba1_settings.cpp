@@ -7,16 +7,13 @@
 #include "playback/player_processes.h"
 #include "settings/ba3.h"
 
-#include <QEvent>
+#include <QPointer>
 
 namespace vantoli::shell {
 
-struct BA1::SettingsWiring final : public QObject, public SettingsMenuCommands, public SettingsDialogHost {
+struct BA1::SettingsWiring final : public SettingsMenuCommands, public SettingsDialogHost {
     SettingsWiring(BA1 &window, Dialogs &dialogs, std::unique_ptr<PlayerProcesses> &processes, QString homePage)
-        : window_(window), dialogs_(dialogs), processes_(processes), homePage_(std::move(homePage)) {
-        // A skin switch repaints the main window; an open dialog follows it.
-        window_.installEventFilter(this);
-    }
+        : window_(window), dialogs_(dialogs), processes_(processes), homePage_(std::move(homePage)) {}
     ~SettingsWiring() override { unload(); }
 
     void unload() { delete dialog_.data(); }
@@ -63,13 +60,9 @@ struct BA1::SettingsWiring final : public QObject, public SettingsMenuCommands, 
     }
     QString homePageUrl() const override { return homePage_; }
 
-    bool eventFilter(QObject *watched, QEvent *event) override {
-        if (watched == &window_ && event->type() == QEvent::Paint && dialog_ && dialog_->isVisible() &&
-            window_.skin().slot(0).cacheKey() != paintedFrame_) {
-            paintedFrame_ = window_.skin().slot(0).cacheKey();
+    void skinChanged() {
+        if (dialog_)
             dialog_->F2_Paint();
-        }
-        return false;
     }
 
     BA1 &window_;
@@ -77,13 +70,17 @@ struct BA1::SettingsWiring final : public QObject, public SettingsMenuCommands, 
     std::unique_ptr<PlayerProcesses> &processes_;
     QString homePage_;
     QPointer<BA3> dialog_;
-    qint64 paintedFrame_ = 0;
 };
 
 void BA1::wireSettings() {
     settingsDialog_ = {new SettingsWiring(*this, dialogs_, processes_, options_.contentBase),
                        [](SettingsWiring *w) { delete w; }};
     menuTargets_.settings = settingsDialog_.get();
+}
+
+void BA1::settingsSkinChanged() {
+    if (settingsDialog_)
+        settingsDialog_->skinChanged();
 }
 
 void BA1::unloadSettingsWindow() {

@@ -7,6 +7,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRandomGenerator>
 #include <QUrl>
 
 #include <httplib.h>
@@ -17,6 +18,12 @@ namespace vantoli {
 namespace {
 
 constexpr auto kRecheck = std::chrono::seconds(3);
+
+QByteArray randomChallenge() {
+    QByteArray bytes(16, '\0');
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+    return bytes.toHex();
+}
 
 bool isHttpItem(const QString &url) {
     const QUrl u(url);
@@ -54,8 +61,15 @@ int TerminalClient::port() {
     httplib::Client client("127.0.0.1", port_);
     client.set_connection_timeout(0, 300 * 1000);
     client.set_read_timeout(0, 300 * 1000);
-    const auto res = client.Get(terminal::kPingPath);
-    alive_ = res && res->status == 200 && res->body.rfind("PeerTerminal", 0) == 0;
+    // Whoever listens on the port must prove that it knows the token before
+    // the token goes anywhere: after a terminal died, another local user may
+    // have taken its port.
+    const QByteArray challenge = randomChallenge();
+    const std::string target = std::string(terminal::kPingPath) + '?' + terminal::kChallengeParam + '=' +
+                               challenge.toStdString();
+    const auto res = client.Get(target);
+    const QByteArray expected = "PeerTerminal\n" + terminal::challengeAnswer(token_, challenge) + '\n';
+    alive_ = res && res->status == 200 && !token_.isEmpty() && res->body == expected.toStdString();
     return alive_ ? port_ : 0;
 }
 

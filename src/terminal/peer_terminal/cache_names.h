@@ -1,7 +1,9 @@
 #pragma once
-// Pure pieces of the transfer program's cache: the file name an item gets,
-// its small state file, and the checks on origin replies. No I/O beyond the
-// state file itself.
+// Pure pieces of the transfer program's cache: the file name an item gets
+// and the checks on origin replies. The state file beside each item is in
+// terminal/transfer_record.h.
+
+#include "terminal/transfer_record.h"
 
 #include <QString>
 
@@ -12,8 +14,10 @@
 namespace vantoli::terminal {
 
 // The last path segment of an address, percent-decoded and made safe as a
-// file name: no separators, no control characters, no leading dot, at most
-// 150 bytes of UTF-8. "item" when nothing usable is left.
+// file name: no separators, no control characters, no format characters
+// (bidirectional overrides and invisible marks that make a name read as
+// another), no leading dot, at most 150 bytes of UTF-8. "item" when
+// nothing usable is left.
 QString safeItemName(const QString &url);
 
 // `name`, or `name` with " (2)", " (3)", ... before its extension: the first
@@ -31,23 +35,6 @@ template <class Taken> QString uniqueName(const QString &name, Taken taken) {
     }
 }
 
-// What the state file beside a cached file holds.
-struct ItemState {
-    QString url;          // the origin address
-    QString name;         // the cached file's name in the cache folder
-    std::int64_t total = -1; // the item's size; -1 while unknown
-    std::int64_t have = 0;   // bytes from the start already in the file
-    std::int64_t lastPlayed = 0; // ms since the epoch
-    QString contentType;
-    QString validator;    // the origin's ETag or Last-Modified, to resume only the same item
-};
-
-// ".<name>.vantoli": hidden, beside the file.
-QString stateFileName(const QString &name);
-bool isStateFileName(const QString &fileName);
-bool writeItemState(const QString &path, const ItemState &state);
-std::optional<ItemState> readItemState(const QString &path);
-
 // A Content-Range value "bytes FIRST-LAST/TOTAL": first and total (total -1
 // for "*"); nullopt when malformed.
 struct ContentRange {
@@ -56,8 +43,5 @@ struct ContentRange {
     std::int64_t total = -1;
 };
 std::optional<ContentRange> parseContentRange(const std::string &value);
-
-// Whether an address may be fetched: absolute http or https with a host.
-bool isFetchableUrl(const QString &url);
 
 } // namespace vantoli::terminal

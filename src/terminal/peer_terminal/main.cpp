@@ -68,7 +68,13 @@ int main(int argc, char **argv) {
             playerFolder = args[++i];
     }
 
-    QDir().mkpath(runtimeFolder());
+    QString why;
+    if (runtimeFolder(&why).isEmpty()) {
+        // Others could read the token or plant the port file in a shared
+        // folder: no terminal then (the player plays directly).
+        std::fprintf(stderr, "PeerTerminal: not started: %s\n", qPrintable(why));
+        return 1;
+    }
     QLockFile lock(lockFilePath());
     lock.setStaleLockTime(0); // only a dead owner's lock is stale
     if (!lock.tryLock(0))

@@ -14,7 +14,11 @@
 #include <httplib.h>
 
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 #include <chrono>
@@ -44,6 +48,12 @@ struct Item {
     bool downloading = false;
     bool failed = false;
     bool removed = false;
+    // Stored up to what the cache may hold; the rest comes from the origin.
+    bool capped = false;
+    // After a failed write the download waits until then to try again.
+    Clock::time_point retryAfter{};
+    int writeFailures = 0;
+    FileIdentity file; // the cache file as last written; inode 0: none yet
     std::string error;
     std::int64_t wantUpTo = 0; // the download stops here (prefetch) or runs to the end
     int readers = 0;
@@ -107,8 +117,11 @@ void TerminalService::loadIndex() {
         if (!state || stateFileName(state->name) != stateName)
             continue;
         const QFileInfo file(dir.filePath(state->name));
-        if (!file.exists()) {
-            QFile::remove(dir.filePath(stateName)); // the file went; its state is stale
+        if (!file.exists() || !fileMatchesRecord(config_.cacheFolder, *state)) {
+            // The file went, or another took its place (or it changed after
+            // the last record, as after a crash): the record is stale, and
+            // whatever file carries the name now is not ours.
+            QFile::remove(dir.filePath(stateName));
             continue;
         }
         if (items_.count(state->url))
@@ -126,30 +139,42 @@ void TerminalService::loadIndex() {
         item->lastPlayed = state->lastPlayed;
         item->contentType = state->contentType;
         item->validator = state->validator;
+        item->file = state->file;
         items_.emplace(item->url, item);
     }
 }
 
 std::shared_ptr<Item> TerminalService::itemFor(const QString &url, bool reader) {
     std::shared_ptr<Item> item;
+    std::shared_ptr<Item> replaced;
     bool created = false;
     {
         const std::lock_guard lock(mutex_);
         const auto it = items_.find(url);
         if (it != items_.end()) {
             item = it->second;
-            // The file may have been deleted or cut short behind our back (the
-            // history commands delete downloaded films): go by what is there.
+            // The file may have been deleted behind our back (the history
+            // commands delete downloaded films), or another file may have
+            // taken its name: go by what is there.
             const std::lock_guard itemLock(item->m);
             if (!item->downloading && item->readers == 0) {
-                const QFileInfo file(filePath(item->name));
-                const std::int64_t size = file.exists() ? file.size() : 0;
-                if (size < item->have) {
-                    item->have = size;
+                const auto now = identityOf(filePath(item->name));
+                if (!now && !QFileInfo(filePath(item->name)).isSymLink() && !QFileInfo::exists(filePath(item->name))) {
+                    item->have = 0;
                     item->headKnown = false;
+                    item->capped = false;
+                    item->file = {};
+                } else if (!now || *now != item->file) {
+                    // Not ours any more: leave it, and fetch the item anew
+                    // under a free name.
+                    item->removed = true;
+                    replaced = item;
+                    items_.erase(it);
+                    item.reset();
                 }
             }
-        } else {
+        }
+        if (!item) {
             item = std::make_shared<Item>();
             item->url = url;
             item->urlBytes = url.toStdString();
@@ -166,10 +191,18 @@ std::shared_ptr<Item> TerminalService::itemFor(const QString &url, bool reader) 
         if (reader)
             ++item->readers;
     }
+    if (replaced) {
+        const std::lock_guard filesLock(replaced->files);
+        QFile::remove(filePath(stateFileName(replaced->name)));
+    }
     if (created) {
-        // Claim the name on disk at once, so that another run sees it taken.
-        QFile f(filePath(item->name));
-        f.open(QIODevice::WriteOnly | QIODevice::Append);
+        // Claim the name on disk at once, so that another run sees it taken;
+        // never open a file that appeared meanwhile.
+        Fd claim;
+        claim.fd = ::open(QFile::encodeName(filePath(item->name)).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (claim.fd >= 0)
+            noteFile(item, claim.fd);
     }
     saveState(item);
     return item;
@@ -199,8 +232,32 @@ void TerminalService::forgetIfNothingArrived(const std::shared_ptr<Item> &item) 
 
 void TerminalService::removeFiles(const std::shared_ptr<Item> &item) {
     const std::lock_guard filesLock(item->files);
+    FileIdentity recorded;
+    {
+        const std::lock_guard lock(item->m);
+        recorded = item->file;
+    }
     QFile::remove(filePath(stateFileName(item->name)));
-    QFile::remove(filePath(item->name));
+    // Only the file we wrote: one that took its name since is someone else's.
+    const auto now = identityOf(filePath(item->name));
+    if (now && recorded.inode != 0 && *now == recorded)
+        QFile::remove(filePath(item->name));
+}
+
+void TerminalService::noteFile(const std::shared_ptr<Item> &item, int fd) {
+    if (const auto identity = identityOfFd(fd)) {
+        const std::lock_guard lock(item->m);
+        item->file = *identity;
+    }
+}
+
+std::int64_t TerminalService::freeBytes() const {
+    if (config_.freeBytes)
+        return config_.freeBytes();
+    struct statvfs fs {};
+    if (::statvfs(QFile::encodeName(config_.cacheFolder).constData(), &fs) != 0)
+        return -1;
+    return std::int64_t(fs.f_bavail) * std::int64_t(fs.f_frsize);
 }
 
 void TerminalService::saveState(const std::shared_ptr<Item> &item) {
@@ -217,6 +274,7 @@ void TerminalService::saveState(const std::shared_ptr<Item> &item) {
         s.lastPlayed = item->lastPlayed;
         s.contentType = item->contentType;
         s.validator = item->validator;
+        s.file = item->file;
     }
     writeItemState(filePath(stateFileName(s.name)), s);
 }
@@ -225,7 +283,8 @@ void TerminalService::ensureDownloading(const std::shared_ptr<Item> &item, std::
     {
         const std::lock_guard lock(item->m);
         item->wantUpTo = std::max(item->wantUpTo, upTo);
-        if (item->downloading || item->removed || item->complete() || item->have >= item->wantUpTo || stopping_)
+        if (item->downloading || item->removed || item->complete() || item->have >= item->wantUpTo || stopping_ ||
+            item->capped || Clock::now() < item->retryAfter)
             return;
         item->downloading = true;
         item->failed = false;
@@ -239,20 +298,51 @@ void TerminalService::ensureDownloading(const std::shared_ptr<Item> &item, std::
 }
 
 void TerminalService::download(std::shared_ptr<Item> item) {
-    Fd out;
-    out.fd = ::open(QFile::encodeName(filePath(item->name)).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const QByteArray path = QFile::encodeName(filePath(item->name));
     std::int64_t from = 0;
+    FileIdentity recorded;
     {
         const std::lock_guard lock(item->m);
         from = item->have;
+        recorded = item->file;
     }
+    // Write only into the file we made: a missing one is made anew (and
+    // never over a file that appeared meanwhile), an existing one must still
+    // be ours.
+    Fd out;
+    std::string error;
+    bool writeFailed = false;
+    out.fd = ::open(path.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (out.fd < 0 && errno == ENOENT && from == 0) {
+        out.fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    } else if (out.fd >= 0) {
+        const auto now = identityOfFd(out.fd);
+        if (!now || *now != recorded)
+            error = "the cache file was replaced";
+    }
+    if (out.fd < 0) {
+        error = std::string("cannot write the cache file: ") + std::strerror(errno);
+        writeFailed = true;
+    }
+    // Bytes past `have` are not vouched for; the transfer writes them again.
+    if (error.empty() && ::ftruncate(out.fd, from) != 0) {
+        error = std::string("cannot write the cache file: ") + std::strerror(errno);
+        writeFailed = true;
+    }
+    if (error.empty())
+        noteFile(item, out.fd);
+    std::int64_t nextState = from + kStateEvery;
     int attempts = 0;
     bool restarted = false;
-    std::string error = out.fd < 0 ? "cannot write the cache file" : "";
-    // Bytes past `have` are not vouched for; the transfer writes them again.
-    if (out.fd >= 0 && ::ftruncate(out.fd, from) != 0)
-        error = "cannot write the cache file";
-    std::int64_t nextState = from + kStateEvery;
+    const auto writeAt = [&](const char *data, std::size_t n, std::int64_t at) -> bool {
+        const long wrote = config_.writeAt ? config_.writeAt(out.fd, data, n, at)
+                                           : long(::pwrite(out.fd, data, n, off_t(at)));
+        if (wrote == long(n))
+            return true;
+        error = std::string("cannot write the cache file: ") + std::strerror(wrote < 0 ? errno : ENOSPC);
+        writeFailed = true;
+        return false;
+    };
 
     while (error.empty() && !stopping_) {
         FetchCanceller canceller;
@@ -291,8 +381,14 @@ void TerminalService::download(std::shared_ptr<Item> item) {
             return true;
         };
         bool wantReached = false;
+        bool full = false;
         const auto onData = [&](const char *data, std::size_t n) {
-            if (::pwrite(out.fd, data, n, writePos) != ssize_t(n))
+            // Never more of one item than the whole cache may hold.
+            if (writePos + std::int64_t(n) > config_.cacheLimitBytes) {
+                n = std::size_t(std::max<std::int64_t>(config_.cacheLimitBytes - writePos, 0));
+                full = true;
+            }
+            if (n > 0 && !writeAt(data, n, writePos))
                 return false;
             writePos += std::int64_t(n);
             bool save = false;
@@ -318,10 +414,15 @@ void TerminalService::download(std::shared_ptr<Item> item) {
                 }
             }
             if (save) {
+                noteFile(item, out.fd);
                 saveState(item);
                 enforceLimit();
+                // What eviction could not free is not filled either.
+                const std::int64_t room = freeBytes();
+                if (room >= 0 && room < config_.freeMarginBytes)
+                    full = true;
             }
-            return !wantReached;
+            return !wantReached && !full;
         };
         std::string fetchError;
         ++originFetches_;
@@ -331,6 +432,14 @@ void TerminalService::download(std::shared_ptr<Item> item) {
         {
             const std::lock_guard lock(item->m);
             item->canceller = nullptr;
+        }
+        if (writeFailed)
+            break;
+        if (full && outcome == FetchOutcome::Stopped) {
+            const std::lock_guard lock(item->m);
+            item->capped = true; // the rest is read from the origin
+            item->cv.notify_all();
+            break;
         }
         if (changedItem && !restarted) {
             restarted = true;
@@ -367,6 +476,8 @@ void TerminalService::download(std::shared_ptr<Item> item) {
         item->cv.wait_for(lock, std::chrono::milliseconds(500 * attempts), [&] { return stopping_.load(); });
     }
 
+    if (out.fd >= 0 && error != "the cache file was replaced")
+        noteFile(item, out.fd);
     {
         const std::lock_guard lock(item->m);
         item->downloading = false;
@@ -376,6 +487,14 @@ void TerminalService::download(std::shared_ptr<Item> item) {
         if (!error.empty() && !stopping_) {
             item->failed = true;
             item->error = error;
+        }
+        if (writeFailed) {
+            // A full disk does not empty itself: wait longer after each try
+            // instead of asking the origin again at once.
+            item->writeFailures = std::min(item->writeFailures + 1, 8);
+            item->retryAfter = Clock::now() + std::chrono::seconds(std::min(2 << (item->writeFailures - 1), 300));
+        } else if (error.empty()) {
+            item->writeFailures = 0;
         }
         item->cv.notify_all();
     }
@@ -398,11 +517,14 @@ void TerminalService::enforceLimit() {
             used += item->have;
             byAge.emplace_back(item->lastPlayed, item);
         }
-        if (used <= config_.cacheLimitBytes)
+        std::int64_t budget = config_.cacheLimitBytes;
+        if (const std::int64_t room = freeBytes(); room >= 0)
+            budget = std::min(budget, used + room - config_.freeMarginBytes);
+        if (used <= budget)
             return;
         std::sort(byAge.begin(), byAge.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
         for (const auto &[played, item] : byAge) {
-            if (used <= config_.cacheLimitBytes)
+            if (used <= budget)
                 break;
             const std::lock_guard itemLock(item->m);
             if (item->readers > 0 || item->downloading)
@@ -454,7 +576,7 @@ bool TerminalService::streamTo(const std::shared_ptr<Item> &item, std::size_t of
             return true;
         }
         const std::int64_t wait = std::max<std::int64_t>(config_.aheadBytes, std::int64_t(item->speedKBs) * 2048);
-        if (item->failed || at > item->have + wait) {
+        if (item->failed || item->capped || at > item->have + wait) {
             lock.unlock();
             return streamFromOrigin(item, offset, length, sink);
         }
@@ -638,8 +760,13 @@ bool TerminalService::start(int port) {
     server_->Get(kPlayPath, [this](const httplib::Request &q, httplib::Response &r) { handlePlay(q, r); });
     server_->Get(kPrefetchPath, [this](const httplib::Request &q, httplib::Response &r) { handlePrefetch(q, r); });
     server_->Get(kStatusPath, [this](const httplib::Request &q, httplib::Response &r) { handleStatus(q, r); });
-    server_->Get(kPingPath, [](const httplib::Request &, httplib::Response &r) {
-        r.set_content("PeerTerminal\n", "text/plain");
+    server_->Get(kPingPath, [this](const httplib::Request &q, httplib::Response &r) {
+        std::string body = "PeerTerminal\n";
+        // A client checks that we know the token before it sends it.
+        const std::string challenge = q.get_param_value(kChallengeParam);
+        if (!challenge.empty() && challenge.size() <= 256)
+            body += challengeAnswer(config_.token, QByteArray::fromStdString(challenge)).toStdString() + '\n';
+        r.set_content(body, "text/plain");
     });
     server_->set_error_handler([](const httplib::Request &, httplib::Response &res) {
         if (res.body.empty())

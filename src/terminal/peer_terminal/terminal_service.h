@@ -10,16 +10,24 @@
 // - GET /status?url=U answers {"progress":thousandths,"speed":KB/s,...}.
 // - A partial download keeps its file and a small state file and goes on
 //   from there when the item is asked for again, also after a restart.
-// - The folder holds at most `cacheLimitBytes` of our items: the least
-//   recently played go first; an item being read or downloaded is never
-//   deleted. Files in the folder without a state file are not ours and are
-//   left alone.
+// - The folder holds at most `cacheLimitBytes` of our items and leaves
+//   `freeMarginBytes` free: the least recently played go first; an item
+//   being read or downloaded is never deleted. An item is stored only up to
+//   what fits; the rest is read from the origin.
+// - A file is deleted or written only while it is still the file the
+//   service wrote (device, inode, size, modification time, kept in its state
+//   file). Files without a state file, or that took the place of one of
+//   ours, are not ours and are left alone.
+// - A failed write (a full disk) fails the item: its readers are served
+//   from the origin and the download is tried again only after a pause that
+//   grows with every failure.
 // - Without the configured token a request is answered 403.
 
 #include <QString>
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -50,6 +58,13 @@ struct TerminalConfig {
     // Every request but /ping must carry it as the `t` parameter; empty
     // accepts any.
     QString token;
+    // Free space the cache leaves on its file system: older items are
+    // evicted, and then an item is no longer stored, to keep it.
+    std::int64_t freeMarginBytes = std::int64_t(512) << 20;
+    // Seams for tests that play a full disk: the free bytes of the cache
+    // folder's file system (-1 unknown) and the write of downloaded bytes.
+    std::function<std::int64_t()> freeBytes;
+    std::function<long(int fd, const char *data, std::size_t n, std::int64_t at)> writeAt;
 };
 
 struct Item;
@@ -90,6 +105,8 @@ private:
     bool streamFromOrigin(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length,
                           httplib::DataSink &sink);
     void saveState(const std::shared_ptr<Item> &item);
+    void noteFile(const std::shared_ptr<Item> &item, int fd);
+    std::int64_t freeBytes() const;
     void enforceLimit();
     void handlePlay(const httplib::Request &req, httplib::Response &res);
     void handlePrefetch(const httplib::Request &req, httplib::Response &res);

@@ -20,6 +20,8 @@
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
+#include <sys/resource.h>
+#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -69,13 +71,18 @@ protected:
         ASSERT_TRUE(dir_.isValid());
         cache_ = dir_.filePath("cache");
     }
-    void startTerminal(std::int64_t limit = std::int64_t(1) << 30) {
+    TerminalConfig config(std::int64_t limit = std::int64_t(1) << 30) const {
         TerminalConfig c;
         c.cacheFolder = cache_;
         c.cacheLimitBytes = limit;
         c.prefetchBytes = 256 * 1024;
         c.readTimeoutSeconds = 5;
         c.connectTimeoutSeconds = 2;
+        c.freeMarginBytes = 0;
+        return c;
+    }
+    void startTerminal(std::int64_t limit = std::int64_t(1) << 30) { startTerminal(config(limit)); }
+    void startTerminal(const TerminalConfig &c) {
         service_ = std::make_unique<TerminalService>(c);
         ASSERT_TRUE(service_->start());
         client_ = std::make_unique<httplib::Client>("127.0.0.1", service_->port());
@@ -107,6 +114,10 @@ TEST(CacheNames, ItemNamesAreSafeFileNames) {
     EXPECT_EQ(safeItemName("http://h/"), "item");
     EXPECT_EQ(safeItemName("http://h/a%0Ab%01c"), "a_b_c");
     EXPECT_EQ(safeItemName("http://h/%E5%89%A7%E9%9B%86.mp4"), QStringLiteral("剧集.mp4"));
+    // A right-to-left override makes "film\u202Egpj.exe" read as "filmexe.jpg";
+    // invisible marks (zero width, tag characters) go too.
+    EXPECT_EQ(safeItemName("http://h/film%E2%80%AEgpj.exe"), "filmgpj.exe");
+    EXPECT_EQ(safeItemName("http://h/a%E2%80%8Bb%F3%A0%80%81.mp4"), "ab.mp4");
     const QString longName = safeItemName("http://h/" + QString(100, QChar(0x5267)));
     EXPECT_LE(longName.toUtf8().size(), 150);
     EXPECT_FALSE(longName.isEmpty());
@@ -136,7 +147,7 @@ TEST(CacheNames, OriginRepliesAndAddressesAreCheckedStrictly) {
 TEST(CacheNames, StateFilesRoundTripAndHostileOnesAreRefused) {
     QTemporaryDir dir;
     const QString path = dir.filePath(stateFileName("ep.mp4"));
-    ItemState s{"http://h/ep.mp4", "ep.mp4", 1000, 400, 1234, "video/mp4", "\"e\""};
+    ItemState s{"http://h/ep.mp4", "ep.mp4", 1000, 400, 1234, "video/mp4", "\"e\"", {64769, (1ull << 62) + 1, 400, 1733650000123456789}};
     ASSERT_TRUE(writeItemState(path, s));
     const auto back = readItemState(path);
     ASSERT_TRUE(back);
@@ -144,6 +155,7 @@ TEST(CacheNames, StateFilesRoundTripAndHostileOnesAreRefused) {
     EXPECT_EQ(back->have, 400);
     EXPECT_EQ(back->total, 1000);
     EXPECT_EQ(back->validator, s.validator);
+    EXPECT_EQ(back->file, s.file); // inode numbers beyond a double's precision survive
 
     for (const QByteArray &bad : {QByteArray(R"({"url":"http://h/a","name":"../x","have":0})"),
                                   QByteArray(R"({"url":"file:///a","name":"a","have":0})"),
@@ -274,10 +286,53 @@ TEST_F(TerminalTest, AnItemWhoseFileWasDeletedIsFetchedAgain) {
     ASSERT_TRUE(waitUntil([&] { return status(url)["state"].toString() == "complete"; }, 3000));
     EXPECT_TRUE(sameBytes(readFile(cached("gone.mp4")), body));
 
-    // Cut short: the missing end is fetched.
-    QFile::resize(cached("gone.mp4"), 1000);
-    EXPECT_TRUE(sameBytes(play(url), body));
-    EXPECT_EQ(origin.ranges("/gone.mp4").back(), "bytes=1000-");
+}
+
+// A file that took the name of one of ours (the user's own film, or ours
+// changed behind our back) is never deleted or written: eviction passes it
+// by, and the item is fetched again under a free name. Also after a restart.
+TEST_F(TerminalTest, AFileThatTookTheNameOfACachedOneIsNeverTouched) {
+    Origin origin;
+    const std::size_t size = 4 * 1024 * 1024;
+    for (const char *name : {"/film.mp4", "/b.mp4", "/c.mp4"})
+        origin.add(name, patternBytes(size, name[1]));
+    startTerminal(std::int64_t(9) << 20); // room for two
+    const std::string film = origin.url("/film.mp4");
+    ASSERT_EQ(play(film).size(), size);
+    ASSERT_TRUE(waitUntil([&] { return status(film)["state"].toString() == "complete"; }, 5000));
+
+    // The user moves a film of their own into the folder under that name.
+    const std::string own = "the user's own film";
+    {
+        QFile f(dir_.filePath("own.mp4"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(own.data(), qint64(own.size()));
+    }
+    ASSERT_TRUE(QFile::remove(cached("film.mp4")));
+    ASSERT_TRUE(QFile::rename(dir_.filePath("own.mp4"), cached("film.mp4")));
+
+    // Two newer items push the oldest, "film.mp4", out of the cache.
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(play(origin.url("/b.mp4")).size(), size);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(play(origin.url("/c.mp4")).size(), size);
+    ASSERT_TRUE(waitUntil([&] { return status(origin.url("/c.mp4"))["state"].toString() == "complete"; }, 5000));
+    EXPECT_EQ(readFile(cached("film.mp4")), own);
+    EXPECT_FALSE(QFileInfo::exists(cached(stateFileName("film.mp4"))));
+
+    // Playing the item again fetches it beside the user's file.
+    EXPECT_TRUE(sameBytes(play(film), patternBytes(size, 'f')));
+    EXPECT_EQ(readFile(cached("film.mp4")), own);
+    EXPECT_EQ(status(film)["file"].toString(), "film (2).mp4");
+
+    // Cut short in place, after a restart: not resumed into, not deleted.
+    service_->stop();
+    QFile::resize(cached("film (2).mp4"), 1000);
+    startTerminal(std::int64_t(9) << 20);
+    EXPECT_TRUE(sameBytes(play(film), patternBytes(size, 'f')));
+    EXPECT_EQ(QFileInfo(cached("film (2).mp4")).size(), 1000);
+    EXPECT_EQ(status(film)["file"].toString(), "film (3).mp4");
+    EXPECT_EQ(readFile(cached("film.mp4")), own);
 }
 
 TEST_F(TerminalTest, DifferentItemsWithOneNameGetFilesOfTheirOwn) {
@@ -460,4 +515,94 @@ TEST_F(TerminalTest, BadRequestsGetErrorsAndNothingIsFetched) {
     // No file is left for what failed: only the item played through a redirect.
     EXPECT_EQ(QDir(cache_).entryList(QDir::Files | QDir::Hidden, QDir::Name).join(u"|").toStdString(),
               (QStringList{stateFileName("ok.mp4"), stateFileName("to-ok"), "ok.mp4", "to-ok"}.join(u"|").toStdString()));
+}
+
+// An origin without a length used to fill the disk for as long as it sent.
+TEST_F(TerminalTest, AnItemWithoutALengthIsStoredOnlyUpToTheCacheLimit) {
+    Origin origin;
+    const std::string body = patternBytes(3 * 1024 * 1024, 2);
+    origin.addUnsized("/live.ts", body);
+    startTerminal(std::int64_t(1) << 20);
+    std::size_t received = 0;
+    client_->Get(query("/play", origin.url("/live.ts")), [&](const char *, std::size_t n) {
+        received += n;
+        return true;
+    });
+    EXPECT_GE(received, std::size_t(1) << 20); // what was kept reached the player
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_LE(QFileInfo(cached("live.ts")).size(), std::int64_t(1) << 20);
+    EXPECT_NE(status(origin.url("/live.ts"))["state"].toString(), "downloading");
+}
+
+// A full disk: every write fails. The download used to start over at once,
+// thousands of origin requests a second with the player waiting forever.
+TEST_F(TerminalTest, AFullDiskFailsTheItemAndItsReadersGetTheOrigin) {
+    Origin origin;
+    const std::string body = patternBytes(2 * 1024 * 1024, 4);
+    origin.add("/big.mp4", body);
+    startTerminal();
+
+    // Writes past 512 KiB of a file fail as on a full disk (EFBIG here).
+    struct sigaction ignore {}, old {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &old);
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    rlimit small = before;
+    small.rlim_cur = 512 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string got = play(origin.url("/big.mp4"));
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const auto asked = origin.ranges("/big.mp4").size();
+    const QJsonObject after = status(origin.url("/big.mp4"));
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    ::sigaction(SIGXFSZ, &old, nullptr);
+
+    EXPECT_TRUE(sameBytes(got, body)); // the rest came from the origin
+    EXPECT_LE(asked, 4u);
+    EXPECT_EQ(after["state"].toString(), "failed");
+    EXPECT_NE(after["error"].toString().indexOf("cannot write"), -1);
+    // Played again at once, it is read from the origin without a new download.
+    EXPECT_TRUE(sameBytes(play(origin.url("/big.mp4")), body));
+    EXPECT_LE(origin.ranges("/big.mp4").size(), asked + 2);
+}
+
+// The limit keeps a margin of free space: older items make room, and what
+// does not fit is not stored.
+TEST_F(TerminalTest, TheCacheLeavesAMarginOfFreeSpace) {
+    Origin origin;
+    const std::size_t size = 6 * 1024 * 1024;
+    origin.add("/old.mp4", patternBytes(size, 1));
+    origin.add("/new.mp4", patternBytes(size, 2));
+    // A disk of a given size that holds the cache folder and nothing else.
+    const QString folder = cache_;
+    const auto used = [folder] {
+        std::int64_t n = 0;
+        for (const QFileInfo &f : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
+            n += f.size();
+        return n;
+    };
+    auto disk = std::make_shared<std::atomic<std::int64_t>>(std::int64_t(1) << 40);
+    TerminalConfig c = config();
+    c.freeMarginBytes = 4 << 20;
+    c.freeBytes = [disk, used] { return std::max<std::int64_t>(*disk - used(), 0); };
+    startTerminal(c);
+    ASSERT_EQ(play(origin.url("/old.mp4")).size(), size);
+    ASSERT_TRUE(waitUntil([&] { return status(origin.url("/old.mp4"))["state"].toString() == "complete"; }, 5000));
+
+    // 5 MiB left: the new item fits only when the old one makes room.
+    disk->store(used() + (5 << 20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(sameBytes(play(origin.url("/new.mp4")), patternBytes(size, 2)));
+    EXPECT_FALSE(QFileInfo::exists(cached("old.mp4")));
+    EXPECT_EQ(QFileInfo(cached("new.mp4")).size(), std::int64_t(size));
+
+    // 1 MiB left and nothing to evict: the item is not stored whole.
+    service_->stop();
+    QFile::remove(cached("new.mp4"));
+    QFile::remove(cached(stateFileName("new.mp4")));
+    disk->store(used() + (1 << 20));
+    startTerminal(c);
+    EXPECT_TRUE(sameBytes(play(origin.url("/new.mp4")), patternBytes(size, 2)));
+    EXPECT_LT(QFileInfo(cached("new.mp4")).size(), std::int64_t(size));
 }

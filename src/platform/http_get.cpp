@@ -11,8 +11,14 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QSet>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslError>
 #include <QTimer>
 #include <QUrl>
+
+#include <cstdio>
 
 #include <utility>
 #include <vector>
@@ -26,6 +32,56 @@ constexpr int kMaxRedirects = 5;
 bool isHttp(const QUrl &url) {
     const QString scheme = url.scheme().toLower();
     return url.isValid() && !url.host().isEmpty() && (scheme == u"http" || scheme == u"https");
+}
+
+// An https address must not hand the fetch on to a plain one, where anyone on
+// the way could change the reply.
+bool isDowngrade(const QUrl &from, const QUrl &to) {
+    return from.scheme().toLower() == u"https" && to.scheme().toLower() != u"https";
+}
+
+// Says on standard error why a server was refused, once per server and
+// reason, so a refusal is never silent and a retry loop does not flood.
+void reportRefusal(const QUrl &url, const QString &reason) {
+    static QSet<QString> said;
+    const QString server = url.scheme() + QStringLiteral("://") + url.authority();
+    const QString line = QStringLiteral("vantoli: refused %1: %2\n").arg(server, reason);
+    if (said.contains(line) || said.size() > 64)
+        return;
+    said.insert(line);
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+}
+
+// The authorities that https fetches trust: the system's, or instead those
+// in the file that SSL_CERT_FILE names (the variable OpenSSL-based programs
+// read), so an operator or a test can trust a private authority without
+// adding it system-wide. A server whose certificate does not verify against
+// them, names another host or has expired is refused; errors are never
+// ignored.
+QSslConfiguration tlsConfiguration() {
+    static const QSslConfiguration config = [] {
+        QSslConfiguration c = QSslConfiguration::defaultConfiguration();
+        const QString file = qEnvironmentVariable("SSL_CERT_FILE");
+        if (!file.isEmpty()) // a missing or empty file trusts nobody
+            c.setCaCertificates(QSslCertificate::fromPath(file, QSsl::Pem));
+        return c;
+    }();
+    return config;
+}
+
+// A GET whose certificate problems are reported; the reply then fails.
+QNetworkReply *verifiedGet(QNetworkAccessManager &nam, const QUrl &url) {
+    QNetworkRequest request(url);
+    if (url.scheme().toLower() == u"https")
+        request.setSslConfiguration(tlsConfiguration());
+    QNetworkReply *reply = nam.get(request);
+    QObject::connect(reply, &QNetworkReply::sslErrors, reply, [url](const QList<QSslError> &errors) {
+        QStringList reasons;
+        for (const QSslError &e : errors)
+            reasons << e.errorString();
+        reportRefusal(url, QStringLiteral("its certificate does not verify (%1)").arg(reasons.join(QStringLiteral("; "))));
+    });
+    return reply;
 }
 
 bool declaresUtf8(const QByteArray &contentType) {
@@ -152,6 +208,10 @@ public:
                 break;
             if (next.isEmpty() || !isHttp(next))
                 break;
+            if (isDowngrade(url, next)) {
+                reportRefusal(url, QStringLiteral("it redirects to plain http"));
+                break;
+            }
             url = next;
         }
         if (!*alive)
@@ -175,8 +235,7 @@ private:
     // *result), true with *next set when the server redirects.
     bool fetch(const QUrl &url, QEventLoop &loop, const std::shared_ptr<bool> &alive, QString *result,
                QUrl *next) {
-        QNetworkRequest request(url);
-        QNetworkReply *reply = nam_.get(request);
+        QNetworkReply *reply = verifiedGet(nam_, url);
         reply_ = reply;
         QByteArray body;
         bool tooLarge = false;

@@ -3,7 +3,10 @@
 // (episode lookups, control file, notice lists) need it. The call returns
 // when the reply is complete; meanwhile the window keeps repainting and
 // timers and queued calls run, but user input waits. A failure, an HTTP
-// error status or the time-out gives the empty reply.
+// error status or the time-out gives the empty reply. An https server must
+// prove its name with a certificate from an authority the system trusts (or,
+// instead, one in the file SSL_CERT_FILE names) and may not redirect to plain
+// http; otherwise the reply is empty and standard error says once why.
 
 #include <QString>
 

@@ -12,7 +12,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
   libgtest-dev libgmock-dev googletest
   libcpp-httplib-dev libboost-dev libsqlite3-dev sqlite3 nginx dbus-daemon
-  libssl-dev libarchive-dev
+  libssl-dev libarchive-dev openssl libnss3-tools
   clang libclang-rt-14-dev
   lintian desktop-file-utils dbus dbus-bin
 )

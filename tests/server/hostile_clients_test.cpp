@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <chrono>
 #include <filesystem>
@@ -293,6 +294,12 @@ protected:
         std::string site = readFile(VANTOLI_NGINX_SITE);
         ASSERT_FALSE(site.empty());
         site = std::regex_replace(site, std::regex("@LISTEN@"), "127.0.0.1:" + std::to_string(port));
+        // The https listener runs beside it with a test certificate.
+        const std::string tls = prefix + "/tls";
+        ASSERT_EQ(std::system(("'" VANTOLI_TEST_CERTS "' '" + tls + "'").c_str()), 0);
+        site = std::regex_replace(site, std::regex("@TLS_LISTEN@"), "127.0.0.1:" + std::to_string(freePort()));
+        site = std::regex_replace(site, std::regex("@CERT@"), tls + "/server.pem");
+        site = std::regex_replace(site, std::regex("@KEY@"), tls + "/server.key");
         site = std::regex_replace(site, std::regex("@DATA@"), data_);
         site = std::regex_replace(site, std::regex("@BACKEND@"), "127.0.0.1:" + std::to_string(serverPort_));
         std::ofstream(prefix + "/vantoli.conf") << site;

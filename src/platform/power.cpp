@@ -1,13 +1,14 @@
 // Power: the override program, else logind's PowerOff on the bus, else the
 // fallback program. Programs are started detached with an argument list, so
-// no shell ever sees the override's value.
+// no shell ever sees the override's value, and with none of our descriptors.
 
 #include "platform/power.h"
+
+#include "platform/child_process.h"
 
 #include <QAtomicInt>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QProcess>
 
 namespace vantoli {
 namespace {
@@ -24,10 +25,10 @@ public:
     bool powerOff() override {
         const QString override = qEnvironmentVariable(kPowerCommandVariable);
         if (!override.isEmpty())
-            return QProcess::startDetached(override, {QStringLiteral("poweroff")});
+            return startDetachedProgram({override, {QStringLiteral("poweroff")}});
         if (askLogind())
             return true;
-        return QProcess::startDetached(options_.fallbackProgram, {QStringLiteral("poweroff")});
+        return startDetachedProgram({options_.fallbackProgram, {QStringLiteral("poweroff")}});
     }
 
 private:

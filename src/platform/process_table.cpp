@@ -1,9 +1,10 @@
 #include "platform/process_table.h"
 
+#include "platform/child_process.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <algorithm>
 #include <cerrno>
@@ -145,16 +146,7 @@ public:
         // A bare name would be searched on PATH; only a given file is started.
         if (!QDir::isAbsolutePath(program) || !QFileInfo(program).isExecutable())
             return false;
-        QProcess p;
-        p.setProgram(program);
-        p.setArguments(arguments);
-        p.setWorkingDirectory(QFileInfo(program).absolutePath());
-        p.setStandardInputFile(QProcess::nullDevice());
-        // A started program outlives us: it must not hold our output open
-        // (a caller waiting for the end of our output would wait for it too).
-        p.setStandardOutputFile(QProcess::nullDevice());
-        p.setStandardErrorFile(QProcess::nullDevice());
-        return p.startDetached();
+        return startDetachedProgram({program, arguments, QFileInfo(program).absolutePath()});
     }
 
 private:

@@ -1,10 +1,10 @@
 #include "update/updater_launcher.h"
 
 #include "app/program_folder.h"
+#include "platform/child_process.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <cstdio>
 
@@ -40,10 +40,11 @@ bool ProcessUpdaterLauncher::localUpdaterExists() const {
 }
 
 bool ProcessUpdaterLauncher::startLocalUpdater(const QString &version) {
-    const bool started = QProcess::startDetached(
-        installFolder_ + u'/' + kUpdaterName,
-        updaterArguments(contentBase_, version, installFolder_, waitPid_,
-                         programName_, programArguments_));
+    // It reports on our standard error, where the user who started us looks.
+    const bool started = startDetachedProgram(
+        {installFolder_ + u'/' + kUpdaterName,
+         updaterArguments(contentBase_, version, installFolder_, waitPid_, programName_, programArguments_),
+         {}, true});
     // The program quits either way; a word on stderr is all a failed start leaves.
     if (!started)
         std::fprintf(stderr, "vantoli: the updater could not be started\n");

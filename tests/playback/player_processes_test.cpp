@@ -18,6 +18,9 @@
 #include <csignal>
 #include <memory>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace vantoli;
 
 namespace {
@@ -248,6 +251,24 @@ TEST_F(RealProcesses, AFolderReachedThroughALinkIsTheSameFolder) {
     processes.runHousekeeping();
     EXPECT_EQ(processes.playerFolder(), peer);
     EXPECT_EQ(starts(peer + QStringLiteral("PeerTerminal")), 1); // found running, not started again
+}
+
+TEST_F(RealProcesses, AStartedTerminalHoldsNoneOfTheWindowsDescriptors) {
+    // The window holds sockets to the web engine's helpers open across exec;
+    // a terminal that inherited them would keep the helpers alive.
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    install(peer + QStringLiteral("PeerTerminal"));
+    TablePlayerProcesses processes(*table, settings, peer);
+    processes.runHousekeeping();
+    ASSERT_EQ(starts(peer + QStringLiteral("PeerTerminal"), 1), 1);
+    QFile log(peer + QStringLiteral("PeerTerminal.starts"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const qint64 pid = log.readAll().trimmed().toLongLong();
+    EXPECT_EQ(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries, QDir::Name),
+              (QStringList{"0", "1", "2"}));
+    ::close(pair[0]);
+    ::close(pair[1]);
 }
 
 TEST_F(RealProcesses, EndingChecksTheProgramAndKillsOneThatIgnoresTheRequest) {

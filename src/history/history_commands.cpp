@@ -5,6 +5,7 @@
 #include "catalog/links.h"
 #include "history/history_files.h"
 #include "platform/text_file.h"
+#include "terminal/transfer_record.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,17 +78,30 @@ QString downloadFileName(const QString &escapedAddress) {
     return unescapeText(address.split(u'|').value(2));
 }
 
-QString transferItemName(const QString &escapedAddress) {
-    const QUrl url(unescapeText(escapedAddress));
-    if (url.scheme() != u"http" && url.scheme() != u"https")
-        return {};
-    QString name = url.fileName(QUrl::FullyDecoded).trimmed();
-    while (name.startsWith(u'.'))
-        name.remove(0, 1);
-    return name;
+QString transferItemUrl(const QString &escapedAddress) {
+    const QString url = unescapeText(escapedAddress);
+    return terminal::isFetchableUrl(url) ? url : QString();
 }
 
-QString transferStateFileName(const QString &itemName) { return u'.' + itemName + QStringLiteral(".vantoli"); }
+QString DiskFolderFiles::transferFile(const QString &folder, const QString &url) {
+    if (url.isEmpty() || !QDir::isAbsolutePath(folder))
+        return {};
+    const auto record = terminal::findRecord(folder, url);
+    return record && terminal::fileMatchesRecord(folder, *record) ? record->name : QString();
+}
+
+bool DiskFolderFiles::removeTransferFile(const QString &folder, const QString &url) {
+    if (url.isEmpty() || !QDir::isAbsolutePath(folder))
+        return false;
+    const auto record = terminal::findRecord(folder, url);
+    if (!record)
+        return true;
+    const QString path = withSlash(folder) + record->name;
+    if (terminal::fileMatchesRecord(folder, *record))
+        QFile::remove(path);
+    QFile::remove(withSlash(folder) + terminal::stateFileName(record->name));
+    return !entryExists(path) || !terminal::fileMatchesRecord(folder, *record);
+}
 
 QString downloadNamePrefix(const QString &fileName) {
     const qsizetype dot = fileName.lastIndexOf(u'.');
@@ -157,31 +171,36 @@ void HistoryCommands::eee() {
         ok && lines && line >= 1 && line <= lines->size()) {
         address = lines->at(line - 1).split(u'|').value(3);
     }
-    QString prefix = downloadNamePrefix(downloadFileName(address));
-    QString folder;
-    if (prefix.isEmpty()) {
-        // An http(s) item the transfer program downloaded is named after
-        // the address's file name.
-        if (const QString name = transferItemName(address); !name.isEmpty()) {
-            folder = host_.downloadFolder();
-            if (files_.hasFile(folder, transferStateFileName(name)))
-                prefix = downloadNamePrefix(name);
-        }
-    }
-    if (prefix.isEmpty()) {
+    const QString prefix = downloadNamePrefix(downloadFileName(address));
+    // The transfer program knows exactly which file it made for an http(s)
+    // item, so only that file is offered, never others that share a prefix.
+    const QString url = prefix.isEmpty() ? transferItemUrl(address) : QString();
+    if (prefix.isEmpty() && url.isEmpty()) {
         host_.navigateTaskList(deleteLink);
         return;
     }
 
-    if (folder.isEmpty())
-        folder = host_.downloadFolder();
-    const QStringList files = files_.listFiles(folder);
+    const QString folder = host_.downloadFolder();
     QStringList matches;
-    for (const QString &name : files) {
-        if (name.startsWith(prefix))
+    if (!url.isEmpty()) {
+        if (const QString name = files_.transferFile(folder, url); !name.isEmpty())
             matches << name;
+    } else {
+        for (const QString &name : files_.listFiles(folder)) {
+            if (name.startsWith(prefix))
+                matches << name;
+        }
     }
-    if (!matches.isEmpty()) {
+    if (!matches.isEmpty() && !url.isEmpty()) {
+        const QString question = QStringLiteral("确定要删除 [") + folder + QStringLiteral("] 下面的这些文件吗？\n\n") +
+                                 matches.join(u'\n') + u'\n';
+        if (dialogs_.askYesNo(kDialogTitle, question)) {
+            if (!files_.removeTransferFile(folder, url))
+                host_.balloon(kFilesInUseBalloon);
+        } else {
+            dialogs_.openFolder(folder);
+        }
+    } else if (!matches.isEmpty()) {
         const QString question = QStringLiteral("确定要删除 [") + folder + QStringLiteral("] 下面的这些文件吗？\n\n") +
                                  matches.join(u'\n') + u'\n';
         if (dialogs_.askYesNo(kDialogTitle, question)) {
@@ -190,8 +209,8 @@ void HistoryCommands::eee() {
                 if (!files_.removeFile(folder, name))
                     failed = true;
                 // The transfer program's record of a deleted download goes too.
-                else if (files_.hasFile(folder, transferStateFileName(name)))
-                    files_.removeFile(folder, transferStateFileName(name));
+                else if (files_.hasFile(folder, terminal::stateFileName(name)))
+                    files_.removeFile(folder, terminal::stateFileName(name));
             }
             if (failed)
                 host_.balloon(kFilesInUseBalloon);

@@ -38,6 +38,14 @@ public:
     virtual bool removeFile(const QString &folder, const QString &name) = 0;
     // The folder holds a file of this plain name (hidden names included).
     virtual bool hasFile(const QString &folder, const QString &name) = 0;
+    // The file the transfer program downloaded for an http(s) address, by
+    // the record it keeps beside it: its name while it is still the file
+    // the transfer program wrote (same device, inode, size and time); ""
+    // when there is none.
+    virtual QString transferFile(const QString &folder, const QString &url) = 0;
+    // Deletes that file, only while it is still the one recorded, and the
+    // record. True when the file is gone afterwards.
+    virtual bool removeTransferFile(const QString &folder, const QString &url) = 0;
 };
 
 // FolderFiles on the real file system.
@@ -46,6 +54,8 @@ public:
     QStringList listFiles(const QString &folder) override;
     bool removeFile(const QString &folder, const QString &name) override;
     bool hasFile(const QString &folder, const QString &name) override;
+    QString transferFile(const QString &folder, const QString &url) override;
+    bool removeTransferFile(const QString &folder, const QString &url) override;
 };
 
 // What the commands need from the main window.
@@ -79,12 +89,9 @@ inline const QString kFilesInUseBalloon = QStringLiteral("部分文件可能正�
 // unescaped address, unescaped; "" for an address without "|" (a web item).
 QString downloadFileName(const QString &escapedAddress);
 
-// The name the transfer program gives the cached copy of an http(s)
-// address (its decoded file name); "" for any other address. The copy is
-// the item's download only when the transfer program's state file for it,
-// transferStateFileName(name), lies beside it: web items have none.
-QString transferItemName(const QString &escapedAddress);
-QString transferStateFileName(const QString &itemName);
+// The http(s) address a network-task address stands for; "" for any
+// other address. Its download is the transfer program's, found by address.
+QString transferItemUrl(const QString &escapedAddress);
 
 // What a downloaded file's name must start with to belong to the file name:
 // the part before its last "." (nothing when there is no "."), cut to half

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -89,7 +90,15 @@ bool isFile(const QString &path) {
 } // namespace
 
 QString fallbackCacheFolder() {
-    return QDir::homePath() + QStringLiteral("/Media/");
+    // A folder of the program's own: the transfer program evicts what it
+    // downloaded there, and a folder shared with the user's own films would
+    // put those next to it.
+    QString videos = qEnvironmentVariable("XDG_VIDEOS_DIR");
+    if (!QDir::isAbsolutePath(videos))
+        videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (!QDir::isAbsolutePath(videos))
+        videos = QDir::homePath() + QStringLiteral("/Videos");
+    return QDir::cleanPath(videos) + QStringLiteral("/Vantoli/");
 }
 
 QString lookUpCacheFolder(const QString &playerFolder) {

@@ -10,7 +10,8 @@ namespace vantoli {
 
 class Dialogs;
 
-// The folder used when neither player file names one: $HOME/Media/.
+// The folder used when neither player file names one: "Vantoli/" in the
+// user's video folder ($XDG_VIDEOS_DIR, else ~/Videos).
 QString fallbackCacheFolder();
 
 // The cache folder the player programs use; the fallback when their files

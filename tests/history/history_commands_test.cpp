@@ -5,9 +5,11 @@
 
 #include "app/fake_dialogs.h"
 #include "history/history_files.h"
+#include "terminal/transfer_record.h"
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -60,6 +62,17 @@ public:
     }
     bool hasFile(const QString &, const QString &name) override {
         return names.contains(name) || hidden.contains(name);
+    }
+    // The transfer program's downloads: address -> file name.
+    QMap<QString, QString> transfers;
+    QString transferFile(const QString &, const QString &url) override { return transfers.value(url); }
+    bool removeTransferFile(const QString &, const QString &url) override {
+        const QString name = transfers.take(url);
+        removed << name;
+        if (stuck.contains(name))
+            return false;
+        names.removeAll(name);
+        return true;
     }
 };
 
@@ -122,12 +135,11 @@ TEST(DownloadStem, HalfTheStemRoundedToEvenOrTheWholeStemBelowThree) {
     EXPECT_EQ(downloadFileName(QStringLiteral("http%3A//example.invalid/v.mp4")), QString());
     EXPECT_EQ(downloadFileName(QStringLiteral("p://h%7Conly-two")), QString());
 
-    // The transfer program's name for an http(s) item: the address's file name.
-    EXPECT_EQ(transferItemName(QStringLiteral("http%3A//h%3A8260/media/t1/s0e02.mp4")), QStringLiteral("s0e02.mp4"));
-    EXPECT_EQ(transferItemName(QStringLiteral("https%3A//h/a%2520b.mkv%3Fx%3D1")), QStringLiteral("a b.mkv"));
-    EXPECT_EQ(transferItemName(QStringLiteral("http%3A//h/.hidden.mp4")), QStringLiteral("hidden.mp4"));
-    EXPECT_EQ(transferItemName(QStringLiteral("file%3A///m/x.mp4")), QString());
-    EXPECT_EQ(transferItemName(QStringLiteral("peer%3A//h%7Cab%7Cx.mkv")), QString());
+    // The address the transfer program knows an http(s) item by.
+    EXPECT_EQ(transferItemUrl(QStringLiteral("http%3A//h%3A8260/media/t1/s0e02.mp4")),
+              QStringLiteral("http://h:8260/media/t1/s0e02.mp4"));
+    EXPECT_EQ(transferItemUrl(QStringLiteral("file%3A///m/x.mp4")), QString());
+    EXPECT_EQ(transferItemUrl(QStringLiteral("peer%3A//h%7Cab%7Cx.mkv")), QString());
 }
 
 TEST_F(HistoryCommandsTest, AnHttpItemTheTransferProgramDownloadedIsDeletedWithItsRecord) {
@@ -139,14 +151,17 @@ TEST_F(HistoryCommandsTest, AnHttpItemTheTransferProgramDownloadedIsDeletedWithI
     EXPECT_TRUE(dialogs.questions.isEmpty()) << "a web item asks nothing";
     EXPECT_EQ(host.log, QStringList{QStringLiteral("navigate delk://3")});
 
-    files.hidden = {QStringLiteral(".v.mp4.vantoli")};
+    // Only the file the transfer program recorded for the address is
+    // offered; "v.mp4", which merely carries the address's name, stays.
+    files.names << QStringLiteral("v (2).mp4");
+    files.transfers[QStringLiteral("http://example.invalid/v.mp4")] = QStringLiteral("v (2).mp4");
     dialogs.answer = true;
     host.log.clear();
     commands.eee();
     ASSERT_EQ(dialogs.questions.size(), 1);
-    EXPECT_TRUE(dialogs.questions[0].endsWith(QStringLiteral("\n\nv.mp4\n")));
-    EXPECT_EQ(files.removed, (QStringList{QStringLiteral("v.mp4"), QStringLiteral(".v.mp4.vantoli")}));
-    EXPECT_EQ(files.names, QStringList{QStringLiteral("other.mp4")});
+    EXPECT_TRUE(dialogs.questions[0].endsWith(QStringLiteral("\n\nv (2).mp4\n")));
+    EXPECT_EQ(files.removed, QStringList{QStringLiteral("v (2).mp4")});
+    EXPECT_EQ(files.names, (QStringList{QStringLiteral("v.mp4"), QStringLiteral("other.mp4")}));
     EXPECT_EQ(host.log, QStringList{QStringLiteral("navigate delk://3")});
 }
 
@@ -359,4 +374,49 @@ TEST_F(DiskFolderFilesTest, AHistoryNameLeadingOutOfTheFolderMatchesNothing) {
     EXPECT_TRUE(dialogs.questions.isEmpty());
     EXPECT_EQ(readAll(root.filePath(QStringLiteral("outside.mkv"))), "keep");
     EXPECT_EQ(host.log, QStringList{QStringLiteral("navigate delk://1")});
+}
+
+// Two cached episodes whose names share a prefix, as the transfer program
+// leaves them: deleting one entry's download deletes that file and its
+// record only. A file that took the place of a recorded one is not offered.
+TEST_F(DiskFolderFilesTest, AnHttpItemsDownloadIsExactlyTheRecordedFile) {
+    const auto cache = [&](const QString &name, const QString &url) {
+        writeFile(folder + name, "episode");
+        terminal::ItemState s;
+        s.url = url;
+        s.name = name;
+        s.total = s.have = 7;
+        s.file = *terminal::identityOf(folder + name);
+        ASSERT_TRUE(terminal::writeItemState(folder + terminal::stateFileName(name), s));
+    };
+    cache(QStringLiteral("ep1.mp4"), QStringLiteral("http://h/s/ep1.mp4"));
+    cache(QStringLiteral("ep10.mp4"), QStringLiteral("http://h/s/ep10.mp4"));
+    cache(QStringLiteral("ep2.mp4"), QStringLiteral("http://h/s/ep2.mp4"));
+    QTemporaryDir program;
+    writeFile(program.filePath(QStringLiteral("date.dat")),
+              "1|t|e|http%3A//h/s/ep1.mp4|0|0|0\r\n2|t|e|http%3A//h/s/ep2.mp4|0|0|0\r\n");
+    HistoryStore history(program.path());
+    FakeHost host;
+    host.folder = folder;
+    FakeDialogs dialogs;
+    dialogs.answer = true;
+    HistoryCommands commands(host, history, dialogs, files);
+
+    host.entry = QStringLiteral("open://1");
+    commands.eee();
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_TRUE(dialogs.questions[0].endsWith(QStringLiteral("\n\nep1.mp4\n")));
+    EXPECT_FALSE(present(folder + QStringLiteral("ep1.mp4")));
+    EXPECT_FALSE(present(folder + QStringLiteral(".ep1.mp4.vantoli")));
+    EXPECT_EQ(readAll(folder + QStringLiteral("ep10.mp4")), "episode");
+    EXPECT_TRUE(present(folder + QStringLiteral(".ep10.mp4.vantoli")));
+
+    // The user put a film of their own where ep2.mp4 was.
+    ASSERT_TRUE(QFile::remove(folder + QStringLiteral("ep2.mp4")));
+    writeFile(folder + QStringLiteral("ep2.mp4"), "the user's own film");
+    host.entry = QStringLiteral("open://2");
+    commands.eee();
+    EXPECT_EQ(dialogs.questions.size(), 1) << "nothing to offer";
+    EXPECT_EQ(readAll(folder + QStringLiteral("ep2.mp4")), "the user's own film");
+    EXPECT_EQ(host.log.last(), QStringLiteral("navigate delk://2"));
 }

@@ -45,7 +45,15 @@ TEST_F(CacheFolder, LookupPrefersTheConfigAndFallsThroughOnZeroOrEmpty) {
 }
 
 TEST_F(CacheFolder, LookupFallsBackWithoutFilesFolderOrAttribute) {
-    const QString fallback = QDir::homePath() + QStringLiteral("/Media/");
+    // A folder of the program's own in the user's video folder, never one
+    // the user keeps films of their own in.
+    qputenv("XDG_VIDEOS_DIR", "/data/films");
+    EXPECT_EQ(fallbackCacheFolder(), QStringLiteral("/data/films/Vantoli/"));
+    qputenv("XDG_VIDEOS_DIR", "relative/films"); // not a folder to trust
+    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8()); // and no user-dirs.dirs
+    const QString fallback = QDir::homePath() + QStringLiteral("/Videos/Vantoli/");
+    EXPECT_EQ(fallbackCacheFolder(), fallback);
+    qunsetenv("XDG_VIDEOS_DIR");
     EXPECT_EQ(fallbackCacheFolder(), fallback);
     EXPECT_EQ(lookUpCacheFolder(folder()), fallback);
     EXPECT_EQ(lookUpCacheFolder(QString()), fallback);

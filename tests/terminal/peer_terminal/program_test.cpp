@@ -30,6 +30,8 @@ protected:
         env_ = QProcessEnvironment::systemEnvironment();
         env_.insert("XDG_RUNTIME_DIR", runtime_.path());
         env_.insert("HOME", home_.path());
+        env_.insert("XDG_CONFIG_HOME", QDir(home_.path()).filePath(".config"));
+        env_.remove("XDG_VIDEOS_DIR");
     }
     void TearDown() override {
         for (auto &p : processes_) {
@@ -105,10 +107,12 @@ TEST_F(ProgramTest, OnePerUserWithThePortFileWhileItRuns) {
     EXPECT_GT(waitForPort(), 0);
 }
 
-TEST_F(ProgramTest, WithoutPeerCfgTheCacheIsMediaInHome) {
+TEST_F(ProgramTest, WithoutPeerCfgTheCacheIsAFolderOfItsOwnInVideos) {
     start();
     ASSERT_GT(waitForPort(), 0);
-    EXPECT_TRUE(QFileInfo(QDir(home_.path()).filePath("Media")).isDir());
+    // Never a folder the user keeps films of their own in, as ~/Media was.
+    EXPECT_TRUE(QFileInfo(QDir(home_.path()).filePath("Videos/Vantoli")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(QDir(home_.path()).filePath("Media")));
 }
 
 TEST_F(ProgramTest, EndsWhenItsRuntimeFolderIsRemoved) {

@@ -5,6 +5,7 @@
 
 #include "../../playback/media_fixture.h"
 #include "playback/mpv_player.h"
+#include "playback/terminal_client.h"
 #include "terminal/peer_terminal/terminal_paths.h"
 #include "terminal/peer_terminal/terminal_service.h"
 
@@ -14,6 +15,9 @@
 #include <QSaveFile>
 
 #include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
 
 using namespace vantoli;
 using namespace vantoli::test;
@@ -158,4 +162,44 @@ TEST_F(PlayerTerminalTest, AnItemTheTerminalCannotServeStillPlaysDirectly) {
     player.reset();
     picky.stop();
     thread.join();
+}
+
+// A terminal that died leaves its port file; another local user binds the
+// port and answers pings as the terminal did. The client must not hand that
+// listener the token, nor the player an address that carries it.
+TEST_F(PlayerTerminalTest, AListenerThatDoesNotKnowTheTokenNeverGetsIt) {
+    const QString token = QStringLiteral("a1b2c3d4e5f60718");
+    std::mutex mutex;
+    std::vector<std::string> seen;
+    httplib::Server impostor;
+    impostor.Get(R"(/(.*))", [&](const httplib::Request &req, httplib::Response &res) {
+        {
+            const std::lock_guard lock(mutex);
+            seen.push_back(req.target);
+        }
+        res.set_content("PeerTerminal\n" + req.get_param_value("c") + "\n", "text/plain");
+    });
+    const int port = impostor.bind_to_any_port("127.0.0.1");
+    std::thread serving([&] { impostor.listen_after_bind(); });
+    {
+        QSaveFile f(portFile_);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(terminal::portFileText(port, token));
+        ASSERT_TRUE(f.commit());
+    }
+    TerminalClient client(portFile_);
+    EXPECT_FALSE(client.available());
+    EXPECT_EQ(client.playAddress(QStringLiteral("http://127.0.0.1:1/a.mp4")), QString());
+    EXPECT_FALSE(client.prefetch(QStringLiteral("http://127.0.0.1:1/a.mp4")));
+    impostor.stop();
+    serving.join();
+    ASSERT_FALSE(seen.empty()); // it was asked, with a challenge only
+    for (const std::string &target : seen)
+        EXPECT_EQ(target.find(token.toStdString()), std::string::npos) << target;
+
+    // The real terminal answers the challenge and is used.
+    startTerminal();
+    TerminalClient real(portFile_);
+    EXPECT_TRUE(real.available());
+    EXPECT_TRUE(real.playAddress(QStringLiteral("http://127.0.0.1:1/a.mp4")).contains(token));
 }

@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 
 using namespace vantoli;
@@ -124,4 +126,43 @@ TEST_F(ProgramTest, EndsWhenItsRuntimeFolderIsRemoved) {
     ASSERT_TRUE(terminal->waitForFinished(10000));
     EXPECT_EQ(terminal->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(terminal->exitCode(), 0);
+}
+
+// Without a private runtime folder the lock and the port file (with the
+// token in it) must not go to a fixed name in a shared folder: the terminal
+// uses a folder of its own, made with mode 0700, or does not start.
+TEST_F(ProgramTest, WithoutAPrivateRuntimeFolderItUsesItsOwnOrDoesNotStart) {
+    QTemporaryDir shared;
+    ASSERT_TRUE(QFile::setPermissions(runtime_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                           QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                                           QFile::ExeOther));
+    env_.insert("TMPDIR", shared.path());
+    const QString own = QDir(shared.path()).filePath(QStringLiteral("vantoli-%1").arg(::geteuid()));
+    QProcess *terminal = start();
+    int port = 0;
+    for (int i = 0; i < 500 && !port; ++i) {
+        port = terminal::readPortFile(QDir(own).filePath("vantoli-PeerTerminal.port")).port;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_GT(port, 0);
+    EXPECT_EQ(QFileInfo(own).permissions() & 0x0077, 0) << "a folder only its owner can enter";
+    EXPECT_FALSE(QFileInfo::exists(portFile()));
+    terminal->terminate();
+    ASSERT_TRUE(terminal->waitForFinished(10000));
+
+    // A folder of that name that others may write into (or that another
+    // user made) may hold planted files: refused, with a message.
+    QTemporaryDir planted;
+    env_.insert("TMPDIR", planted.path());
+    const QString theirs = QDir(planted.path()).filePath(QStringLiteral("vantoli-%1").arg(::geteuid()));
+    ASSERT_TRUE(QDir().mkpath(theirs));
+    ASSERT_EQ(::chmod(QFile::encodeName(theirs).constData(), 0777), 0);
+    QProcess refused;
+    refused.setProcessEnvironment(env_);
+    refused.start(QStringLiteral(PEER_TERMINAL_BINARY), {"--player-folder", player_.path()});
+    ASSERT_TRUE(refused.waitForFinished(10000));
+    EXPECT_NE(refused.exitCode(), 0);
+    EXPECT_TRUE(refused.readAllStandardError().contains("not started"));
+    EXPECT_TRUE(QDir(theirs).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(portFile()));
 }

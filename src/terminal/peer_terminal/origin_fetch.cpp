@@ -152,6 +152,11 @@ FetchOutcome fetchRange(const std::string &startUrl, std::int64_t first, std::in
             return FetchOutcome::Refused;
         if (stopped || (canceller && canceller->cancelled()))
             return FetchOutcome::Stopped;
+        if (!result && result.error() == httplib::Error::SSLServerVerification) {
+            // Never fetched unverified; trying again would not help.
+            *error = "the origin's certificate does not verify for " + parts.origin;
+            return FetchOutcome::Refused;
+        }
         if (!result || !headSeen) {
             if (error->empty())
                 *error = "transfer failed: " + httplib::to_string(result.error());

@@ -1,7 +1,10 @@
 #pragma once
 // One GET of a byte range from an http(s) origin, streamed to a callback.
 // Redirects are followed by hand (at most five) and only to http or https,
-// so an origin can never send the fetch to another scheme.
+// so an origin can never send the fetch to another scheme. An https origin
+// must present a certificate that verifies against the system's authorities
+// (OpenSSL's default paths; SSL_CERT_FILE and SSL_CERT_DIR name others) for
+// its host name or address; one that does not is refused.
 
 #include <atomic>
 #include <cstdint>

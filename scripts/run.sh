@@ -6,21 +6,29 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 build=build
-cmake -S . -B "$build" -G Ninja >/dev/null
-# Only what runs here: the program and the server (tests and benchmarks are
-# scripts/test.sh's).
-cmake --build "$build" --target vantoli vantoli-content-server
-
 server="$build/server/vantoli-content-server"
 data="${VANTOLI_DATA:-$HOME/.local/share/vantoli-server}"
+cmake -S . -B "$build" -G Ninja >/dev/null
+# The server first: its data folder holds the release signing key the
+# program is built to trust.
+cmake --build "$build" --target vantoli-content-server
+# A catalog made by an older build is moved aside, never served beside
+# current links; the demo is then made anew.
+if [ -f "$data/catalog.db" ] && ! "$server" check --data "$data" 2>/dev/null; then
+  old="$data.old-$(date +%Y%m%d%H%M%S)"
+  echo "The catalog in $data was made by an older build; it is moved to $old" >&2
+  mv "$data" "$old"
+fi
+# The demo's release key pair is made on this machine on first use (the
+# secret stays in $data/keys/, mode 0600) and the program is built with its
+# public half, so the demo's signed releases update it. Only what runs here
+# is built: the program (with its updater) and the server; tests and
+# benchmarks are scripts/test.sh's.
+key=$("$server" operator --data "$data" release-key)
+cmake -S . -B "$build" -DVANTOLI_RELEASE_PUBLIC_KEY="$key" >/dev/null
+cmake --build "$build" --target vantoli vantoli-content-server
+
 if [ -x "$server" ]; then
-  # A catalog made by an older build is moved aside, never served beside
-  # current links; the demo is then made anew.
-  if [ -f "$data/catalog.db" ] && ! "$server" check --data "$data" 2>/dev/null; then
-    old="$data.old-$(date +%Y%m%d%H%M%S)"
-    echo "The catalog in $data was made by an older build; it is moved to $old" >&2
-    mv "$data" "$old"
-  fi
   # The demo catalog (about a minute of ffmpeg work) is made on first use.
   [ -f "$data/catalog.db" ] || "$server" demo --data "$data"
   "$server" serve --data "$data" --port 8260 >"$build/server.log" 2>&1 &

@@ -118,10 +118,6 @@ int main(int argc, char **argv) {
             std::cerr << "vantoli-content-server: " << err << "\n";
             return 1;
         }
-        // The demo signs its releases with the demo key the program's
-        // default build accepts.
-        if (const std::string keyErr = installDemoKey(data); !keyErr.empty())
-            std::cerr << "vantoli-content-server: " << keyErr << "\n";
         std::cout << "Done.\n";
         return 0;
     }

@@ -4,7 +4,6 @@
 
 #include "operator_commands.h"
 
-#include <QFile>
 #include <QString>
 
 #include <iostream>
@@ -26,10 +25,10 @@ const char *kOperatorUsage =
     "      the scrolling notice line, lib/gun.txt (LINK \"*\" for none)\n"
     "  publish-release [--no-announce] VERSION FILE...\n"
     "      packs and signs a release into update/VERSION/ and announces it\n"
+    "      (VERSION: numbers separated by dots, newer than the installed program's)\n"
     "  release-key\n"
-    "      prints the public key releases are signed with (made on first use)\n"
-    "  use-demo-key\n"
-    "      signs with the demo key from now on (a folder without a key; demo only)\n";
+    "      prints the public key releases are signed with (made on first use, mode 0600);\n"
+    "      build the program with -DVANTOLI_RELEASE_PUBLIC_KEY=<it> to let it update itself\n";
 
 int usage(const std::string &problem) {
     std::cerr << "vantoli-content-server: " << problem << "\n" << kOperatorUsage;
@@ -53,12 +52,6 @@ bool number(const std::string &s, int *out) {
         return false;
     *out = std::stoi(s);
     return true;
-}
-
-void warnIfDemoKey(const QString &publicKey) {
-    if (publicKey == demoPublicKey())
-        std::cerr << "vantoli-content-server: signed with the demo key, which anyone can use; "
-                     "fine for the demo, never for releases that reach users\n";
 }
 
 } // namespace
@@ -149,7 +142,6 @@ int runOperator(int argc, char **argv) {
         if (made)
             std::cout << "Made a release signing key in " << data << "/keys/. Programs accept its releases when "
                       << "built with -DVANTOLI_RELEASE_PUBLIC_KEY=" << publicKey.toStdString() << "\n";
-        warnIfDemoKey(publicKey);
         if (std::string err = publishRelease(data, version, files, announce); !err.empty())
             return done(err);
         std::cout << "Published release " << version.toStdString() << " in " << data << "/update/"
@@ -167,22 +159,6 @@ int runOperator(int argc, char **argv) {
         if (made)
             std::cerr << "vantoli-content-server: made a new release signing key in " << data << "/keys/\n";
         std::cout << publicKey.toStdString() << "\n";
-        return 0;
-    }
-    if (command == "use-demo-key") {
-        if (i != argc)
-            return usage("use-demo-key takes no arguments");
-        QString publicKey;
-        if (QFile::exists(QString::fromStdString(data) + QStringLiteral("/keys/release-signing.key"))) {
-            releaseKey(data, &publicKey);
-            if (publicKey != demoPublicKey())
-                return done(data + " already has a signing key of its own; it is kept");
-            return 0;
-        }
-        if (std::string err = installDemoKey(data); !err.empty())
-            return done(err);
-        std::cerr << "vantoli-content-server: " << data << " signs with the demo key from now on, which anyone "
-                     "can use; fine for the demo, never for releases that reach users\n";
         return 0;
     }
     return usage("unknown operator command " + command);

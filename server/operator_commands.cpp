@@ -1,5 +1,6 @@
 #include "operator_commands.h"
 
+#include "app/version.h"
 #include "updater/release.h"
 #include "web_text.h"
 
@@ -78,10 +79,6 @@ std::optional<QByteArray> readKey(const std::string &dataDir, std::string *error
     return std::nullopt;
 }
 
-QByteArray demoSeed() {
-    return release::fromHex(QByteArrayLiteral(VANTOLI_DEMO_SIGNING_SEED), release::kKeyBytes).value_or(QByteArray());
-}
-
 } // namespace
 
 std::array<QString, 6> readControlFields(const std::string &dataDir) {
@@ -148,6 +145,10 @@ std::string releaseKey(const std::string &dataDir, QString *publicKeyHex, bool *
     std::optional<QByteArray> seed = readKey(dataDir, &error);
     if (!error.empty())
         return error;
+    // A retired key signs nothing: whoever has this project's history has
+    // its secret.
+    if (seed && release::retiredKey(release::publicKeyOf(*seed).value_or(QByteArray())))
+        seed.reset();
     if (made)
         *made = !seed;
     if (!seed) {
@@ -166,24 +167,10 @@ std::string releaseKey(const std::string &dataDir, QString *publicKeyHex, bool *
     return {};
 }
 
-std::string installDemoKey(const std::string &dataDir) {
-    if (QFile::exists(keyPath(dataDir)))
-        return {};
-    const QByteArray seed = demoSeed();
-    if (seed.isEmpty())
-        return "this build carries no demo key";
-    return writeKey(dataDir, seed);
-}
-
-QString demoPublicKey() {
-    const auto pub = release::publicKeyOf(demoSeed());
-    return pub ? QString::fromLatin1(pub->toHex()) : QString();
-}
-
 std::string publishRelease(const std::string &dataDir, const QString &version, const QStringList &files,
                            bool announce) {
-    if (!release::validVersion(version))
-        return "a version is 1 to 32 letters, digits, \".\", \"_\" or \"-\", not starting with \".\"";
+    if (!release::validVersion(version) || !versionNumbers(version))
+        return "a release version is numbers separated by dots, like 1.1";
     if (files.isEmpty())
         return "a release needs at least one file";
     for (const QString &f : files)

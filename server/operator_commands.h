@@ -33,16 +33,16 @@ std::string setNoticeSchedule(const std::string &dataDir, int delaySeconds, int 
 // Notices as (text, link); an empty link or "*" is none. At most 51.
 std::string setNoticeLine(const std::string &dataDir, const std::vector<std::pair<QString, QString>> &notices);
 
-// The release signing key in keys/ of the data folder, made on first use.
-// Its public half (hex) in *publicKeyHex.
+// The release signing key in keys/ of the data folder (mode 0600), made on
+// first use; a retired key (one whose secret is public) found there is
+// replaced by a new one. Its public half (hex) in *publicKeyHex; *made
+// tells whether a new key was made.
 std::string releaseKey(const std::string &dataDir, QString *publicKeyHex, bool *made = nullptr);
-// Puts the demo key in place unless the folder has a key already.
-std::string installDemoKey(const std::string &dataDir);
-// The public half of the demo key, in hex.
-QString demoPublicKey();
 
 // Packs the files and folders into update/VERSION/, signs its manifest and,
-// when `announce`, sets the control file's latest version to VERSION.
+// when `announce`, sets the control file's latest version to VERSION. A
+// release version is numbers separated by dots, which is how the updater
+// tells that it is newer.
 std::string publishRelease(const std::string &dataDir, const QString &version, const QStringList &files,
                            bool announce);
 

@@ -4,6 +4,7 @@
 // shows the main window.
 
 #include "app/dialogs.h"
+#include "app/version.h"
 #include "history/history_files.h"
 #include "playback/player_factory.h"
 
@@ -15,7 +16,8 @@ namespace vantoli {
 
 inline const QString kSettingsFile = QStringLiteral("App.ini");
 inline const QString kProductName = QStringLiteral("Vantoli");
-inline const QString kProductVersion = QStringLiteral("1.0");
+// The version App.ini records (Ver/Name): the build's, as major.minor.
+inline const QString kProductVersion = majorMinor(programVersion());
 inline const QString kPlayerDownloadPage = QStringLiteral("https://mpv.io/installation/");
 
 inline const QString kNoPlayerQuestion =

@@ -1,5 +1,6 @@
 #include "settings/ba3.h"
 
+#include "app/version.h"
 #include "shell/layout.h"
 #include "shell/skin.h"
 
@@ -228,7 +229,7 @@ void BA3::buildAboutPage(QWidget *page) {
         QStringLiteral("Vantoli是一款以P2P技术为核心的播放软件。"),
         QStringLiteral("软件以搜索引擎的方式整合了互联网上的媒体资"),
         QStringLiteral("源。为用户提供方便、快捷的浏览体验。"),
-        aboutVersionLine(QStringLiteral(VANTOLI_VERSION)),
+        aboutVersionLine(majorMinor(programVersion())),
     };
     const int tops[4] = {70, 92, 114, 156};
     QList<QLabel *> labels{product};

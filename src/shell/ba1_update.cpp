@@ -17,7 +17,7 @@ struct BA1::UpdateWiring final : UpdateHost {
         : window(w),
           launcher(w.options_.contentBase, QCoreApplication::applicationDirPath(),
                    QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
-                   QCoreApplication::arguments().mid(1)),
+                   QCoreApplication::arguments().mid(1), selfUpdateBuilt()),
           check(http, w.dialogs_, w.settings_, w.playbackState_, *this, launcher, w.options_.contentBase) {}
 
     void setRecommendAtExit(const QString &flag) override { window.recommendAtExit_ = flag; }

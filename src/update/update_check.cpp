@@ -53,9 +53,13 @@ double leadingNumber(const QString &text) {
     return ok ? v : 0;
 }
 
-bool announcesRelease(const QString &latestVersion) {
+bool announcesRelease(const QString &latestVersion, const QString &installedVersion) {
     const QString v = latestVersion.trimmed();
-    return !v.isEmpty() && leadingNumber(v) != 0 && v != kBuiltInVersion;
+    if (v.isEmpty() || leadingNumber(v) == 0)
+        return false;
+    if (const auto order = compareVersions(v, installedVersion))
+        return *order != 0;
+    return v != installedVersion;
 }
 
 UpdateCheck::UpdateCheck(HttpGet &http, Dialogs &dialogs, const Settings &settings,

@@ -7,6 +7,8 @@
 // Plain logic: the window, the settings, the fetch and the updater are
 // reached through the interfaces below, so every path runs in tests.
 
+#include "app/version.h"
+
 #include <QString>
 
 namespace vantoli {
@@ -15,8 +17,6 @@ class Dialogs;
 class HttpGet;
 class Settings;
 struct PlaybackState;
-
-inline const QString kBuiltInVersion = QStringLiteral("1.0");
 
 // What the check does to the main window.
 class UpdateHost {
@@ -45,11 +45,14 @@ public:
 // 0 when the text does not start with a number.
 double leadingNumber(const QString &text);
 
-// Whether a latest-version text announces a release other than this one:
-// not empty, numeric value not 0, and different from the built-in version.
-// Blanks around it are not part of the version (a control file saved with a
-// trailing line break must not offer the running version again).
-bool announcesRelease(const QString &latestVersion);
+// Whether a latest-version text announces a release other than the one
+// installed: not empty, numeric value not 0, and not the installed version.
+// Release versions are compared number by number ("1.0" is the installed
+// "1.0.0"), anything else as text. Blanks around it are not part of the
+// version (a control file saved with a trailing line break must not offer
+// the running version again). An older version is announced too: whether
+// it may be installed is the updater's decision.
+bool announcesRelease(const QString &latestVersion, const QString &installedVersion = programVersion());
 
 class UpdateCheck {
 public:

@@ -10,12 +10,17 @@
 
 namespace vantoli {
 
+bool selfUpdateBuilt() {
+    return VANTOLI_SELF_UPDATE;
+}
+
 QStringList updaterArguments(const QString &contentBase, const QString &version,
                              const QString &installFolder, qint64 waitPid,
                              const QString &programName, const QStringList &programArguments) {
-    QStringList args{QStringLiteral("--content-base"), contentBase,
-                     QStringLiteral("--version"),      version,
-                     QStringLiteral("--install"),      installFolder,
+    QStringList args{QStringLiteral("--content-base"),      contentBase,
+                     QStringLiteral("--version"),           version,
+                     QStringLiteral("--installed-version"), programVersion(),
+                     QStringLiteral("--install"),           installFolder,
                      QStringLiteral("--wait-pid"),     QString::number(waitPid),
                      QStringLiteral("--restart"),      programName,
                      QStringLiteral("--")};
@@ -24,12 +29,17 @@ QStringList updaterArguments(const QString &contentBase, const QString &version,
 
 ProcessUpdaterLauncher::ProcessUpdaterLauncher(QString contentBase, QString installFolder,
                                                QString programName, QStringList programArguments,
-                                               qint64 waitPid)
+                                               bool selfUpdate, qint64 waitPid)
     : contentBase_(std::move(contentBase)), installFolder_(std::move(installFolder)),
       programName_(std::move(programName)), programArguments_(std::move(programArguments)),
-      waitPid_(waitPid ? waitPid : QCoreApplication::applicationPid()) {}
+      selfUpdate_(selfUpdate), waitPid_(waitPid ? waitPid : QCoreApplication::applicationPid()) {}
 
 bool ProcessUpdaterLauncher::localUpdaterExists() const {
+    // Without a release key there is no updater this build could trust: a
+    // file of that name here (left by an earlier build, or put there by
+    // someone else) is never started; the user gets the update page.
+    if (!selfUpdate_)
+        return false;
     // An installed program (bin/ beside lib/vantoli/) belongs to its
     // package manager and shares bin/ with other programs: it is never
     // replaced from here, the user gets the remote updater's page.

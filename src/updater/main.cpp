@@ -1,16 +1,20 @@
 // vantoli-update: installs a signed release of the program.
 //
 //   vantoli-update --content-base URL --version V --install DIR
-//                  [--wait-pid PID] [--restart NAME] [-- ARGS...]
+//                  [--installed-version W] [--wait-pid PID] [--restart NAME]
+//                  [-- ARGS...]
 //
-// Downloads "update/V/" from the content server, checks the manifest's
-// signature against the key built into this program and the archive
-// against the manifest, waits for the program (PID) to end, installs the
-// release over DIR (the old version kept as DIR.previous) and starts
-// DIR/NAME with ARGS. Any failure leaves DIR as it was, says why on stderr,
+// Refuses V unless it is newer than the installed version (this updater's
+// own, or W when that is newer), so an old signed release cannot be
+// replayed. Downloads "update/V/" from the content server, checks the
+// manifest's signature against the key the build was configured with and
+// the archive against the manifest, waits for the program (PID) to end,
+// installs the release over DIR (the old version kept as DIR.previous) and
+// starts DIR/NAME with ARGS. Any failure leaves DIR as it was, says why on stderr,
 // starts DIR/NAME again with VANTOLI_UPDATE_REFUSED=V in its environment
 // (once the program has ended) and exits with status 1.
 
+#include "app/version.h"
 #include "updater/installer.h"
 #include "updater/release.h"
 
@@ -32,6 +36,14 @@
 #include <cstdlib>
 
 using namespace vantoli::release;
+using vantoli::compareVersions;
+using vantoli::programVersion;
+
+namespace vantoli::release {
+// The public key releases must be signed with, in hex: the build's
+// configured key (src/updater/CMakeLists.txt), the tests' own for theirs.
+extern const char kTrustedKeyHex[];
+} // namespace vantoli::release
 
 namespace {
 
@@ -91,8 +103,8 @@ int fail(const QString &why) {
 int usage(const QString &why) {
     std::fprintf(stderr,
                  "vantoli-update: %s\n"
-                 "usage: vantoli-update --content-base URL --version V --install DIR [--wait-pid PID]\n"
-                 "                      [--restart NAME] [-- ARGS...]\n",
+                 "usage: vantoli-update --content-base URL --version V --install DIR\n"
+                 "                      [--installed-version W] [--wait-pid PID] [--restart NAME] [-- ARGS...]\n",
                  why.toLocal8Bit().constData());
     return 2;
 }
@@ -145,7 +157,8 @@ QString download(QNetworkAccessManager &net, const QString &url, QIODevice &out,
 }
 
 QByteArray builtInKey() {
-    return fromHex(QByteArrayLiteral(VANTOLI_RELEASE_PUBLIC_KEY), kKeyBytes).value_or(QByteArray());
+    const QByteArray key = fromHex(QByteArray(kTrustedKeyHex), kKeyBytes).value_or(QByteArray());
+    return retiredKey(key) ? QByteArray() : key;
 }
 
 } // namespace
@@ -153,7 +166,7 @@ QByteArray builtInKey() {
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    QString base, version, install, restart;
+    QString base, version, install, restart, installedVersion;
     qint64 waitPid = 0;
     QStringList programArgs;
     for (int i = 1; i < args.size(); ++i) {
@@ -171,6 +184,8 @@ int main(int argc, char **argv) {
             version = v;
         else if (a == u"--install")
             install = v;
+        else if (a == u"--installed-version")
+            installedVersion = v;
         else if (a == u"--restart")
             restart = v;
         else if (a == u"--wait-pid")
@@ -191,6 +206,17 @@ int main(int argc, char **argv) {
     if (!validVersion(version))
         return fail(QStringLiteral("the version \"%1\" cannot be fetched (letters, digits, \".\", \"_\" and \"-\" only)")
                         .arg(version));
+    // Never an older release, nor the installed one again: the floor is
+    // this updater's own version, raised by the program's when that is newer.
+    QString installed = programVersion();
+    if (compareVersions(installedVersion, installed).value_or(-1) > 0)
+        installed = installedVersion;
+    const auto order = compareVersions(version, installed);
+    if (!order)
+        return fail(QStringLiteral("the version \"%1\" is not a release version (numbers separated by dots)")
+                        .arg(version));
+    if (*order <= 0)
+        return fail(QStringLiteral("version %1 is not newer than the installed version %2").arg(version, installed));
     const QByteArray key = builtInKey();
     if (key.isEmpty())
         return fail(QStringLiteral("this build carries no valid release key"));

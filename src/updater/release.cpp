@@ -179,6 +179,13 @@ bool verify(const QByteArray &publicKey, const QByteArray &message, const QByteA
            EVP_DigestVerify(ctx.get(), bytes(signature), kSignatureBytes, bytes(message), size_t(message.size())) == 1;
 }
 
+bool retiredKey(const QByteArray &publicKey) {
+    for (const QByteArray &hex : QByteArrayLiteral(VANTOLI_RETIRED_RELEASE_KEYS).split(' '))
+        if (!hex.isEmpty() && QByteArray::fromHex(hex) == publicKey)
+            return true;
+    return false;
+}
+
 std::optional<QByteArray> fromHex(const QByteArray &text, int count) {
     const QByteArray t = text.trimmed();
     if (t.size() != 2 * count)

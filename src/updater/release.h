@@ -46,6 +46,9 @@ std::optional<KeyPair> generateKeyPair();
 std::optional<QByteArray> publicKeyOf(const QByteArray &secret);
 std::optional<QByteArray> sign(const QByteArray &secret, const QByteArray &message);
 bool verify(const QByteArray &publicKey, const QByteArray &message, const QByteArray &signature);
+// A public key whose secret half is known to everyone (it was once in this
+// project's repository): nothing is signed with it or trusted from it.
+bool retiredKey(const QByteArray &publicKey);
 
 // Decodes exactly `bytes` bytes of hex (blanks around it allowed).
 std::optional<QByteArray> fromHex(const QByteArray &text, int bytes);

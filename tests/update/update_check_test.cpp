@@ -129,9 +129,37 @@ TEST_F(UpdateCheckTest, AnnouncedOnlyWhenNumericAndDifferent) {
     // A file saved with a line break does not offer the running version.
     EXPECT_FALSE(announcesRelease(QStringLiteral("1.0\n")));
     EXPECT_FALSE(announcesRelease(QStringLiteral("1.0 ")));
+    // Release versions compare number by number against the installed one.
+    const QString installed = QStringLiteral("1.1");
+    EXPECT_FALSE(announcesRelease(QStringLiteral("1.1.0"), installed));
+    EXPECT_FALSE(announcesRelease(QStringLiteral(" 1.1 "), installed));
+    EXPECT_TRUE(announcesRelease(QStringLiteral("1.10"), installed));
+    EXPECT_TRUE(announcesRelease(QStringLiteral("1.0"), installed));
+    EXPECT_TRUE(announcesRelease(QStringLiteral("1.1-fix"), installed)); // not a release version: as text
     EXPECT_EQ(leadingNumber(QStringLiteral(" 1")), 1.0);
     EXPECT_EQ(leadingNumber(QStringLiteral("1x")), 1.0);
     EXPECT_EQ(leadingNumber(QStringLiteral("x1")), 0.0);
+}
+
+// The version the build calls itself is the one the check compares: a
+// control file naming it, in any of its forms, never offers it again (with
+// "up" at "2" that would quit and reinstall at every start).
+TEST_F(UpdateCheckTest, TheBuildsOwnVersionIsNeverOffered) {
+    settings.write(QStringLiteral("S_q"), QStringLiteral("up"), QStringLiteral("2"));
+    launcher.exists = true;
+    const QString own = programVersion();
+    for (const QString &v : {own, own + QStringLiteral("\r\n"), majorMinor(own), own + QStringLiteral(".0")}) {
+        UpdateCheck fresh(http, dialogs, settings, state, host, launcher, kBase);
+        http.replies[kControl] = QStringLiteral("0====0====0====0====0====") + v;
+        fresh.timedCheck();
+        fresh.shengji();
+        EXPECT_TRUE(launcher.started.isEmpty()) << v.toStdString();
+    }
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+    EXPECT_TRUE(dialogs.opened.isEmpty());
+    EXPECT_TRUE(host.calls.isEmpty());
+    EXPECT_EQ(dialogs.questionMessages.size(), 4); // "no upgrade needed"
+    EXPECT_EQ(QStringLiteral(VANTOLI_VERSION), own);
 }
 
 TEST_F(UpdateCheckTest, ZeroVersionsAnnounceNothingAndSwitchesStillApply) {
@@ -265,22 +293,28 @@ TEST(ProcessUpdaterLauncher, OnlyASelfContainedProgramFolderUpdatesItself) {
     };
     const QString folder = dir.filePath(QStringLiteral("vantoli-1.0"));
     QDir().mkpath(folder);
-    ProcessUpdaterLauncher launcher(QStringLiteral("http://127.0.0.1:1/"), folder, QStringLiteral("vantoli"), {});
+    ProcessUpdaterLauncher launcher(QStringLiteral("http://127.0.0.1:1/"), folder, QStringLiteral("vantoli"), {},
+                                    true);
     EXPECT_FALSE(launcher.localUpdaterExists());
     makeUpdater(folder + QStringLiteral("/vantoli-update"));
     EXPECT_TRUE(launcher.localUpdaterExists());
+    // A build without a release key never starts an updater it finds.
+    EXPECT_FALSE(ProcessUpdaterLauncher(QStringLiteral("http://127.0.0.1:1/"), folder, QStringLiteral("vantoli"), {},
+                                        false)
+                     .localUpdaterExists());
 
     // bin/ of an installed layout, even with an updater under lib/vantoli/.
     const QString bin = dir.filePath(QStringLiteral("prefix/bin"));
     makeUpdater(bin + QStringLiteral("/vantoli-update"));
     makeUpdater(dir.filePath(QStringLiteral("prefix/lib/vantoli/vantoli-update")));
-    EXPECT_FALSE(ProcessUpdaterLauncher(QStringLiteral("http://127.0.0.1:1/"), bin, QStringLiteral("vantoli"), {})
+    EXPECT_FALSE(ProcessUpdaterLauncher(QStringLiteral("http://127.0.0.1:1/"), bin, QStringLiteral("vantoli"), {}, true)
                      .localUpdaterExists());
 
     EXPECT_EQ(updaterArguments(QStringLiteral("http://h/"), QStringLiteral("1.1"), folder, 42,
                                QStringLiteral("vantoli"), {QStringLiteral("--home"), QStringLiteral("/h")}),
               (QStringList{QStringLiteral("--content-base"), QStringLiteral("http://h/"), QStringLiteral("--version"),
-                           QStringLiteral("1.1"), QStringLiteral("--install"), folder, QStringLiteral("--wait-pid"),
+                           QStringLiteral("1.1"), QStringLiteral("--installed-version"), programVersion(),
+                           QStringLiteral("--install"), folder, QStringLiteral("--wait-pid"),
                            QStringLiteral("42"), QStringLiteral("--restart"), QStringLiteral("vantoli"),
                            QStringLiteral("--"), QStringLiteral("--home"), QStringLiteral("/h")}));
 }

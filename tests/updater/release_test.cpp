@@ -1,6 +1,7 @@
 // Signed releases: signatures, manifests, archives that try to leave their
 // folder, and the install's swap with the previous version kept.
 
+#include "app/version.h"
 #include "updater/installer.h"
 #include "updater/release.h"
 
@@ -75,16 +76,27 @@ TEST(Release, SignaturesVerifyOnlyWithTheirKeyAndMessage) {
     EXPECT_FALSE(verify(QByteArray(31, 'k'), message, *sig));
 }
 
-TEST(Release, TheDemoKeyPairsMatch) {
-    // The server's demo secret must sign what the default build accepts.
-    QFile secretFile(QStringLiteral(VANTOLI_DEMO_SECRET_FILE)), publicFile(QStringLiteral(VANTOLI_DEMO_PUBLIC_FILE));
-    ASSERT_TRUE(secretFile.open(QIODevice::ReadOnly) && publicFile.open(QIODevice::ReadOnly));
-    std::optional<QByteArray> seed;
-    for (const QByteArray &line : secretFile.readAll().split('\n'))
-        if (!line.startsWith('#') && (seed = fromHex(line, kKeyBytes)))
-            break;
-    ASSERT_TRUE(seed);
-    EXPECT_EQ(publicKeyOf(*seed)->toHex(), publicFile.readAll().trimmed());
+TEST(Release, TheKeyOnceInTheRepositoryIsRetired) {
+    // Its secret half is in the project's history, so anyone can sign with it.
+    EXPECT_TRUE(retiredKey(*fromHex("7f9b297219bc4e8559af8aaf4b292e1483257464fada1bb5d18f7ddd96251192", kKeyBytes)));
+    const auto fresh = generateKeyPair();
+    ASSERT_TRUE(fresh);
+    EXPECT_FALSE(retiredKey(fresh->publicKey));
+    EXPECT_FALSE(retiredKey({}));
+}
+
+TEST(Release, VersionsAreOrderedNumberByNumber) {
+    using vantoli::compareVersions;
+    EXPECT_EQ(compareVersions(QStringLiteral("1.0"), QStringLiteral("1.0.0")), 0);
+    EXPECT_EQ(compareVersions(QStringLiteral("1.10"), QStringLiteral("1.9")), 1); // not as text
+    EXPECT_EQ(compareVersions(QStringLiteral("0.9"), QStringLiteral("1.0.0")), -1);
+    EXPECT_EQ(compareVersions(QStringLiteral("1.0.1"), QStringLiteral("1")), 1);
+    EXPECT_EQ(compareVersions(QStringLiteral("2"), QStringLiteral("10")), -1);
+    for (const char *v : {"", "1.", ".1", "1..2", "1.0-beta", "v1", " 1.1", "1.1 ", "+1", "1234567890", "1.2.3.4.5.6.7.8.9"})
+        EXPECT_FALSE(compareVersions(QString::fromUtf8(v), QStringLiteral("1.0"))) << v;
+    EXPECT_EQ(vantoli::majorMinor(QStringLiteral("1.0.0")), u"1.0");
+    EXPECT_EQ(vantoli::majorMinor(QStringLiteral("2")), u"2.0");
+    EXPECT_EQ(vantoli::majorMinor(QStringLiteral("3.12.7")), u"3.12");
 }
 
 TEST(Release, ManifestsAreReadOnlyInTheirExactForm) {

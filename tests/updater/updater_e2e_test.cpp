@@ -1,12 +1,17 @@
 // End to end with the reference server: the operator publishes a signed
-// release, the update check announces it, the real updater installs it
-// into a program folder of this test once "the program" (a process the
-// test started) has ended, and the new version starts. A release signed
-// with another key and a truncated download are refused with the old
-// version intact.
+// release, the update check announces it, the updater installs it into a
+// program folder of this test once "the program" (a process the test
+// started) has ended, and the new version starts. The updater is built
+// from the program's updater source with the tests' own key pair (made in
+// the build folder); the server signs with that pair's secret. Releases
+// signed with another key or with the key once committed to the
+// repository, releases that are not newer and truncated downloads are
+// refused with the old version intact; a build without a release key opens
+// the update page instead of starting an updater.
 
 #include "app/fake_dialogs.h"
 #include "app/settings_file.h"
+#include "app/version.h"
 #include "platform/http_get.h"
 #include "playback/playback_state.h"
 #include "update/update_check.h"
@@ -37,6 +42,14 @@ using namespace vantoli;
 namespace {
 
 const QString kServer = QStringLiteral(VANTOLI_SERVER_BINARY);
+// An updater that trusts the tests' key; the program's own (built only with
+// a configured release key) or "".
+const QString kTestUpdater = QStringLiteral(VANTOLI_TEST_UPDATER_BINARY);
+const QString kProgramUpdater = QStringLiteral(VANTOLI_UPDATER_BINARY);
+// The secret half of the key earlier versions of this project built into
+// every updater made without a configured key. It was committed to the
+// repository, so anyone can sign with it: the attacker's key here.
+const QByteArray kRetiredSecretHex = "09c2bb9f2ed5fd8da596825b7a71ddd12806ba9897513869e89ee44ff2060c4a";
 
 bool waitFor(const std::function<bool()> &done, int ms) {
     QElapsedTimer t;
@@ -65,6 +78,31 @@ QByteArray readFile(const QString &path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+// The seed in a key file as the content server writes it.
+QByteArray secretFrom(const QString &keyFile) {
+    for (const QByteArray &line : readFile(keyFile).split('\n'))
+        if (!line.startsWith('#'))
+            if (const auto seed = release::fromHex(line, release::kKeyBytes))
+                return *seed;
+    return {};
+}
+
+// The three files of a release of `version` holding one program file,
+// signed with `secret`, written into `folder` as a server serves them.
+void writeSignedRelease(const QString &folder, const QString &version, const QByteArray &programBody,
+                        const QByteArray &secret) {
+    QTemporaryDir work;
+    writeFile(work.filePath(QStringLiteral("vantoli")), programBody, true);
+    const QString tar = folder + u'/' + release::kArchiveName;
+    QDir().mkpath(folder);
+    ASSERT_EQ(release::packArchive(tar, {work.filePath(QStringLiteral("vantoli"))}), QString());
+    const QByteArray archive = readFile(tar);
+    const QByteArray manifest = release::manifestText(
+        {version, archive.size(), QCryptographicHash::hash(archive, QCryptographicHash::Sha256)});
+    writeFile(folder + u'/' + release::kManifestName, manifest);
+    writeFile(folder + u'/' + release::kSignatureName, release::sign(secret, manifest)->toHex() + "\n");
+}
+
 // Every file under a folder with its bytes.
 QMap<QString, QByteArray> snapshot(const QString &folder) {
     QMap<QString, QByteArray> out;
@@ -88,7 +126,7 @@ struct Host : UpdateHost {
 
 struct Outcome {
     int status = -1;
-    QString err;
+    QString err, out;
 };
 
 Outcome run(const QString &program, const QStringList &args) {
@@ -103,6 +141,7 @@ Outcome run(const QString &program, const QStringList &args) {
     }
     r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
     return r;
 }
 
@@ -121,6 +160,10 @@ protected:
         ASSERT_EQ(demo.status, 0) << demo.err.toStdString();
         // A new user sees no switch on and no release.
         ASSERT_EQ(readFile(data + QStringLiteral("/lib/wen.txt")), "0====0====0====0====0====1.0");
+        // The demo makes no key; this server signs with the tests' key.
+        ASSERT_FALSE(QFile::exists(data + QStringLiteral("/keys")));
+        ASSERT_TRUE(QDir().mkpath(data + QStringLiteral("/keys")));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(VANTOLI_TEST_SECRET_FILE), keyFile()));
 
         server.setProcessChannelMode(QProcess::MergedChannels);
         // A test that dies does not leave its server behind.
@@ -147,8 +190,10 @@ protected:
         writeFile(app + QStringLiteral("/VERSION"), "1.0");
         writeFile(app + QStringLiteral("/App.ini"), "[S_q]\r\nup=1\r\n");
         writeFile(app + QStringLiteral("/date.dat"), "history line\r\n");
-        ASSERT_TRUE(QFile::copy(QStringLiteral(VANTOLI_UPDATER_BINARY), app + QStringLiteral("/vantoli-update")));
+        ASSERT_TRUE(QFile::copy(kTestUpdater, app + QStringLiteral("/vantoli-update")));
     }
+
+    QString keyFile() const { return data + QStringLiteral("/keys/release-signing.key"); }
 
     void TearDown() override {
         server.terminate();
@@ -164,8 +209,8 @@ protected:
                              rel + QStringLiteral("/VERSION")});
     }
 
-    Outcome update(const QString &version) {
-        return run(app + QStringLiteral("/vantoli-update"),
+    Outcome update(const QString &version, const QString &updater = {}) {
+        return run(updater.isEmpty() ? app + QStringLiteral("/vantoli-update") : updater,
                    updaterArguments(base, version, app, 0, QStringLiteral("vantoli"), {}));
     }
 
@@ -201,7 +246,7 @@ TEST_F(UpdaterEndToEnd, AnnouncedReleaseIsInstalledAndStartedAfterTheProgramEnds
     Settings settings(home.filePath(QStringLiteral("App.ini")));
     PlaybackState state;
     Host host;
-    ProcessUpdaterLauncher launcher(base, app, QStringLiteral("vantoli"), {QStringLiteral("--after-update")},
+    ProcessUpdaterLauncher launcher(base, app, QStringLiteral("vantoli"), {QStringLiteral("--after-update")}, true,
                                     program.processId());
     ASSERT_TRUE(launcher.localUpdaterExists());
     UpdateCheck check(*http, dialogs, settings, state, host, launcher, base);
@@ -233,14 +278,10 @@ TEST_F(UpdaterEndToEnd, ReleasesSignedWithAnotherKeyOrCutShortAreRefused) {
     const QByteArray body = "#!/bin/sh\necho new > \"$(dirname \"$0\")/started.txt\"\n";
 
     // The operator's key is replaced by a new one the program does not know.
-    ASSERT_TRUE(QDir().rename(data + QStringLiteral("/keys"), data + QStringLiteral("/demo-keys")));
+    ASSERT_TRUE(QDir().rename(data + QStringLiteral("/keys"), data + QStringLiteral("/test-keys")));
     ASSERT_EQ(run(kServer, {QStringLiteral("operator"), QStringLiteral("--data"), data, QStringLiteral("release-key")})
                   .status,
               0);
-    // A folder with a key of its own keeps it.
-    EXPECT_EQ(run(kServer, {QStringLiteral("operator"), QStringLiteral("--data"), data, QStringLiteral("use-demo-key")})
-                  .status,
-              1);
     Outcome pub = publish(QStringLiteral("1.2"), body);
     ASSERT_EQ(pub.status, 0) << pub.err.toStdString();
     Outcome r = update(QStringLiteral("1.2"));
@@ -252,7 +293,7 @@ TEST_F(UpdaterEndToEnd, ReleasesSignedWithAnotherKeyOrCutShortAreRefused) {
     // Signed with the right key, but the archive the server hands out is
     // cut short.
     QDir(data + QStringLiteral("/keys")).removeRecursively();
-    ASSERT_TRUE(QDir().rename(data + QStringLiteral("/demo-keys"), data + QStringLiteral("/keys")));
+    ASSERT_TRUE(QDir().rename(data + QStringLiteral("/test-keys"), data + QStringLiteral("/keys")));
     pub = publish(QStringLiteral("1.3"), body);
     ASSERT_EQ(pub.status, 0) << pub.err.toStdString();
     const QString archive = data + QStringLiteral("/update/1.3/release.tar");
@@ -277,6 +318,106 @@ TEST_F(UpdaterEndToEnd, ReleasesSignedWithAnotherKeyOrCutShortAreRefused) {
     EXPECT_EQ(snapshot(app), before);
     EXPECT_FALSE(QFile::exists(app + QStringLiteral(".previous")));
     expectNoLeftovers();
+}
+
+// The key an earlier version built into every updater made without a
+// configured key has a public secret. A content server (or anyone on the
+// way to it) signs a release with it: no updater this build makes accepts
+// it, and a content server that still holds that key makes a new one
+// instead of signing with it.
+TEST_F(UpdaterEndToEnd, AReleaseSignedWithTheKeyOnceInTheRepositoryIsRefused) {
+    const QByteArray retired = *release::fromHex(kRetiredSecretHex, release::kKeyBytes);
+    ASSERT_TRUE(release::retiredKey(*release::publicKeyOf(retired)));
+    const QMap<QString, QByteArray> before = snapshot(app);
+    writeSignedRelease(data + QStringLiteral("/update/1.4"), QStringLiteral("1.4"),
+                       "#!/bin/sh\necho attacker > \"$(dirname \"$0\")/started.txt\"\n", retired);
+    QStringList updaters{app + QStringLiteral("/vantoli-update")};
+    if (!kProgramUpdater.isEmpty())
+        updaters << kProgramUpdater; // the program's own, with the configured key
+    for (const QString &updater : updaters) {
+        const Outcome r = update(QStringLiteral("1.4"), updater);
+        EXPECT_EQ(r.status, 1) << updater.toStdString();
+        EXPECT_TRUE(r.err.contains(u"signature")) << r.err.toStdString();
+        expectOldVersionRestarted(QStringLiteral("1.4"));
+        EXPECT_EQ(snapshot(app), before);
+    }
+    EXPECT_FALSE(QFile::exists(app + QStringLiteral(".previous")));
+
+    // A data folder that still signs with the retired key.
+    writeFile(keyFile(), "# old demo key\n" + kRetiredSecretHex + "\n");
+    const Outcome key = run(kServer, {QStringLiteral("operator"), QStringLiteral("--data"), data,
+                                      QStringLiteral("release-key")});
+    ASSERT_EQ(key.status, 0) << key.err.toStdString();
+    const QByteArray now = secretFrom(keyFile());
+    ASSERT_FALSE(now.isEmpty());
+    EXPECT_NE(now, retired);
+    EXPECT_EQ(key.out.trimmed().toLatin1(), release::publicKeyOf(now)->toHex());
+    EXPECT_EQ(QFileInfo(keyFile()).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), 0);
+    expectNoLeftovers();
+}
+
+// An old signed release announced again (a replay, or a downgrade to a
+// version with known faults) is never installed, nor the installed version
+// again.
+TEST_F(UpdaterEndToEnd, ReleasesNotNewerThanTheInstalledVersionAreRefused) {
+    const QMap<QString, QByteArray> before = snapshot(app);
+    const QByteArray body = "#!/bin/sh\necho new > \"$(dirname \"$0\")/started.txt\"\n";
+    for (const QString &version : {QStringLiteral("0.9"), majorMinor(programVersion()), programVersion()}) {
+        const Outcome pub = publish(version, body);
+        ASSERT_EQ(pub.status, 0) << pub.err.toStdString();
+        const Outcome r = update(version);
+        EXPECT_EQ(r.status, 1) << version.toStdString();
+        EXPECT_TRUE(r.err.contains(u"not newer")) << r.err.toStdString();
+        expectOldVersionRestarted(version);
+        EXPECT_EQ(snapshot(app), before);
+    }
+    // The program's version counts when it is newer than the updater's own
+    // (an updater the last release did not replace).
+    ASSERT_EQ(publish(QStringLiteral("1.5"), body).status, 0);
+    QStringList args = updaterArguments(base, QStringLiteral("1.5"), app, 0, QStringLiteral("vantoli"), {});
+    args[args.indexOf(QStringLiteral("--installed-version")) + 1] = QStringLiteral("1.6");
+    const Outcome r = run(app + QStringLiteral("/vantoli-update"), args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains(u"not newer than the installed version 1.6")) << r.err.toStdString();
+    expectOldVersionRestarted(QStringLiteral("1.5"));
+    EXPECT_EQ(snapshot(app), before);
+    // Versions the updater cannot order are not published.
+    EXPECT_EQ(publish(QStringLiteral("2.0-beta"), body).status, 1);
+    EXPECT_FALSE(QFile::exists(app + QStringLiteral(".previous")));
+    expectNoLeftovers();
+}
+
+// A build without a release key has no self-update: an announced release
+// opens the content server's update page, even with an updater (left by an
+// earlier build, or planted) beside the program.
+TEST_F(UpdaterEndToEnd, WithoutAReleaseKeyAnAnnouncedReleaseOpensTheUpdatePage) {
+    ASSERT_EQ(publish(QStringLiteral("1.1"), "#!/bin/sh\necho new > \"$(dirname \"$0\")/started.txt\"\n").status, 0);
+    const QMap<QString, QByteArray> before = snapshot(app);
+    const std::unique_ptr<HttpGet> http = makeHttpGet();
+    for (const QString &up : {QStringLiteral("2"), QStringLiteral("1")}) {
+        FakeDialogs dialogs;
+        dialogs.answer = true;
+        QTemporaryDir home;
+        Settings settings(home.filePath(QStringLiteral("App.ini")));
+        settings.write(QStringLiteral("S_q"), QStringLiteral("up"), up);
+        PlaybackState state;
+        Host host;
+        ProcessUpdaterLauncher launcher(base, app, QStringLiteral("vantoli"), {}, false);
+        EXPECT_FALSE(launcher.localUpdaterExists());
+        UpdateCheck check(*http, dialogs, settings, state, host, launcher, base);
+        check.timedCheck();
+        EXPECT_EQ(dialogs.opened, QStringList{base + QStringLiteral("update/")}) << up.toStdString();
+        EXPECT_EQ(host.calls, QStringList{QStringLiteral("exit")});
+    }
+    EXPECT_TRUE(http->get(base + QStringLiteral("update/")).contains(u"1.1"));
+    QThread::msleep(1500);
+    EXPECT_EQ(snapshot(app), before); // no updater ran, nothing started
+    expectNoLeftovers();
+}
+
+TEST(SelfUpdate, OnlyABuildWithAReleaseKeyUpdatesItself) {
+    EXPECT_EQ(selfUpdateBuilt(), bool(VANTOLI_SELF_UPDATE_EXPECTED));
+    EXPECT_EQ(selfUpdateBuilt(), !kProgramUpdater.isEmpty());
 }
 
 TEST_F(UpdaterEndToEnd, OperatorCommandsWriteWhatTheProgramReads) {
@@ -337,7 +478,7 @@ TEST_F(UpdaterEndToEnd, OperatorCommandsWriteWhatTheProgramReads) {
 }
 
 // A server whose release archive breaks off half way: the manifest is
-// signed with the demo key and promises the whole archive, the connection
+// signed with the right key and promises the whole archive, the connection
 // closes after half of it.
 TEST(UpdaterDownload, AnArchiveThatBreaksOffChangesNothing) {
     QTemporaryDir tmp;
@@ -349,16 +490,11 @@ TEST(UpdaterDownload, AnArchiveThatBreaksOffChangesNothing) {
     ASSERT_EQ(release::packArchive(tar, {tmp.filePath(QStringLiteral("rel/vantoli"))}), QString());
     const QByteArray archive = readFile(tar);
 
-    QFile keyFile(QStringLiteral(VANTOLI_DEMO_SECRET_FILE));
-    ASSERT_TRUE(keyFile.open(QIODevice::ReadOnly));
-    std::optional<QByteArray> seed;
-    for (const QByteArray &line : keyFile.readAll().split('\n'))
-        if (!line.startsWith('#') && (seed = release::fromHex(line, release::kKeyBytes)))
-            break;
-    ASSERT_TRUE(seed);
+    const QByteArray seed = secretFrom(QStringLiteral(VANTOLI_TEST_SECRET_FILE));
+    ASSERT_FALSE(seed.isEmpty());
     const QByteArray manifest = release::manifestText(
         {QStringLiteral("1.5"), archive.size(), QCryptographicHash::hash(archive, QCryptographicHash::Sha256)});
-    const QByteArray signature = release::sign(*seed, manifest)->toHex();
+    const QByteArray signature = release::sign(seed, manifest)->toHex();
 
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
@@ -385,7 +521,7 @@ TEST(UpdaterDownload, AnArchiveThatBreaksOffChangesNothing) {
 
     const QMap<QString, QByteArray> before = snapshot(app);
     QProcess updater;
-    updater.start(QStringLiteral(VANTOLI_UPDATER_BINARY),
+    updater.start(kTestUpdater,
                   updaterArguments(QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort()), QStringLiteral("1.5"),
                                    app, 0, QString(), {}));
     ASSERT_TRUE(waitFor([&] { return updater.state() == QProcess::NotRunning; }, 60000));

@@ -17,7 +17,7 @@
 
 namespace vantoli {
 
-PaneHandlers::PaneHandlers(const CatalogServices &services) : s_(services) {}
+PaneHandlers::PaneHandlers(const CatalogServices &services) : s_(services), byNumber_(services.lookups) {}
 
 bool PaneHandlers::beforeNavigate(int pane, const QString &address) {
     const LinkKind kind = recognizeLink(address);
@@ -77,8 +77,18 @@ void PaneHandlers::lookUpByNumber(const QString &link) {
     const ByNumberLink b = decodeByNumberLink(link);
     s_.view->setLabelText(QStringLiteral("zhun"), QStringLiteral("正在搜索资源，请稍后"));
     s_.view->npc_Click(kNpcPlayerPage);
-    const QString reply =
-        s_.http->get(episodeLookupUrl(s_.contentBase, b.videoId, b.source, b.episode)).trimmed();
+    const quint64 item = s_.state->itemSerial;
+    byNumber_.start(episodeLookupUrl(s_.contentBase, b.videoId, b.source, b.episode),
+                    [this, link, item](const QString &body) {
+                        if (s_.state->itemSerial == item)
+                            byNumberReplied(link, body.trimmed());
+                    });
+}
+
+void PaneHandlers::cancelLookup() { byNumber_.cancel(); }
+
+void PaneHandlers::byNumberReplied(const QString &link, const QString &reply) {
+    const ByNumberLink b = decodeByNumberLink(link);
     if (reply.isEmpty() || reply == kNoNextEpisode) {
         s_.state->nextEpisodeState = kNoNextEpisode;
         s_.view->setLabelText(QStringLiteral("zhun"), QStringLiteral("读取数据出错，请重试"));

@@ -14,6 +14,7 @@
 //   Web11 TV links
 
 #include "app/settings_file.h"
+#include "platform/http_get.h"
 #include "playback/playback_state.h"
 #include "playback/playback_view.h"
 
@@ -23,7 +24,6 @@ namespace vantoli {
 
 class Dialogs;
 class HistoryStore;
-class HttpGet;
 class Player;
 
 // What the handlers need from the window beyond the playback view.
@@ -50,7 +50,7 @@ struct CatalogServices {
     PlaybackTimers *timers = nullptr;
     PlayAreaSwitch *playArea = nullptr;
     HistoryStore *history = nullptr;
-    HttpGet *http = nullptr;
+    AsyncHttpGet *lookups = nullptr; // the by-number episode lookup
     Dialogs *dialogs = nullptr;
     CatalogHost *host = nullptr;
     const Settings *settings = nullptr;
@@ -67,7 +67,12 @@ public:
 
     // The single handlers, for the panes that hand links on.
     void playMediaLink(const QString &link);
+    // Asks the server and returns; the reply plays the episode. A second
+    // by-number link while the lookup waits replaces it, and a reply that
+    // comes after another item started is dropped.
     void lookUpByNumber(const QString &link);
+    // Drops a lookup still waiting (the window is closing).
+    void cancelLookup();
     void endOfPlay();
     void historyDelete(const QString &link);
     void historyOpen(const QString &link);
@@ -75,8 +80,10 @@ public:
 
 private:
     void startPlayer(const QString &url);
+    void byNumberReplied(const QString &link, const QString &reply);
 
     CatalogServices s_;
+    SingleFetch byNumber_;
 };
 
 } // namespace vantoli

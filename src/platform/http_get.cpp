@@ -20,6 +20,7 @@
 
 #include <cstdio>
 
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -297,10 +298,144 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
+// AsyncHttpGet on QNetworkAccessManager: every fetch is a record with its
+// own time-out; its reply signals go to the record's id, so a fetch that was
+// cancelled or finished meanwhile is simply not found.
+class NetworkAsyncHttpGet final : public AsyncHttpGet {
+public:
+    explicit NetworkAsyncHttpGet(int timeoutMs) : timeoutMs_(timeoutMs) {
+        nam_.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    }
+
+    ~NetworkAsyncHttpGet() override {
+        for (auto &[id, fetch] : fetches_)
+            drop(*fetch);
+    }
+
+    quint64 start(const QString &urlText, Reply reply) override {
+        const quint64 id = nextId_++;
+        auto fetch = std::make_unique<Fetch>();
+        fetch->reply = std::move(reply);
+        fetch->timer.setSingleShot(true);
+        QObject::connect(&fetch->timer, &QTimer::timeout, &nam_, [this, id] { finish(id, {}); });
+        fetch->timer.start(timeoutMs_);
+        Fetch &f = *fetch;
+        fetches_.emplace(id, std::move(fetch));
+        const QUrl url(urlText);
+        if (isHttp(url))
+            request(id, f, url);
+        else // the failure still arrives later, as every reply does
+            QMetaObject::invokeMethod(&nam_, [this, id] { finish(id, {}); }, Qt::QueuedConnection);
+        return id;
+    }
+
+    void cancel(quint64 id) override {
+        const auto it = fetches_.find(id);
+        if (it == fetches_.end())
+            return;
+        const std::unique_ptr<Fetch> fetch = std::move(it->second);
+        fetches_.erase(it);
+        drop(*fetch);
+    }
+
+private:
+    struct Fetch {
+        Reply reply;
+        QTimer timer;
+        QPointer<QNetworkReply> network;
+        QUrl url;
+        QByteArray body;
+        int hops = 0;
+    };
+
+    void request(quint64 id, Fetch &f, const QUrl &url) {
+        f.url = url;
+        f.body.clear();
+        QNetworkReply *reply = verifiedGet(nam_, url);
+        f.network = reply;
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, &nam_, [this, id, reply] {
+            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+            if (length.isValid() && length.toLongLong() > kMaxBodyBytes)
+                finish(id, {});
+        });
+        QObject::connect(reply, &QIODevice::readyRead, &nam_, [this, id, reply] {
+            const auto it = fetches_.find(id);
+            if (it == fetches_.end())
+                return;
+            it->second->body += reply->readAll();
+            if (it->second->body.size() > kMaxBodyBytes)
+                finish(id, {});
+        });
+        QObject::connect(reply, &QNetworkReply::finished, &nam_, [this, id, reply] { replied(id, reply); });
+    }
+
+    void replied(quint64 id, QNetworkReply *reply) {
+        const auto it = fetches_.find(id);
+        if (it == fetches_.end())
+            return;
+        Fetch &f = *it->second;
+        f.network = nullptr;
+        reply->disconnect(&nam_);
+        reply->deleteLater();
+        if (reply->error() != QNetworkReply::NoError)
+            return finish(id, {});
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const QUrl target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+        if (status >= 300 && status < 400 && target.isValid()) {
+            const QUrl next = f.url.resolved(target);
+            if (++f.hops > kMaxRedirects || !isHttp(next))
+                return finish(id, {});
+            if (isDowngrade(f.url, next)) {
+                reportRefusal(f.url, QStringLiteral("it redirects to plain http"));
+                return finish(id, {});
+            }
+            return request(id, f, next);
+        }
+        if (status < 200 || status >= 300)
+            return finish(id, {});
+        f.body += reply->readAll();
+        if (f.body.size() > kMaxBodyBytes)
+            return finish(id, {});
+        finish(id, declaresUtf8(reply->rawHeader("Content-Type")) ? QString::fromUtf8(f.body) : decodeAnsi(f.body));
+    }
+
+    // Delivers the reply of a fetch that is still waiting; the record is gone
+    // before the caller's code runs, which may start or cancel fetches.
+    void finish(quint64 id, const QString &body) {
+        const auto it = fetches_.find(id);
+        if (it == fetches_.end())
+            return;
+        const std::unique_ptr<Fetch> fetch = std::move(it->second);
+        fetches_.erase(it);
+        drop(*fetch);
+        if (fetch->reply)
+            fetch->reply(body);
+    }
+
+    void drop(Fetch &f) {
+        f.timer.stop();
+        if (QNetworkReply *reply = f.network) {
+            f.network = nullptr;
+            reply->disconnect(&nam_);
+            reply->abort();
+            reply->deleteLater();
+        }
+    }
+
+    QNetworkAccessManager nam_;
+    int timeoutMs_;
+    quint64 nextId_ = 1;
+    std::unordered_map<quint64, std::unique_ptr<Fetch>> fetches_;
+};
+
 } // namespace
 
 std::unique_ptr<HttpGet> makeHttpGet(int timeoutMs) {
     return std::make_unique<NetworkHttpGet>(timeoutMs);
+}
+
+std::unique_ptr<AsyncHttpGet> makeAsyncHttpGet(int timeoutMs) {
+    return std::make_unique<NetworkAsyncHttpGet>(timeoutMs);
 }
 
 } // namespace vantoli

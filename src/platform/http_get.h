@@ -1,8 +1,9 @@
 #pragma once
 // Synchronous HTTP GET of a URL into text, as the content-server fetches
-// (episode lookups, control file, notice lists) need it. The call returns
-// when the reply is complete; meanwhile the window keeps repainting and
-// timers and queued calls run, but user input waits. A failure, an HTTP
+// (control file, notice lists) need it; episode lookups use the asynchronous
+// one below. The call returns when the reply is complete; meanwhile the
+// window keeps repainting and timers and queued calls run, but user input
+// waits. A failure, an HTTP
 // error status or the time-out gives the empty reply. An https server must
 // prove its name with a certificate from an authority the system trusts (or,
 // instead, one in the file SSL_CERT_FILE names) and may not redirect to plain
@@ -10,6 +11,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace vantoli {
@@ -30,5 +32,53 @@ inline constexpr int kHttpGetTimeoutMs = 5000;
 
 // The real layer on QNetworkAccessManager.
 std::unique_ptr<HttpGet> makeHttpGet(int timeoutMs = kHttpGetTimeoutMs);
+
+// The same fetch without waiting: the caller goes on at once and the reply
+// comes later, on the UI thread, with the same rules (time-out, size limit,
+// redirects, charset) and the empty reply for any failure. Nothing is held
+// meanwhile, input included. A reply is never delivered from inside start(),
+// never for a cancelled fetch, and never after the getter is gone.
+class AsyncHttpGet {
+public:
+    using Reply = std::function<void(const QString &body)>;
+    virtual ~AsyncHttpGet() = default;
+    // Begins a fetch; the id (never 0) lets the caller cancel it.
+    virtual quint64 start(const QString &url, Reply reply) = 0;
+    // Ends a fetch without a reply. Unknown and finished ids are ignored.
+    virtual void cancel(quint64 id) = 0;
+};
+
+std::unique_ptr<AsyncHttpGet> makeAsyncHttpGet(int timeoutMs = kHttpGetTimeoutMs);
+
+// One fetch at a time for one purpose: a new one replaces the one still
+// waiting, whose reply is then never delivered. Destroying it cancels.
+class SingleFetch {
+public:
+    explicit SingleFetch(AsyncHttpGet *http) : http_(http) {}
+    ~SingleFetch() { cancel(); }
+    SingleFetch(const SingleFetch &) = delete;
+    SingleFetch &operator=(const SingleFetch &) = delete;
+
+    void start(const QString &url, AsyncHttpGet::Reply reply) {
+        cancel();
+        if (!http_)
+            return;
+        const quint64 id = http_->start(url, [this, reply = std::move(reply)](const QString &body) {
+            id_ = 0;
+            reply(body);
+        });
+        id_ = id;
+    }
+    void cancel() {
+        if (http_ && id_)
+            http_->cancel(id_);
+        id_ = 0;
+    }
+    bool waiting() const { return id_ != 0; }
+
+private:
+    AsyncHttpGet *http_;
+    quint64 id_ = 0;
+};
 
 } // namespace vantoli

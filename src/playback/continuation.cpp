@@ -7,9 +7,9 @@
 namespace vantoli {
 
 Continuation::Continuation(PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
-                           HttpGet &http, const Settings &settings, QString contentBase)
-    : state_(state), view_(view), timers_(timers), http_(http), settings_(settings),
-      contentBase_(std::move(contentBase)) {}
+                           AsyncHttpGet &http, const Settings &settings, QString contentBase)
+    : state_(state), view_(view), timers_(timers), settings_(settings), contentBase_(std::move(contentBase)),
+      lookAhead_(&http), step_(&http) {}
 
 bool Continuation::splitKey(Key &key) const {
     const QString &k = state_.currentItemKey;
@@ -23,21 +23,42 @@ bool Continuation::splitKey(Key &key) const {
     return true;
 }
 
-QString Continuation::lookup(const Key &key, int episode) {
-    return http_
-        .get(episodeLookupUrl(contentBase_, toIntOrZero(key.id), key.source, QString::number(episode)))
-        .trimmed();
+QString Continuation::lookupUrl(const Key &key, int episode) const {
+    return episodeLookupUrl(contentBase_, toIntOrZero(key.id), key.source, QString::number(episode));
 }
 
-void Continuation::lookUpNextEpisode() {
+void Continuation::cancelLookups() {
+    lookAhead_.cancel();
+    step_.cancel();
+}
+
+void Continuation::lookUpNextEpisode(std::function<void()> then) {
     if (settings_.read(QStringLiteral("S_q"), QStringLiteral("s_h")) != u"2") {
         state_.nextEpisodeState = kNothing;
+        if (then)
+            then();
         return;
     }
     Key key;
-    if (!splitKey(key))
+    if (!splitKey(key)) {
+        if (then)
+            then();
         return;
-    const QString reply = lookup(key, key.episode + 1);
+    }
+    const quint64 item = state_.itemSerial;
+    if (lookAhead_.waiting() && lookAheadItem_ == item && !then)
+        return;
+    lookAheadItem_ = item;
+    lookAhead_.start(lookupUrl(key, key.episode + 1), [this, key, item, then](const QString &body) {
+        if (state_.itemSerial != item)
+            return;
+        lookAheadReplied(key, body.trimmed());
+        if (then)
+            then();
+    });
+}
+
+void Continuation::lookAheadReplied(const Key &key, const QString &reply) {
     if (reply == kNoNextEpisode) {
         state_.nextEpisodeState = kNoNextEpisode;
         state_.prebufferLink = kNoNextEpisode;
@@ -78,9 +99,10 @@ void Continuation::retryTick() {
     if (before != 1)
         return;
     timers_.setTimerEnabled(PlaybackTimer::LookupRetry, false);
-    lookUpNextEpisode();
-    state_.prebufferStarted = 0;
-    state_.lookupRetryCount = 0;
+    lookUpNextEpisode([this] {
+        state_.prebufferStarted = 0;
+        state_.lookupRetryCount = 0;
+    });
 }
 
 void Continuation::stepEpisode(int direction) {
@@ -91,7 +113,14 @@ void Continuation::stepEpisode(int direction) {
     if (direction == 1 && key.episode == 0)
         return;
     const int episode = key.episode + step;
-    const QString reply = lookup(key, episode);
+    const quint64 item = state_.itemSerial;
+    step_.start(lookupUrl(key, episode), [this, key, episode, item](const QString &body) {
+        if (state_.itemSerial == item)
+            stepReplied(key, episode, body.trimmed());
+    });
+}
+
+void Continuation::stepReplied(const Key &key, int episode, const QString &reply) {
     if (reply == kNoNextEpisode || reply == kNothing)
         return;
     const auto r = parseEpisodeLookupReply(reply);

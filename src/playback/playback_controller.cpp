@@ -8,7 +8,7 @@ namespace vantoli {
 
 PlaybackController::PlaybackController(const PlaybackServices &s, QObject *parent)
     : QObject(parent), state_(*s.state), player_(s.player), http_(s.http),
-      continuation_(state_, *s.view, *this, *s.http, *s.settings, s.contentBase),
+      continuation_(state_, *s.view, *this, *s.lookups, *s.settings, s.contentBase),
       tick_(*s.player, state_, *s.view, *this, *s.settings, *s.history, continuation_, s.clock),
       end_(state_, *s.view, *this, *s.power, playEndedUrl(s.contentBase)),
       playArea_(state_, *s.view, *s.transport, s.contentBase) {

@@ -19,6 +19,7 @@
 
 namespace vantoli {
 
+class AsyncHttpGet;
 class HistoryStore;
 class HttpGet;
 class Player;
@@ -30,6 +31,7 @@ struct PlaybackServices {
     PlaybackView *view = nullptr;
     TransportCommands *transport = nullptr;
     HttpGet *http = nullptr;
+    AsyncHttpGet *lookups = nullptr; // the episode lookups
     Power *power = nullptr;
     HistoryStore *history = nullptr;
     const Settings *settings = nullptr;

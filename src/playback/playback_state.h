@@ -40,6 +40,9 @@ struct PlaybackState {
     QString prebufferLink = kNothing;
     int prebufferStarted = 0; // also blocks lookups while a retry is pending
     int lookupRetryCount = 0; // retry-timer ticks since the last failure
+    // Counts item starts, so that a lookup's late reply can tell whether the
+    // item it was made for is still the current one.
+    quint64 itemSerial = 0;
 
     // History key of the item: network id as text, local path, or "0".
     QString currentItemReference = kNothing;
@@ -71,6 +74,7 @@ struct PlaybackState {
     // prebuffer link "0", prebuffer started 0, resume position and done 0,
     // and what the status tick last read.
     void resetForNewItem() {
+        ++itemSerial;
         lastPosition = 0;
         lastState = 0;
         lastSpeed = 0;

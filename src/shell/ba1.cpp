@@ -604,6 +604,11 @@ struct BA1::ExitAdapter final : ExitSteps {
     void cancelWaitingFetch() override {
         if (HttpGet *http = w.options_.http ? w.options_.http : w.ownHttp_.get(); http && http->busy())
             http->abort();
+        // Episode lookups still waiting would start a play after the exit.
+        if (w.paneHandlers_)
+            w.paneHandlers_->cancelLookup();
+        if (w.playback_)
+            w.playback_->continuation().cancelLookups();
     }
     void unloadMenus() override {
         if (w.menus_)

@@ -34,6 +34,7 @@ class QLabel;
 class QFrame;
 
 namespace vantoli {
+class AsyncHttpGet;
 class HttpGet;
 class Player;
 class PlayerFactory;
@@ -67,6 +68,7 @@ struct MainWindowOptions {
     PlayerFactory *playerFactory = nullptr;
     // Platform layers; the real ones when left out.
     HttpGet *http = nullptr;
+    AsyncHttpGet *lookups = nullptr; // episode lookups
     Power *power = nullptr;
     ProcessTable *processTable = nullptr;
     // A file or address to play once the window has loaded.
@@ -293,6 +295,7 @@ private:
     HistoryStore history_;
     std::unique_ptr<Player> player_;
     std::unique_ptr<HttpGet> ownHttp_;
+    std::unique_ptr<AsyncHttpGet> ownLookups_; // outlives the controllers that use it
     std::unique_ptr<Power> ownPower_;
     std::unique_ptr<PlaybackController> playback_;
     std::unique_ptr<controls::Transport> transport_;

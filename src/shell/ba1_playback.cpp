@@ -39,6 +39,11 @@ void BA1::createPlayback() {
         ownHttp_ = makeHttpGet();
         http = ownHttp_.get();
     }
+    AsyncHttpGet *lookups = options_.lookups;
+    if (!lookups) {
+        ownLookups_ = makeAsyncHttpGet();
+        lookups = ownLookups_.get();
+    }
     Power *power = options_.power;
     if (!power) {
         ownPower_ = makePower();
@@ -50,6 +55,7 @@ void BA1::createPlayback() {
     services.view = this;
     services.transport = this;
     services.http = http;
+    services.lookups = lookups;
     services.power = power;
     services.history = &history_;
     services.settings = &settings_;
@@ -77,7 +83,7 @@ void BA1::createPlayback() {
     catalog.timers = playback_.get();
     catalog.playArea = &playback_->playArea();
     catalog.history = &history_;
-    catalog.http = http;
+    catalog.lookups = lookups;
     catalog.dialogs = &dialogs_;
     catalog.host = this;
     catalog.settings = &settings_;

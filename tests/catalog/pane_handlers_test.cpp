@@ -49,7 +49,7 @@ protected:
         s.timers = &view;
         s.playArea = &host;
         s.history = &history;
-        s.http = &http;
+        s.lookups = &lookups;
         s.dialogs = &dialogs;
         s.host = &host;
         s.settings = &settings;
@@ -73,7 +73,7 @@ protected:
     HistoryStore history{dir.path()};
     FakePlayer player;
     FakePlaybackView view;
-    FakeHttpGet http;
+    FakeAsyncHttpGet lookups;
     FakeDialogs dialogs;
     FakeHost host;
     PlaybackState state;
@@ -83,19 +83,55 @@ protected:
 } // namespace
 
 TEST_F(PaneHandlersTest, ByNumberLinkLooksUpAndPlaysThroughTheCatalogPane) {
-    http.replies[kBase + QStringLiteral("h.php?id=12&v=0&v1=3")] = QStringLiteral("第4集$http://h/4.mp4$peer");
+    const QString lookup = kBase + QStringLiteral("h.php?id=12&v=0&v1=3");
     EXPECT_TRUE(handlers->beforeNavigate(1, QStringLiteral("kxbovod://12-0-3-%u4E2D")));
-    EXPECT_EQ(view.log.first(), QStringLiteral("npc 9"));
+    // Before the reply: the search text and the player page, nothing more.
+    EXPECT_EQ(view.log, QStringList{QStringLiteral("npc 9")});
+    EXPECT_EQ(view.texts.value("zhun"), QStringLiteral("正在搜索资源，请稍后"));
+    EXPECT_EQ(lookups.waiting(), QStringList{lookup});
+    ASSERT_TRUE(lookups.answer(lookup, QStringLiteral("第4集$http://h/4.mp4$peer")));
     EXPECT_EQ(navigations(),
               QStringList{QStringLiteral("navigate 1 kxpeer://peer&&&http%3A//h/4.mp4&&&%u4E2D&&&第4集&&&12&&&0&&&3")});
     EXPECT_EQ(host.log, QStringList{QStringLiteral("list %u4E2D 12 0 3")});
 
     // "1": both error texts.
-    http.replies[kBase + QStringLiteral("h.php?id=12&v=0&v1=3")] = QStringLiteral("1");
     handlers->beforeNavigate(1, QStringLiteral("kxbovod://12-0-3-T"));
+    EXPECT_TRUE(view.balloons.isEmpty());
+    lookups.answer(lookup, QStringLiteral("1"));
     EXPECT_EQ(view.texts.value("zhun"), QStringLiteral("读取数据出错，请重试"));
     EXPECT_EQ(view.balloons, QStringList{QStringLiteral("读取数据出错，请返回重试！")});
     EXPECT_EQ(state.nextEpisodeState, kNoNextEpisode);
+}
+
+TEST_F(PaneHandlersTest, ASecondByNumberClickReplacesTheWaitingLookupAndLateRepliesAreDropped) {
+    const QString first = kBase + QStringLiteral("h.php?id=12&v=0&v1=3");
+    const QString second = kBase + QStringLiteral("h.php?id=13&v=1&v1=0");
+    handlers->beforeNavigate(1, QStringLiteral("kxbovod://12-0-3-A"));
+    handlers->beforeNavigate(1, QStringLiteral("kxbovod://13-1-0-B"));
+    EXPECT_EQ(lookups.cancelled, QStringList{first});
+    EXPECT_EQ(lookups.waiting(), QStringList{second});
+    EXPECT_FALSE(lookups.answer(first, QStringLiteral("E$http://h/a.mp4$peer")));
+    lookups.answer(second, QStringLiteral("E1$http://h/b.mp4$peer"));
+    EXPECT_EQ(navigations().filter(QStringLiteral("navigate 1 ")),
+              QStringList{QStringLiteral("navigate 1 kxpeer://peer&&&http%3A//h/b.mp4&&&B&&&E1&&&13&&&1&&&0")});
+
+    // Another item started while the lookup waited: its reply plays nothing
+    // and says nothing.
+    view.log.clear();
+    handlers->beforeNavigate(1, QStringLiteral("kxbovod://12-0-3-A"));
+    handlers->beforeNavigate(1, QStringLiteral("kxpeer://peer&&&http%3A//h/x.mp4&&&X&&&E&&&7&&&0&&&0&&&n&&&1"));
+    const QStringList before = view.log;
+    const QString key = state.currentItemKey;
+    ASSERT_TRUE(lookups.answer(first, QStringLiteral("1")));
+    EXPECT_EQ(view.log, before);
+    EXPECT_EQ(state.currentItemKey, key);
+    EXPECT_EQ(state.nextEpisodeState, kNothing);
+    EXPECT_TRUE(view.balloons.isEmpty());
+
+    // Closing drops a lookup still waiting.
+    handlers->beforeNavigate(1, QStringLiteral("kxbovod://12-0-3-A"));
+    handlers->cancelLookup();
+    EXPECT_TRUE(lookups.waiting().isEmpty());
 }
 
 TEST_F(PaneHandlersTest, MediaLinkPlaysRecordsPingsAndReloadsTheListOnlyWhenAsked) {

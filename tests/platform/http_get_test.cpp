@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace vantoli {
@@ -244,6 +245,83 @@ TEST_F(HttpGetTest, DestroyedDuringFetch) {
     QTimer::singleShot(30, [&] { http.reset(); });
     EXPECT_EQ(raw->get(server->url("/slow")), QString());
     EXPECT_EQ(http, nullptr);
+}
+
+// Runs the event loop until done() holds or ms passed.
+bool spinUntil(const std::function<bool()> &done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+TEST_F(HttpGetTest, AsyncGetRepliesLaterByTheSameRules) {
+    auto http = makeAsyncHttpGet(3000);
+    QStringList replies;
+    auto keep = [&](const QString &body) { replies << body; };
+    http->start(server->url("/utf8"), keep);
+    http->start(server->url("/missing"), keep);
+    http->start(server->url("/redirect"), keep);
+    http->start(server->url("/to-file"), keep);
+    http->start(server->url("/big"), keep);
+    http->start(QStringLiteral("file:///etc/hostname"), keep);
+    EXPECT_TRUE(replies.isEmpty()) << "never from inside start()";
+    ASSERT_TRUE(spinUntil([&] { return replies.size() == 6; }, 5000));
+    replies.sort();
+    EXPECT_EQ(replies, (QStringList{"", "", "", "", kChinese, kChinese}));
+}
+
+TEST_F(HttpGetTest, AsyncGetHoldsNothingWhileASilentServerTimesOut) {
+    QTcpServer silent; // accepts connections and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    InputRecorder widget;
+    widget.show();
+    auto http = makeAsyncHttpGet(400);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 repliedAt = -1;
+    QString reply = QStringLiteral("none");
+    http->start(QStringLiteral("http://127.0.0.1:%1/h.php").arg(silent.serverPort()), [&](const QString &body) {
+        reply = body;
+        repliedAt = clock.elapsed();
+    });
+    QCoreApplication::postEvent(&widget, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a")));
+    ASSERT_TRUE(spinUntil([&] { return !widget.seen.isEmpty(); }, 100)) << "input waited for the fetch";
+    EXPECT_EQ(repliedAt, -1);
+    ASSERT_TRUE(spinUntil([&] { return repliedAt >= 0; }, 3000));
+    EXPECT_EQ(reply, QString());
+    EXPECT_GE(repliedAt, 350);
+}
+
+TEST_F(HttpGetTest, AsyncGetCancelledOrDestroyedNeverReplies) {
+    auto http = makeAsyncHttpGet(3000);
+    int replies = 0;
+    const quint64 slow = http->start(server->url("/slow"), [&](const QString &) { ++replies; });
+    const quint64 fast = http->start(server->url("/utf8"), [&](const QString &) { ++replies; });
+    EXPECT_NE(slow, fast);
+    http->cancel(fast);
+    http->cancel(fast); // twice, or unknown: nothing
+    http->cancel(12345);
+    SingleFetch one(http.get());
+    QStringList got;
+    one.start(server->url("/gb"), [&](const QString &body) { got << QStringLiteral("first ") + body; });
+    one.start(server->url("/utf8"), [&](const QString &body) { got << body; });
+    EXPECT_TRUE(one.waiting());
+    ASSERT_TRUE(spinUntil([&] { return !one.waiting(); }, 3000));
+    EXPECT_EQ(got, QStringList{kChinese});
+    // A reply may start the next fetch and end the getter.
+    one.start(server->url("/gb"), [&](const QString &) {
+        one.start(server->url("/utf8"), [&](const QString &body) {
+            got << body;
+            http.reset();
+        });
+    });
+    ASSERT_TRUE(spinUntil([&] { return !http; }, 3000));
+    EXPECT_EQ(got.size(), 2);
+    EXPECT_EQ(replies, 0) << "the slow fetch ended with its getter";
+    spinUntil([] { return false; }, 500);
+    EXPECT_EQ(replies, 0);
 }
 
 } // namespace

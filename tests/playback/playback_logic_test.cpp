@@ -70,9 +70,10 @@ protected:
     FakePlayer player;
     FakePlaybackView view;
     FakeHttpGet http;
+    FakeAsyncHttpGet lookups;
     FakePower power;
     PlaybackState state;
-    Continuation continuation{state, view, view, http, settings, kBase};
+    Continuation continuation{state, view, view, lookups, settings, kBase};
     StatusTick tick{player, state, view, view, settings, history, continuation, [] { return QStringLiteral("12:34:56"); }};
     EndOfPlayback end{state, view, view, power, kBase + QStringLiteral("play-ended.htm")};
 };
@@ -230,14 +231,22 @@ TEST_F(PlaybackLogicTest, LastTwoSecondsResetThePositionAndStartTheEnd) {
 TEST_F(PlaybackLogicTest, LookAheadPreparesThenPrebuffersTheNextEpisode) {
     networkEpisode();
     const QString lookup = kBase + QStringLiteral("h.php?id=12&v=0&v1=4");
-    http.replies[lookup] = QStringLiteral("第4集$http://h/4.mp4$peer\r\n");
+    lookups.replies[lookup] = QStringLiteral("第4集$http://h/4.mp4$peer\r\n");
     playing(100, 600, 601);
     tick.tick();
-    EXPECT_TRUE(http.requested.isEmpty()) << "601 thousandths is not yet past the mark";
+    EXPECT_TRUE(lookups.requested.isEmpty()) << "601 thousandths is not yet past the mark";
 
     player.downloadProgress = 602;
     tick.tick();
-    EXPECT_EQ(http.requested, QStringList{lookup});
+    EXPECT_EQ(lookups.requested, QStringList{lookup});
+    // Ticks while the reply is awaited run as usual and do not ask again.
+    EXPECT_EQ(state.nextEpisodeState, kNothing);
+    tick.tick();
+    tick.tick();
+    EXPECT_EQ(lookups.requested.size(), 1);
+    EXPECT_TRUE(lookups.cancelled.isEmpty());
+    EXPECT_EQ(view.texts.value("times"), QStringLiteral("01:40 / 10:00"));
+    lookups.answerAll();
     EXPECT_EQ(state.nextEpisodeState,
               QStringLiteral("kxpeer://peer&&&http%3A//h/4.mp4&&&T&&&第4集&&&12&&&0&&&4&&&0"));
     EXPECT_EQ(state.prebufferLink, QStringLiteral("http://h/4.mp4"));
@@ -248,67 +257,140 @@ TEST_F(PlaybackLogicTest, LookAheadPreparesThenPrebuffersTheNextEpisode) {
     EXPECT_EQ(view.balloons, QStringList{QStringLiteral("开始缓冲下一集！")});
     tick.tick();
     EXPECT_EQ(player.prebuffered.size(), 1);
-    EXPECT_EQ(http.requested.size(), 1);
+    EXPECT_EQ(lookups.requested.size(), 1);
 }
 
 TEST_F(PlaybackLogicTest, LookupRepliesNoNextRetryAndSwitchedOff) {
     networkEpisode();
     const QString lookup = kBase + QStringLiteral("h.php?id=12&v=0&v1=4");
-    http.replies[lookup] = QStringLiteral("1");
+    lookups.replies[lookup] = QStringLiteral("1");
     continuation.lookUpNextEpisode();
+    lookups.answerAll();
     EXPECT_EQ(state.nextEpisodeState, kNoNextEpisode);
     EXPECT_EQ(state.prebufferLink, kNoNextEpisode);
 
     // "0": ask again on the next tick.
-    http.replies[lookup] = QStringLiteral("0");
+    lookups.replies[lookup] = QStringLiteral("0");
     continuation.lookUpNextEpisode();
+    lookups.answerAll();
     EXPECT_EQ(state.nextEpisodeState, kNothing);
     EXPECT_EQ(state.prebufferLink, kNothing);
 
     // A dead server: balloon regardless of s_pao, one retry two ticks later.
     setIni("s_pao", "1");
-    http.replies.remove(lookup);
+    lookups.replies.remove(lookup);
     continuation.lookUpNextEpisode();
+    lookups.answerAll();
     EXPECT_EQ(state.nextEpisodeState, kLookupFailed);
     EXPECT_EQ(state.prebufferStarted, 1);
     EXPECT_EQ(view.balloons, QStringList{QStringLiteral("读取下一集数据出错，稍后将重新读取！")});
     EXPECT_TRUE(view.timers.value(PlaybackTimer::LookupRetry));
-    http.replies[lookup] = QStringLiteral("N$A$peer");
+    lookups.replies[lookup] = QStringLiteral("N$A$peer");
     continuation.retryTick();
-    EXPECT_EQ(http.requested.size(), 3);
+    EXPECT_EQ(lookups.requested.size(), 3);
     continuation.retryTick();
-    EXPECT_EQ(http.requested.size(), 4);
+    EXPECT_EQ(lookups.requested.size(), 4);
     EXPECT_FALSE(view.timers.value(PlaybackTimer::LookupRetry));
+    // What the retry does after the lookup waits for its reply.
+    EXPECT_EQ(state.prebufferStarted, 1);
+    EXPECT_EQ(state.lookupRetryCount, 2);
+    lookups.answerAll();
     EXPECT_EQ(state.prebufferLink, QStringLiteral("A"));
     EXPECT_EQ(state.prebufferStarted, 0);
+    EXPECT_EQ(state.lookupRetryCount, 0);
+
+    // A retry that fails again leaves the next tick free to ask, as before.
+    lookups.replies.remove(lookup);
+    continuation.lookUpNextEpisode();
+    lookups.answerAll();
+    continuation.retryTick();
+    continuation.retryTick();
+    lookups.answerAll();
+    EXPECT_EQ(state.nextEpisodeState, kLookupFailed);
+    EXPECT_EQ(state.prebufferStarted, 0);
+    EXPECT_EQ(view.balloons.size(), 3);
 
     // s_h off: no request, nothing prepared.
+    const int asked = lookups.requested.size();
     setIni("s_h", "1");
     continuation.lookUpNextEpisode();
-    EXPECT_EQ(http.requested.size(), 4);
+    EXPECT_EQ(lookups.requested.size(), asked);
     EXPECT_EQ(state.nextEpisodeState, kNothing);
 
     // No key: nothing happens.
     setIni("s_h", "2");
     state.currentItemKey = kNothing;
     continuation.lookUpNextEpisode();
-    EXPECT_EQ(http.requested.size(), 4);
+    EXPECT_EQ(lookups.requested.size(), asked);
+}
+
+TEST_F(PlaybackLogicTest, ALookAheadReplyForAnItemNoLongerPlayingIsDropped) {
+    networkEpisode();
+    const QString lookup = kBase + QStringLiteral("h.php?id=12&v=0&v1=4");
+    continuation.lookUpNextEpisode();
+    // The user starts the next episode by hand meanwhile.
+    networkEpisode();
+    state.currentItemKey = QStringLiteral("12-0-4-T");
+    ASSERT_TRUE(lookups.answer(lookup, QStringLiteral("第5集$http://h/5.mp4$peer")));
+    EXPECT_EQ(state.nextEpisodeState, kNothing);
+    EXPECT_EQ(state.prebufferLink, kNothing);
+
+    // The new item's own look-ahead is not held up by the old one waiting.
+    continuation.lookUpNextEpisode();
+    playing(10, 600, 700);
+    networkEpisode();
+    state.currentItemKey = QStringLiteral("12-0-5-T");
+    tick.tick();
+    EXPECT_EQ(lookups.waiting(), QStringList{kBase + QStringLiteral("h.php?id=12&v=0&v1=6")});
+    EXPECT_EQ(lookups.cancelled, QStringList{kBase + QStringLiteral("h.php?id=12&v=0&v1=5")});
+    lookups.answer(kBase + QStringLiteral("h.php?id=12&v=0&v1=6"), QStringLiteral("failed"));
+    EXPECT_EQ(state.nextEpisodeState, kLookupFailed);
+
+    continuation.lookUpNextEpisode();
+    continuation.cancelLookups();
+    EXPECT_TRUE(lookups.waiting().isEmpty());
+}
+
+TEST_F(PlaybackLogicTest, ATitleWithADashIsCarriedWhole) {
+    networkEpisode();
+    state.currentItemKey = QStringLiteral("12-1-0-Spider-Man%202");
+    const QString next = kBase + QStringLiteral("h.php?id=12&v=1&v1=1");
+    const QString link = QStringLiteral("kxpeer://peer&&&http%3A//h/2.mp4&&&Spider-Man%202&&&E2&&&12&&&1&&&1&&&0");
+    continuation.lookUpNextEpisode();
+    lookups.answer(next, QStringLiteral("E2$http://h/2.mp4$peer"));
+    EXPECT_EQ(state.nextEpisodeState, link);
+    continuation.stepEpisode(2);
+    lookups.answer(next, QStringLiteral("E2$http://h/2.mp4$peer"));
+    EXPECT_EQ(view.log.last(), QStringLiteral("navigate 1 ") + link);
 }
 
 TEST_F(PlaybackLogicTest, EpisodeButtonsPlayThroughTheCatalogPane) {
     networkEpisode();
     state.currentItemKey = QStringLiteral("12-1-0-T");
     continuation.stepEpisode(1);
-    EXPECT_TRUE(http.requested.isEmpty()) << "no episode before the first";
+    EXPECT_TRUE(lookups.requested.isEmpty()) << "no episode before the first";
 
-    http.replies[kBase + QStringLiteral("h.php?id=12&v=1&v1=1")] = QStringLiteral("Ep 2$http://h/2.webm$html5");
+    const QString next = kBase + QStringLiteral("h.php?id=12&v=1&v1=1");
     continuation.stepEpisode(2);
+    const int before = view.log.size();
+    // A second press replaces the first one's lookup.
+    continuation.stepEpisode(2);
+    EXPECT_EQ(lookups.cancelled, QStringList{next});
+    EXPECT_EQ(view.log.size(), before);
+    lookups.answer(next, QStringLiteral("Ep 2$http://h/2.webm$html5"));
     EXPECT_EQ(view.log.last(),
               QStringLiteral("navigate 1 kxpeer://html5&&&http%3A//h/2.webm&&&T&&&Ep 2&&&12&&&1&&&1&&&0"));
-    const int before = view.log.size();
-    http.replies[kBase + QStringLiteral("h.php?id=12&v=1&v1=1")] = QStringLiteral("1");
+    EXPECT_EQ(view.log.size(), before + 1);
+
+    const int after = view.log.size();
     continuation.stepEpisode(2);
-    EXPECT_EQ(view.log.size(), before);
+    lookups.answer(next, QStringLiteral("1"));
+    EXPECT_EQ(view.log.size(), after);
+    // A reply after another item started plays nothing.
+    continuation.stepEpisode(2);
+    networkEpisode();
+    lookups.answer(next, QStringLiteral("Ep 2$http://h/2.webm$html5"));
+    EXPECT_EQ(view.log.size(), after);
 }
 
 TEST_F(PlaybackLogicTest, EndOfPlaybackShutdownWinsOverTheNextEpisode) {
@@ -382,6 +464,7 @@ TEST_F(PlaybackLogicTest, TheFirstReportOfPlayingRunsTheTickAtOnce) {
     services.view = &view;
     services.transport = &transport;
     services.http = &http;
+    services.lookups = &lookups;
     services.power = &power;
     services.history = &history;
     services.settings = &settings;

@@ -9,10 +9,12 @@
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QContextMenuEvent>
+#include <QWebEngineCertificateError>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
@@ -210,6 +212,45 @@ bool isWebAddress(const QUrl &url) {
 // Net error "aborted": the load was cancelled or replaced by another one.
 constexpr int kAbortedError = -3;
 
+// Says on standard error why a server was refused, once per server and
+// reason.
+void reportRefusal(const QUrl &url, const QString &reason) {
+    static QSet<QString> said;
+    const QString line = QStringLiteral("vantoli: refused %1://%2: %3\n").arg(url.scheme(), url.authority(), reason);
+    if (said.contains(line) || said.size() > 64)
+        return;
+    said.insert(line);
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+}
+
+// The pane's own page for a server whose certificate did not verify: which
+// server, and why, in place of the page it would have shown.
+QString certificateRefusalPage(const QUrl &url, int netError) {
+    QString reason;
+    switch (netError) {
+    case -200: // ERR_CERT_COMMON_NAME_INVALID
+        reason = QStringLiteral("证书上的名称与该服务器的名称不符。");
+        break;
+    case -201: // ERR_CERT_DATE_INVALID
+        reason = QStringLiteral("证书已过期或尚未生效。");
+        break;
+    case -202: // ERR_CERT_AUTHORITY_INVALID
+        reason = QStringLiteral("证书不是由受信任的证书机构签发的。");
+        break;
+    default:
+        reason = QStringLiteral("证书无效（错误 %1）。").arg(netError);
+        break;
+    }
+    const QString server = (url.scheme() + QStringLiteral("://") + url.authority()).toHtmlEscaped();
+    return QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>证书无法验证</title>"
+                          "<style>body{margin:16px;font:14px sans-serif;color:#333;background:#fff}"
+                          "h1{font-size:16px;color:#b00}</style></head><body id=\"certificate-refused\">"
+                          "<h1>已拒绝连接：无法验证服务器的证书</h1><p>服务器：%1</p><p>原因：%2</p>"
+                          "<p>网络中的第三方可能在冒充该服务器，因此本程序没有显示它的内容。"
+                          "请联系服务器的管理员。</p></body></html>")
+        .arg(server, reason);
+}
+
 } // namespace
 
 void registerWebSchemes() {
@@ -399,6 +440,13 @@ WebPane::WebPane(QWidget *parent) : QWidget(parent) {
     page_->scripts().insert(capture);
 
     connect(page_, &QWebEnginePage::loadingChanged, this, &WebPane::onLoadingChanged);
+    // A certificate that does not verify is never accepted; the failed load
+    // then shows the pane's own page (below).
+    connect(page_, &QWebEnginePage::certificateError, this, [](const QWebEngineCertificateError &error) {
+        QWebEngineCertificateError refused = error;
+        refused.rejectCertificate();
+        reportRefusal(error.url(), QStringLiteral("its certificate does not verify (%1)").arg(error.description()));
+    });
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -418,6 +466,10 @@ bool WebPane::handleNavigation(WebNavigation &request) {
 }
 
 bool WebPane::isOwnNavigation(const QUrl &url) {
+    if (showingOwnPage_) { // the refusal page of a certificate
+        showingOwnPage_ = false;
+        return true;
+    }
     if (rawTarget_.isEmpty())
         return false;
     // The stand-in page, then the navigation it makes.
@@ -483,7 +535,13 @@ void WebPane::navigate(const QString &address) {
     page_->setHtml(QStringLiteral("<script>location.replace(%1)</script>").arg(jsonString(rawTarget_)), url);
 }
 
-void WebPane::refresh() { page_->triggerAction(QWebEnginePage::Reload); }
+void WebPane::refresh() {
+    // On the refusal page a reload asks the refused server again.
+    if (!certificateRefused_.isEmpty())
+        page_->load(certificateRefused_);
+    else
+        page_->triggerAction(QWebEnginePage::Reload);
+}
 void WebPane::back() { page_->triggerAction(QWebEnginePage::Back); }
 void WebPane::forward() { page_->triggerAction(QWebEnginePage::Forward); }
 void WebPane::copy() { page_->triggerAction(QWebEnginePage::Copy); }
@@ -539,8 +597,19 @@ void WebPane::noteRefused(const QUrl &url) {
         refused_.removeFirst();
 }
 
+void WebPane::showCertificateRefusal(const QUrl &url, int netError) {
+    // A document write waiting for this load was meant for the refused page.
+    hasPendingWrite_ = false;
+    pendingWrite_.clear();
+    showingOwnPage_ = true;
+    page_->setHtml(certificateRefusalPage(url, netError));
+    certificateRefused_ = url;
+}
+
 void WebPane::onLoadingChanged(const QWebEngineLoadingInfo &info) {
     const QUrl url = info.url();
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus && url.scheme() != u"data")
+        certificateRefused_.clear();
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
         if (refused_.removeOne(url)) {
             refusedLoad_ = url;
@@ -564,6 +633,11 @@ void WebPane::onLoadingChanged(const QWebEngineLoadingInfo &info) {
         emit documentComplete(url.toString());
         break;
     case QWebEngineLoadingInfo::LoadFailedStatus:
+        if (info.errorDomain() == QWebEngineLoadingInfo::CertificateErrorDomain) {
+            // No navigate error: a retry cannot help, and the page says why.
+            showCertificateRefusal(url, info.errorCode());
+            break;
+        }
         // "Aborted" is a load that was stopped or replaced, not an error.
         if (info.errorCode() != kAbortedError ||
             info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)

@@ -100,7 +100,10 @@ signals:
     void downloadComplete();
     // A load failed. statusCode: the HTTP status for HTTP errors, otherwise
     // the engine's (negative) network error code. Never sent for loads that
-    // were cancelled or stopped.
+    // were cancelled or stopped, nor for an https server whose certificate
+    // does not verify (unknown authority, another host name, expired): that
+    // server is refused, never accepted, and the pane shows its own page
+    // naming the server and the reason (standard error says it once).
     void navigateError(const QString &address, int statusCode);
     // The main frame's document finished loading.
     void documentComplete(const QString &address);
@@ -117,6 +120,7 @@ private:
     void handleNewWindow(const QString &address);
     void noteRefused(const QUrl &url);
     void onLoadingChanged(const QWebEngineLoadingInfo &info);
+    void showCertificateRefusal(const QUrl &url, int netError);
     void flushPendingWrite();
 
     QWebEngineView *view_ = nullptr;
@@ -132,6 +136,8 @@ private:
     bool hasPendingWrite_ = false;
     QString pendingWrite_;
     QString rawTarget_; // set while a stand-in page navigates to it
+    bool showingOwnPage_ = false; // the refusal page is on its way in
+    QUrl certificateRefused_;     // the server the refusal page is about
 };
 
 } // namespace vantoli

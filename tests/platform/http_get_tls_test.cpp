@@ -6,74 +6,28 @@
 
 #include "platform/http_get.h"
 
-#include <QProcess>
-#include <QSslCertificate>
-#include <QSslConfiguration>
-#include <QSslKey>
-#include <QSslServer>
-#include <QSslSocket>
+#include "tls/tls_test_server.h"
+
 #include <QTcpServer>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace vantoli {
 namespace {
 
-// Answers every request on one connection with a fixed reply and closes.
-void answer(QTcpSocket *socket, QByteArray reply) {
-    auto request = std::make_shared<QByteArray>();
-    QObject::connect(socket, &QIODevice::readyRead, socket, [socket, request, reply] {
-        *request += socket->readAll();
-        if (!request->contains("\r\n\r\n"))
-            return;
-        socket->write(reply);
-        socket->disconnectFromHost();
-    });
-    QObject::connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
-}
-
-QByteArray page(const QByteArray &body) {
-    return "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: " +
-           QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-}
-
-QByteArray redirect(const QString &to) {
-    return "HTTP/1.1 302 Found\r\nLocation: " + to.toUtf8() + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-}
-
-class TlsServer {
-public:
-    TlsServer(const QString &certs, const QString &name, QByteArray reply) {
-        QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-        config.setLocalCertificateChain(QSslCertificate::fromPath(certs + u'/' + name + QStringLiteral(".pem")));
-        QFile key(certs + u'/' + name + QStringLiteral(".key"));
-        key.open(QIODevice::ReadOnly);
-        config.setPrivateKey(QSslKey(&key, QSsl::Ec));
-        server_.setSslConfiguration(config);
-        QObject::connect(&server_, &QTcpServer::pendingConnectionAvailable, &server_, [this, reply] {
-            while (QTcpSocket *socket = server_.nextPendingConnection())
-                answer(socket, reply);
-        });
-        server_.listen(QHostAddress::LocalHost);
-    }
-    QString url(const char *host = "localhost") const {
-        return QStringLiteral("https://%1:%2/x").arg(QLatin1String(host)).arg(server_.serverPort());
-    }
-
-private:
-    QSslServer server_;
-};
+using tlstest::answerOnce;
+using tlstest::TlsServer;
+QByteArray page(const QByteArray &body) { return tlstest::httpReply(body); }
+QByteArray redirect(const QString &to) { return tlstest::httpRedirect(to); }
 
 class HttpsGetTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         certs_ = new QTemporaryDir;
-        const int made = QProcess::execute(QStringLiteral(VANTOLI_TEST_CERTS), {certs_->path()});
-        ASSERT_EQ(made, 0);
+        ASSERT_TRUE(tlstest::makeTestCertificates(certs_->path()));
         // The program trusts the authorities this file names instead of the system's.
         qputenv("SSL_CERT_FILE", certs_->filePath(QStringLiteral("ca.pem")).toLocal8Bit());
     }
@@ -109,7 +63,7 @@ TEST_F(HttpsGetTest, ACertificateThatDoesNotVerifyIsRefusedAndSaidOnceWhy) {
         EXPECT_EQ(http->get(c.server.url()), QString()) << c.reason;
         EXPECT_EQ(http->get(c.server.url()), QString()) << c.reason;
         const std::string said = ::testing::internal::GetCapturedStderr();
-        EXPECT_NE(said.find("refused " + c.server.url().chopped(2).toStdString() + ": its certificate does not verify"),
+        EXPECT_NE(said.find("refused " + c.server.server().toStdString() + ": its certificate does not verify"),
                   std::string::npos)
             << said;
         EXPECT_NE(said.find(c.reason), std::string::npos) << said;
@@ -126,7 +80,7 @@ TEST_F(HttpsGetTest, AnHttpsAddressIsNeverHandedOnToPlainHttp) {
     ASSERT_TRUE(plain.listen(QHostAddress::LocalHost));
     QObject::connect(&plain, &QTcpServer::pendingConnectionAvailable, [&] {
         while (QTcpSocket *socket = plain.nextPendingConnection())
-            answer(socket, page("unprotected"));
+            answerOnce(socket, page("unprotected"));
     });
     const QString plainUrl = QStringLiteral("http://127.0.0.1:%1/x").arg(plain.serverPort());
     TlsServer downgrade(certs(), QStringLiteral("server"), redirect(plainUrl));

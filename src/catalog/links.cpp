@@ -146,14 +146,41 @@ QString buildHistoryDeleteLink(int line) {
     return kHistoryDeleteScheme + QString::number(line);
 }
 
+QString buildItemKey(const QString &id, const QString &source, const QString &episode, const QString &title) {
+    return id + u'-' + source + u'-' + episode + u'-' + title;
+}
+
+std::optional<ItemKey> splitItemKey(const QString &key) {
+    if (!key.contains(u'-'))
+        return std::nullopt;
+    ItemKey k;
+    QString *const parts[] = {&k.id, &k.source, &k.episode};
+    qsizetype from = 0;
+    for (QString *part : parts) {
+        const qsizetype dash = key.indexOf(u'-', from);
+        if (dash < 0) {
+            *part = key.mid(from);
+            ++k.fields;
+            return k;
+        }
+        *part = key.mid(from, dash - from);
+        ++k.fields;
+        from = dash + 1;
+    }
+    k.title = key.mid(from);
+    ++k.fields;
+    return k;
+}
+
 QString autoclickValue(int source, int episode) {
     return QString::number(source) + QString::number(episode);
 }
 
 QString buildPageParameters(int videoId, const QString &source, const QString &episode,
                             const QString &escapedTitle, const QString &autoclick) {
-    return QString::number(videoId) + u'-' + source + u'-' + episode + u'-' + escapedTitle + u'-' +
-           autoclick;
+    QString title = escapedTitle;
+    title.replace(u'-', QStringLiteral("%2D"));
+    return QString::number(videoId) + u'-' + source + u'-' + episode + u'-' + title + u'-' + autoclick;
 }
 
 PageParameters parsePageParameters(const QString &query) {

@@ -78,8 +78,24 @@ int decodeHistoryDeleteLink(const QString &address);
 QString buildHistoryOpenLink(int line);
 QString buildHistoryDeleteLink(int line);
 
+// The current item key of a network episode: id "-" source "-" episode "-"
+// escaped title. The title is the last field and may itself hold "-".
+struct ItemKey {
+    QString id;
+    QString source;
+    QString episode;
+    QString title;
+    int fields = 0; // how many of the four the key had
+};
+QString buildItemKey(const QString &id, const QString &source, const QString &episode, const QString &title);
+// Splits into at most four fields, so a title keeps its own "-". nullopt for a
+// key without "-" (such as "0", no item).
+std::optional<ItemKey> splitItemKey(const QString &key);
+
 // The episode list page's query: id "-" source "-" episode "-" title "-"
 // autoclick, where autoclick is "0" or source and episode written together.
+// A "-" inside the title is written "%2D" (the page unescapes its title), so
+// the fields after it stay in place.
 QString autoclickValue(int source, int episode);
 QString buildPageParameters(int videoId, const QString &source, const QString &episode,
                             const QString &escapedTitle, const QString &autoclick);

@@ -145,11 +145,13 @@ void PaneHandlers::endOfPlay() {
         return;
     if (st.nextEpisodeState == kNothing || st.nextEpisodeState == kLookupFailed) {
         // The episode list page clicks the next episode itself.
-        const QStringList key = st.currentItemKey.split(u'-');
-        if (key.size() < 4)
+        const auto key = splitItemKey(st.currentItemKey);
+        if (!key || key->fields < 4)
             return;
-        const QString autoclick = key.at(1) + QString::number(toIntOrZero(key.at(2)) + 1);
-        s_.view->navigatePane(kEpisodeListPane, episodeListPageUrl(s_.contentBase, st.currentItemKey + u'-' + autoclick));
+        const QString autoclick = key->source + QString::number(toIntOrZero(key->episode) + 1);
+        s_.view->navigatePane(kEpisodeListPane,
+                              episodeListPageUrl(s_.contentBase, buildPageParameters(toIntOrZero(key->id), key->source,
+                                                                                     key->episode, key->title, autoclick)));
     } else {
         s_.view->navigatePane(kCatalogPane, st.nextEpisodeState);
     }

@@ -2,6 +2,7 @@
 
 #include "app/text_util.h"
 #include "catalog/escape.h"
+#include "catalog/links.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
@@ -180,12 +181,12 @@ MprisSnapshot MprisService::read() {
     if (duration > 0)
         m.insert(QStringLiteral("mpris:length"), qint64(duration) * kMicro);
     m.insert(QStringLiteral("xesam:url"), url);
-    const QStringList itemKey = st.currentItemKey.split(u'-');
+    const auto itemKey = splitItemKey(st.currentItemKey);
     QString title;
-    if (st.playSource == kSourceNetwork && itemKey.size() >= 4) {
+    if (st.playSource == kSourceNetwork && itemKey && itemKey->fields == 4) {
         // The window shows the title cut to its label's width, then "-" and
         // the episode name; the full title is in the item key.
-        const QString series = unescapeText(itemKey.at(3));
+        const QString series = unescapeText(itemKey->title);
         const QString shown = s_.view ? s_.view->labelText(QStringLiteral("bo_name")) : QString();
         const QString prefix = truncateToWidth(series, 30) + u'-';
         const QString episode = shown.startsWith(prefix) ? shown.mid(prefix.size()) : QString();

@@ -78,12 +78,15 @@ QString withoutLine(const QStringList &lines, qint64 n) {
     return text + kCrLf;
 }
 
-QString encodeLocalField(const QString &field) {
+namespace {
+
+// "|", CR and LF as %7C, %0D and %0A; "%" as %25 when asked.
+QString encodeField(const QString &field, bool percent) {
     QString out;
     out.reserve(field.size());
     for (const QChar c : field) {
         switch (c.unicode()) {
-        case u'%': out += QStringLiteral("%25"); break;
+        case u'%': out += percent ? QStringLiteral("%25") : QStringLiteral("%"); break;
         case u'|': out += QStringLiteral("%7C"); break;
         case u'\r': out += QStringLiteral("%0D"); break;
         case u'\n': out += QStringLiteral("%0A"); break;
@@ -91,6 +94,16 @@ QString encodeLocalField(const QString &field) {
         }
     }
     return out;
+}
+
+} // namespace
+
+QString encodeLocalField(const QString &field) {
+    return encodeField(field, true);
+}
+
+QString encodeNetworkField(const QString &field) {
+    return encodeField(field, false);
 }
 
 QString decodeLocalField(const QString &field) {
@@ -155,7 +168,9 @@ bool HistoryStore::addEntry(HistoryList list, const QString &newLine,
 bool HistoryStore::addNetworkTask(int id, const QString &title, const QString &episodeName,
                                   const QString &address, int source, int episode,
                                   qint64 position) {
-    const QString line = QStringList{QString::number(id), title, episodeName, address,
+    using history_text::encodeNetworkField;
+    const QString line = QStringList{QString::number(id), encodeNetworkField(title),
+                                     encodeNetworkField(episodeName), encodeNetworkField(address),
                                      QString::number(source), QString::number(episode),
                                      QString::number(position)}
                              .join(u'|');

@@ -56,6 +56,13 @@ QString withoutLine(const QStringList &lines, qint64 n);
 QString encodeLocalField(const QString &field);
 QString decodeLocalField(const QString &field);
 
+// Network-task texts (title, episode name, address) arrive in links and are
+// escaped texts that every reader passes through unescapeText. A "|", CR or LF
+// in them is stored as %7C, %0D or %0A, which unescapes to the same text, so a
+// line keeps its seven fields. "%" stays as it is: it starts the text's own
+// escapes.
+QString encodeNetworkField(const QString &field);
+
 } // namespace history_text
 
 // One line of date_f.dat, decoded.

@@ -12,14 +12,13 @@ Continuation::Continuation(PlaybackState &state, PlaybackView &view, PlaybackTim
       lookAhead_(&http), step_(&http) {}
 
 bool Continuation::splitKey(Key &key) const {
-    const QString &k = state_.currentItemKey;
-    if (k == kNothing || !k.contains(u'-'))
+    const auto parts = splitItemKey(state_.currentItemKey);
+    if (!parts)
         return false;
-    const QStringList parts = k.split(u'-');
-    key.id = parts.value(0);
-    key.source = parts.value(1);
-    key.episode = toIntOrZero(parts.value(2));
-    key.title = parts.value(3);
+    key.id = parts->id;
+    key.source = parts->source;
+    key.episode = toIntOrZero(parts->episode);
+    key.title = parts->title;
     return true;
 }
 

@@ -131,6 +131,26 @@ TEST(PageParameters, AutoclickIsAPlainConcatenation) {
     EXPECT_TRUE(parsePageParameters(QString()).autoclick.isEmpty());
 }
 
+TEST(ItemKey, TheTitleIsTheWholeRestOfTheKey) {
+    const auto k = splitItemKey(QStringLiteral("12-1-3-Spider-Man-2"));
+    ASSERT_TRUE(k);
+    EXPECT_EQ(k->id, QStringLiteral("12"));
+    EXPECT_EQ(k->source, QStringLiteral("1"));
+    EXPECT_EQ(k->episode, QStringLiteral("3"));
+    EXPECT_EQ(k->title, QStringLiteral("Spider-Man-2"));
+    EXPECT_EQ(k->fields, 4);
+    EXPECT_EQ(buildItemKey(k->id, k->source, k->episode, k->title), QStringLiteral("12-1-3-Spider-Man-2"));
+    EXPECT_EQ(splitItemKey(QStringLiteral("12-1-3-"))->fields, 4);
+    EXPECT_EQ(splitItemKey(QStringLiteral("12-1"))->fields, 2);
+    EXPECT_FALSE(splitItemKey(QStringLiteral("0")));
+
+    // In the episode list page's query its "-" is written %2D.
+    const QString q = buildPageParameters(12, QStringLiteral("1"), QStringLiteral("3"), k->title, QStringLiteral("14"));
+    EXPECT_EQ(q, QStringLiteral("12-1-3-Spider%2DMan%2D2-14"));
+    EXPECT_EQ(parsePageParameters(q).autoclick, QStringLiteral("14"));
+    EXPECT_EQ(unescapeText(parsePageParameters(q).title), QStringLiteral("Spider-Man-2"));
+}
+
 TEST(EpisodeLookup, BuildsTheAddressAndParsesReplies) {
     EXPECT_EQ(episodeLookupUrl(QStringLiteral("http://127.0.0.1:8260/"), 12, QStringLiteral("0"),
                                QStringLiteral("3")),

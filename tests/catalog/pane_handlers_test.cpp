@@ -1,9 +1,12 @@
 // The panes' link handlers against a fake player, window and content server.
 
 #include "app/fake_dialogs.h"
+#include "catalog/escape.h"
+#include "catalog/links.h"
 #include "catalog/pane_handlers.h"
 #include "history/history_files.h"
 #include "platform/fake_http_get.h"
+#include "platform/text_file.h"
 #include "playback/fake_playback_view.h"
 #include "playback/fake_player.h"
 
@@ -238,4 +241,47 @@ TEST_F(PaneHandlersTest, LinksOnlyActInTheirOwnPanes) {
     // The episode list hands its links to the catalog pane.
     EXPECT_TRUE(handlers->beforeNavigate(5, QStringLiteral("kxbovod://1-0-0-T")));
     EXPECT_EQ(navigations(), QStringList{QStringLiteral("navigate 1 kxbovod://1-0-0-T")});
+}
+
+TEST_F(PaneHandlersTest, BarsAndLineBreaksInLinkFieldsKeepEachHistoryLineWhole) {
+    const QString hash = QStringLiteral("0123456789abcdef0123456789abcdef01234567");
+    const QString a = QStringLiteral("peer%3A//100%7C") + hash + QStringLiteral("%7Ca.mp4%7C");
+    const QString b = QStringLiteral("peer%3A//100%7C") + hash + QStringLiteral("%7Cb.mp4%7C");
+    handlers->beforeNavigate(1, QStringLiteral("kxpeer://peer&&&") + a + QStringLiteral("&&&Old&&&E1&&&5&&&0&&&0&&&n"));
+    handlers->beforeNavigate(1, QStringLiteral("kxpeer://peer&&&") + b +
+                                    QStringLiteral("&&&A|B\r\nC%u4E2D&&&E\n2|y&&&7&&&0&&&2&&&n"));
+    history.updateNetworkTaskPosition(7, 33);
+    QStringList entries;
+    for (const QByteArray &line : raw("date.dat").split('\n'))
+        if (line.contains('|'))
+            entries << QString::fromUtf8(line.trimmed());
+    ASSERT_EQ(entries.size(), 2) << raw("date.dat").toStdString();
+    for (const QString &e : entries)
+        EXPECT_EQ(e.split(u'|').size(), 7) << e.toStdString();
+    EXPECT_EQ(entries.first(), QStringLiteral("7|A%7CB%0D%0AC%u4E2D|E%0A2%7Cy|") + b + QStringLiteral("|0|2|33"));
+    const QString page = readTextFile(dir.filePath(QStringLiteral("c.htm"))).value_or(QString());
+    EXPECT_EQ(page.count(QStringLiteral("href=open://")), 2);
+    EXPECT_TRUE(page.contains(QStringLiteral("href=open://1>·A|B\r\nC中</a>"))) << page.toStdString();
+
+    // Each row opens its own entry, with its whole texts.
+    handlers->beforeNavigate(3, QStringLiteral("open://1"));
+    EXPECT_EQ(player.url, unescapeText(b));
+    EXPECT_EQ(view.texts.value("bo_name"), QStringLiteral("A|B\r\nC中-E\n2|y"));
+    EXPECT_EQ(state.resumePosition, 33);
+    handlers->beforeNavigate(3, QStringLiteral("open://2"));
+    EXPECT_EQ(player.url, unescapeText(a));
+    EXPECT_EQ(state.currentItemReference, QStringLiteral("5"));
+}
+
+TEST_F(PaneHandlersTest, ATitleWithADashKeepsTheEpisodeListsFieldsInPlace) {
+    handlers->beforeNavigate(1, QStringLiteral("kxpeer://peer&&&http%3A//h/4.mp4&&&Spider-Man&&&E4&&&12&&&1&&&3&&&0"));
+    EXPECT_EQ(state.currentItemKey, QStringLiteral("12-1-3-Spider-Man"));
+    EXPECT_EQ(navigations().last(), QStringLiteral("navigate 5 ") + kBase + QStringLiteral("pp.htm?12-1-3-Spider%2DMan-0"));
+
+    // At the end the list clicks the next episode, not one named by the title.
+    settings.write(QStringLiteral("S_q"), QStringLiteral("s_bo"), QStringLiteral("2"));
+    state.nextEpisodeState = kLookupFailed;
+    handlers->beforeNavigate(2, kBase + QStringLiteral("play-ended.htm"));
+    EXPECT_EQ(navigations().last(), QStringLiteral("navigate 5 ") + kBase + QStringLiteral("pp.htm?12-1-3-Spider%2DMan-14"));
+    EXPECT_EQ(parsePageParameters(navigations().last().section(u'?', 1)).autoclick, QStringLiteral("14"));
 }

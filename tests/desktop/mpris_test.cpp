@@ -147,6 +147,13 @@ TEST_F(MprisTest, ReportsWhatPlays) {
     const QString track = meta.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path();
     EXPECT_TRUE(track.startsWith(QStringLiteral("/org/vantoli/track/"))) << track.toStdString();
 
+    // A title with "-" of its own is whole.
+    state.currentItemKey = QStringLiteral("12-0-3-Spider-Man%202");
+    view.texts[QStringLiteral("bo_name")] = QStringLiteral("Spider-Man 2-E4");
+    const QVariantMap dashed = asMap(get(kPlayer, QStringLiteral("Metadata")));
+    EXPECT_EQ(dashed.value(QStringLiteral("xesam:album")).toString(), QStringLiteral("Spider-Man 2"));
+    EXPECT_EQ(dashed.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Spider-Man 2 - E4"));
+
     // A local file is named by its file name.
     state.playSource = kSourceLocal;
     state.currentItemKey = kNothing;

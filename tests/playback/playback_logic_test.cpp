@@ -501,3 +501,20 @@ TEST_F(PlaybackLogicTest, ClosingTheWebPlaybackPaneLeavesNothingToCloseAgain) {
     EXPECT_EQ(view.log.count(QStringLiteral("navigate 2 about:blank")), 1);
     EXPECT_TRUE(transport.clicks.isEmpty());
 }
+
+TEST_F(PlaybackLogicTest, AnItemOfUnknownLengthNeverEnds) {
+    // A live or endless stream reports a length of 0: it plays on, its
+    // stored position is not reset and no end of playback starts.
+    ASSERT_TRUE(history.addNetworkTask(12, QStringLiteral("T"), QStringLiteral("E"), QStringLiteral("a"), 0, 3, 500));
+    networkEpisode();
+    state.prebufferLink = kNoNextEpisode;
+    playing(120, 0);
+    for (int i = 0; i < 3; ++i)
+        tick.tick();
+    EXPECT_TRUE(raw("date.dat").startsWith("12|T|E|a|0|3|500\r\n")) << raw("date.dat").constData();
+    EXPECT_FALSE(view.timers.value(PlaybackTimer::EndOfPlayback));
+    EXPECT_TRUE(view.balloons.isEmpty());
+    EXPECT_EQ(view.texts.value("zhun"), QStringLiteral("播放中(0 Kbps)"));
+    EXPECT_EQ(view.texts.value("times"), QStringLiteral("02:00 / 00:00"));
+    EXPECT_EQ(view.geometry.value("gunt1").left(), 0);
+}

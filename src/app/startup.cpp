@@ -114,6 +114,14 @@ StartupOutcome runStartup(const StartupContext &ctx) {
         if (!QFileInfo::exists(history.filePath(list)))
             writeTextFile(history.filePath(list), kCrLf);
 
+    // After a kill: temporary files of interrupted writes go, and a history
+    // page that does not show its file (written just before the kill) is
+    // rebuilt. The panes load the pages later, with the window.
+    removeWriteLeftovers(folder, {kSettingsFile, kNetworkHistoryFile, kLocalHistoryFile, kNetworkHistoryPage,
+                                  kLocalHistoryPage, QStringLiteral("t.htm")});
+    for (HistoryList list : {HistoryList::NetworkTasks, HistoryList::LocalPlays})
+        history.rewriteStalePage(list);
+
     // 8. Missing history pages. Rendering reloads a list pane, so the main
     // window is created and loaded first.
     bool loaded = false;

@@ -246,6 +246,17 @@ bool HistoryStore::clearHistory(HistoryList list) {
     return true;
 }
 
+bool HistoryStore::rewriteStalePage(HistoryList list) {
+    const auto lines = readTextLines(filePath(list));
+    const auto page = readTextFile(pagePath(list));
+    if (!lines || !page)
+        return false;
+    const QString fresh = renderHistoryPageText(*lines, list) + kCrLf;
+    if (*page == fresh)
+        return false;
+    return writeTextFile(pagePath(list), fresh);
+}
+
 bool HistoryStore::renderHistoryPage(const QString &fileName) {
     const HistoryList list = historyListForFile(fileName);
     const auto lines = readTextLines(filePath(list));

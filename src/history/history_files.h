@@ -97,6 +97,10 @@ public:
 
     // Builds the list page from its file, writes it and reloads its pane.
     bool renderHistoryPage(const QString &fileName);
+    // Rewrites an existing list page that does not show its file (the process
+    // was ended between writing the file and its page); a page that matches is
+    // not touched, and no pane is reloaded. True when the page was rewritten.
+    bool rewriteStalePage(HistoryList list);
     bool renderHistoryPage(HistoryList list) { return renderHistoryPage(historyFileName(list)); }
 
     QString filePath(HistoryList list) const;

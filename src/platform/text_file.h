@@ -25,4 +25,15 @@ bool writeTextFile(const QString &path, const QString &text);
 
 inline const QString kCrLf = QStringLiteral("\r\n");
 
+// writeTextFile writes NAME's new text to a temporary "NAME." + six ASCII
+// letters beside it and renames that over NAME; a process killed at the
+// rename leaves the temporary file behind. True for exactly such a name.
+bool isWriteLeftoverOf(const QString &fileName, const QString &ownName);
+
+// Removes, in folder, the regular files left over by interrupted writes of
+// the named files (not links, folders or any other name) that were last
+// changed at least minAgeMs ago: a younger one may be another instance's
+// write in progress. Returns how many went.
+int removeWriteLeftovers(const QString &folder, const QStringList &ownNames, qint64 minAgeMs = 10000);
+
 } // namespace vantoli

@@ -5,8 +5,10 @@
 #include "app/settings_file.h"
 #include "platform/text_file.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -64,6 +66,12 @@ protected:
         QFile f(file(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
+    }
+    // Dates the file (or a link's target) back to 2020.
+    void age(const QString &name) {
+        QFile f(file(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite | QIODevice::Append));
+        ASSERT_TRUE(f.setFileTime(QDateTime(QDate(2020, 1, 1), QTime(0, 0)), QFileDevice::FileModificationTime));
     }
     void makeComponentFile() {
         QDir(dir_.path()).mkpath(QStringLiteral("Peer"));
@@ -134,18 +142,67 @@ TEST_F(StartupTest, RepairPassAddsMissingSizesWidthFirst) {
     EXPECT_LT(w, h);
 }
 
-TEST_F(StartupTest, ExistingFilesAndPagesAreLeftAlone) {
+TEST_F(StartupTest, ExistingFilesAndPagesThatShowThemAreLeftAlone) {
     writeRaw("date.dat", "1|t|e|a|0|0|5\r\n");
-    writeRaw("c.htm", "mine");
-    writeRaw("f.htm", "mine too");
+    runStartup(ctx());
+    const QByteArray page = raw("c.htm");
+    ASSERT_TRUE(page.contains("open://1"));
+    age("c.htm");
+    window_ = FakeWindow();
     EXPECT_EQ(runStartup(ctx()), StartupOutcome::WindowShown);
     EXPECT_EQ(raw("date.dat"), QByteArray("1|t|e|a|0|0|5\r\n"));
     EXPECT_EQ(raw("date_f.dat"), QByteArray("\r\n"));
-    EXPECT_EQ(raw("c.htm"), QByteArray("mine"));
-    EXPECT_EQ(raw("f.htm"), QByteArray("mine too"));
+    EXPECT_EQ(raw("c.htm"), page);
+    EXPECT_EQ(QFileInfo(file("c.htm")).lastModified().date().year(), 2020);
     // No page was missing: the window is loaded by showing it.
     EXPECT_EQ(window_.loads, 0);
     EXPECT_EQ(window_.shows, 1);
+}
+
+TEST_F(StartupTest, APageThatDoesNotShowItsFileIsRebuilt) {
+    // Killed between writing a history file and its page, or a history file
+    // made anew: the list would open and delete other entries than it shows.
+    writeRaw("date.dat", "1|t|e|a|0|0|5\r\n");
+    writeRaw("c.htm", "<a href=open://1>old</a><a href=open://2>gone</a>");
+    writeRaw("f.htm", "old");
+    EXPECT_EQ(runStartup(ctx()), StartupOutcome::WindowShown);
+    EXPECT_EQ(raw("date.dat"), QByteArray("1|t|e|a|0|0|5\r\n"));
+    EXPECT_EQ(raw("date_f.dat"), QByteArray("\r\n"));
+    EXPECT_TRUE(raw("c.htm").contains("title=t href=open://1>\xA1\xA4t</a>"));
+    EXPECT_FALSE(raw("c.htm").contains("open://2"));
+    EXPECT_TRUE(raw("f.htm").contains("colspan=2"));
+    EXPECT_EQ(window_.loads, 0) << "the panes load the rebuilt pages with the window";
+}
+
+TEST_F(StartupTest, LeftoversOfInterruptedWritesGoAndNothingElse) {
+    const QByteArray leftovers[] = {"date.dat.AbCdEf", "date_f.dat.qwerty", "c.htm.ZZZZZZ", "f.htm.aBcDeF",
+                                    "App.ini.XyZabc", "t.htm.Qwerty"};
+    const QByteArray others[] = {"date.dat.AbCdE1", "date.dat.AbCdEfg", "date.dat.AbCdE", "date.dat-AbCdEf",
+                                 "notes.txt.AbCdEf", "xdate.dat.AbCdEf", "date.dat.ÄbCdEf", "young.txt"};
+    for (const QByteArray &name : leftovers) {
+        writeRaw(QString::fromUtf8(name), "x");
+        age(QString::fromUtf8(name));
+    }
+    for (const QByteArray &name : others) {
+        writeRaw(QString::fromUtf8(name), "x");
+        age(QString::fromUtf8(name));
+    }
+    // One being written right now (another instance's), a folder and a link
+    // with a leftover's name.
+    writeRaw("date.dat.Youngx", "x");
+    QDir(dir_.path()).mkdir(QStringLiteral("c.htm.Folder"));
+    QFile::link(file("young.txt"), file("f.htm.Linked"));
+    age("f.htm.Linked");
+
+    runStartup(ctx());
+    for (const QByteArray &name : leftovers)
+        EXPECT_FALSE(QFileInfo::exists(file(QString::fromUtf8(name)))) << name.constData();
+    for (const QByteArray &name : others)
+        EXPECT_TRUE(QFileInfo::exists(file(QString::fromUtf8(name)))) << name.constData();
+    EXPECT_TRUE(QFileInfo::exists(file("date.dat.Youngx")));
+    EXPECT_TRUE(QFileInfo(file("c.htm.Folder")).isDir());
+    EXPECT_TRUE(QFileInfo(file("f.htm.Linked")).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(file("young.txt")));
 }
 
 TEST_F(StartupTest, IdentifierIsRefreshedAtEveryStart) {

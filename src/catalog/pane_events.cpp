@@ -1,6 +1,7 @@
 #include "catalog/pane_events.h"
 
 #include "catalog/links.h"
+#include "catalog/web_address.h"
 #include "playback/player.h"
 
 namespace vantoli {
@@ -21,9 +22,10 @@ void PaneEvents::downloadComplete(int pane) {
 void PaneEvents::navigateError(int pane, const QString &url) {
     switch (pane) {
     case kCatalogPane:
-        if (!url.contains(contentBase_))
+        if (!isUnderWebBase(url, contentBase_))
             return;
         view_.setControlVisible(QStringLiteral("Pic1"), false);
+        host_.showHomeRetryPicture(true);
         view_.setControlVisible(QStringLiteral("wait"), true);
         homeLoadFailed_ = true;
         break;
@@ -64,6 +66,7 @@ void PaneEvents::contextMenu(int pane, const QString &link, const QPoint &global
 
 void PaneEvents::jiaClicked() {
     homeLoadFailed_ = false;
+    host_.showHomeRetryPicture(false);
     view_.navigatePane(kCatalogPane, contentBase_);
 }
 

@@ -21,6 +21,10 @@ public:
     virtual ~PaneEventsHost() = default;
     virtual void setPaneSilent(int pane) = 0;
     virtual void popupMenu(PaneMenu menu, const QPoint &globalPos) = 0;
+    // The picture jia shows in the waiting box: the retry picture (w3, which
+    // tells the user that a click loads the home page again) or the loading
+    // picture.
+    virtual void showHomeRetryPicture(bool retry) = 0;
 };
 
 class PaneEvents {
@@ -33,7 +37,8 @@ public:
     void navigateError(int pane, const QString &url);
     // Right click in a pane; link is the raw href under the pointer.
     void contextMenu(int pane, const QString &link, const QPoint &globalPos);
-    // The retry picture of the catalog pane.
+    // The retry picture of the catalog pane: the home page loads again, with
+    // the loading picture until it has loaded or failed again.
     void jiaClicked();
 
     bool homeLoadFailed() const { return homeLoadFailed_; }

@@ -4,6 +4,7 @@
 #include "app/text_util.h"
 #include "catalog/escape.h"
 #include "catalog/links.h"
+#include "catalog/web_address.h"
 #include "history/history_files.h"
 #include "platform/http_get.h"
 #include "platform/text_file.h"
@@ -29,7 +30,7 @@ bool PaneHandlers::beforeNavigate(int pane, const QString &address) {
             playMediaLink(address);
         break;
     case kWebPlaybackPane:
-        if (!s_.playEndedUrl.isEmpty() && address.contains(s_.playEndedUrl)) {
+        if (isSameWebPage(address, s_.playEndedUrl)) {
             endOfPlay();
             return true;
         }

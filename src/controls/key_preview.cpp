@@ -33,6 +33,12 @@ void KeyPreview::preview(QObject *receiver, QKeyEvent *e) {
         return;
     lastTime_ = e->timestamp();
     lastKey_ = e->key();
+    // A text field has the focus (in a page the engine marks its view so
+    // while an editable element is focused): the key is typed there, not a
+    // shortcut. Noted above all the same, so that the copy the engine may
+    // hand back unused is not taken for a new press either.
+    if (w->testAttribute(Qt::WA_InputMethodEnabled))
+        return;
     keys_.keyDown(e->key());
 }
 

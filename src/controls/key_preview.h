@@ -3,7 +3,8 @@
 // widget with the focus (a web pane too) gets it, as a window that sees keys
 // first does. A press is handled once: not again as it climbs to the
 // parents of its widget, and not when the web engine hands a key its page
-// did not use back to the view (a copy with the same time stamp).
+// did not use back to the view (a copy with the same time stamp). Keys for a
+// focused text field, an editable element of a page included, stay with it.
 
 #include <QObject>
 #include <QPointer>

@@ -14,13 +14,11 @@ Keyboard::Keyboard(Player &player, PlaybackState &state, PlaybackView &view,
 
 bool Keyboard::keyDown(int qtKey) {
     const int key = qtKey & ~int(Qt::KeyboardModifierMask);
-    if (key != Qt::Key_Space && key != Qt::Key_Left && key != Qt::Key_Up &&
-        key != Qt::Key_Right && key != Qt::Key_Down)
-        return false;
     if (state_.playAreaMode != kPlayAreaPlayer)
         return false;
 
     view_.processPendingEvents();
+    bool shortcut = true;
     switch (key) {
     case Qt::Key_Space:
         // A key is not a click: a suppress flag left by an earlier right
@@ -32,10 +30,12 @@ bool Keyboard::keyDown(int qtKey) {
     case Qt::Key_Right: seekForward(); break;
     case Qt::Key_Up: changeVolume(kVolumeStep); break;
     case Qt::Key_Down: changeVolume(-kVolumeStep); break;
+    default: shortcut = false; break;
     }
-    // Also after a stop: a handled key always leaves the status tick running.
+    // Whatever the key was, also after a stop: any key in the player view
+    // leaves the status tick running.
     timers_.setTimerEnabled(PlaybackTimer::Status, true);
-    return true;
+    return shortcut;
 }
 
 void Keyboard::showSeek(int knobPosition) {

@@ -19,8 +19,8 @@ public:
              TransportCommands &commands, SeekVolumeBars &bars);
 
     // Key-down with a Qt key code (modifier bits, if any, are ignored).
-    // True when the key was one of the five and the player is shown, so the
-    // window consumes it; the status timer is running afterwards.
+    // While the player is shown any key leaves the status timer running;
+    // true when the key was one of the five, so the window consumes it.
     bool keyDown(int qtKey);
 
 private:

@@ -67,7 +67,8 @@ void SeekVolumeBars::unmuteIfMuted() {
 
 void SeekVolumeBars::seekFromKnob(int secondsBack) {
     const int range = seekRange();
-    if (range <= 0)
+    // Without a known length there is no position the knob stands for.
+    if (range <= 0 || !lengthKnown())
         return;
     const int knob = view_.controlGeometry(kSeekKnob).left();
     // Multiplied first, so that an exact half stays exact.
@@ -80,14 +81,17 @@ void SeekVolumeBars::seekFromKnob(int secondsBack) {
         player_.setPosition(std::max(0, duration - kSecondsBack));
 }
 
+bool SeekVolumeBars::lengthKnown() const { return player_.Duration() > 0; }
+
 void SeekVolumeBars::press(const QString &control, Qt::MouseButton button, int x) {
     if (button != Qt::LeftButton)
         return;
     if (control == kSeekTrack) {
-        if (!player_.Url().isEmpty())
+        if (!player_.Url().isEmpty() && lengthKnown())
             setSeekKnob(x);
     } else if (control == kPlayedPart || control == kLoadedPart) {
-        setSeekKnob(x);
+        if (lengthKnown())
+            setSeekKnob(x);
     } else if (control == kVolumeTrack || control == kVolumeFill) {
         unmuteIfMuted();
         setVolumeKnob(x);
@@ -98,7 +102,7 @@ void SeekVolumeBars::move(const QString &control, Qt::MouseButtons held, int x) 
     if (!(held & Qt::LeftButton))
         return;
     if (control == kSeekKnob) {
-        if (!player_.Url().isEmpty())
+        if (!player_.Url().isEmpty() && lengthKnown())
             setSeekKnob(view_.controlGeometry(kSeekKnob).left() + x);
     } else if (control == kVolumeKnob) {
         unmuteIfMuted();

@@ -23,7 +23,9 @@ public:
                    PlaybackState &state);
 
     // Mouse events on gunt, gunt1, gunt2, huan, yin, bo_y and bo_v; other
-    // controls are ignored. The knobs stay inside their tracks.
+    // controls are ignored. The knobs stay inside their tracks. The seek bar
+    // does nothing while the item's length is unknown (Duration 0: a live or
+    // endless stream, or a length still to arrive).
     void press(const QString &control, Qt::MouseButton button, int x);
     void move(const QString &control, Qt::MouseButtons held, int x);
     void release(const QString &control, int x);
@@ -45,6 +47,7 @@ public:
     void unmuteIfMuted();
 
 private:
+    bool lengthKnown() const;
     void setSeekKnob(int left);
     void seekFromKnob(int secondsBack);
     void setVolumeKnob(int left);

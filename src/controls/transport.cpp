@@ -77,6 +77,13 @@ void Transport::mousePress(int index, Qt::MouseButton button) {
     view_.setClickSuppress(button != Qt::LeftButton);
 }
 
+void Transport::mouseRelease(int index, Qt::MouseButton button) {
+    if (index < 0 || index >= kTransportButtons)
+        return;
+    if (button != Qt::LeftButton)
+        view_.setClickSuppress(false);
+}
+
 void Transport::mouseMove(int index, QPoint pos) {
     if (index < 0 || index >= kTransportButtons)
         return;

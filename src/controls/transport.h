@@ -46,6 +46,11 @@ public:
     // Mouse press on button `index`: any button but the left one makes the
     // following click a no-op; the left one clears that.
     void mousePress(int index, Qt::MouseButton button);
+    // Mouse release on button `index`. Only a left release makes a click, so
+    // the release of another button ends its press with the flag cleared: it
+    // suppressed that click alone, never a later command from a menu, a key
+    // or a link.
+    void mouseRelease(int index, Qt::MouseButton button);
     // Mouse move over button `index`, `pos` in the button's own coordinates:
     // hover frame, mouse capture and the tooltip box while inside; normal
     // frame, release and no tooltip box once outside.

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -395,6 +397,37 @@ protected:
     }
 };
 
+// The pane's own failure notice over the engine's error page: a picture on
+// a plain background that fills the pane; a left click asks for a retry.
+class FailureCover : public QLabel {
+public:
+    FailureCover(QWidget *pane, std::function<void()> retry) : QLabel(pane), retry_(std::move(retry)) {
+        setAlignment(Qt::AlignCenter);
+        setAutoFillBackground(true);
+        QPalette p = palette();
+        p.setColor(QPalette::Window, Qt::white);
+        setPalette(p);
+        setCursor(Qt::PointingHandCursor);
+        pane->installEventFilter(this);
+        setGeometry(pane->rect());
+        hide();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == parent() && event->type() == QEvent::Resize)
+            setGeometry(parentWidget()->rect());
+        return false;
+    }
+    void mouseReleaseEvent(QMouseEvent *event) override {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && retry_)
+            retry_();
+    }
+
+private:
+    std::function<void()> retry_;
+};
+
 } // namespace
 
 QWebEnginePage *WebPage::createWindow(WebWindowType) {
@@ -582,6 +615,28 @@ void WebPane::readBodyHtml(std::function<void(const QString &)> done) {
                          });
 }
 
+void WebPane::setFailurePicture(const QPixmap &picture) {
+    if (!failureCover_) {
+        // The failed load is its page's current entry: a reload asks for the
+        // same address again, exactly as it was first asked for.
+        failureCover_ = new FailureCover(this, [this] { page_->triggerAction(QWebEnginePage::Reload); });
+    }
+    static_cast<QLabel *>(failureCover_)->setPixmap(picture);
+}
+
+bool WebPane::isShowingFailure() const { return failureCover_ && !failureCover_->isHidden(); }
+
+void WebPane::showFailure(bool failed) {
+    if (!failureCover_)
+        return;
+    if (failed) {
+        // A hidden pane gets its resizes only once shown: size it now.
+        failureCover_->setGeometry(rect());
+        failureCover_->raise();
+    }
+    failureCover_->setVisible(failed);
+}
+
 void WebPane::setSilent(bool silent) { silent_ = silent; }
 bool WebPane::isSilent() const { return silent_; }
 
@@ -629,6 +684,7 @@ void WebPane::onLoadingChanged(const QWebEngineLoadingInfo &info) {
     emit downloadComplete();
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadSucceededStatus:
+        showFailure(false);
         flushPendingWrite();
         emit documentComplete(url.toString());
         break;
@@ -640,8 +696,12 @@ void WebPane::onLoadingChanged(const QWebEngineLoadingInfo &info) {
         }
         // "Aborted" is a load that was stopped or replaced, not an error.
         if (info.errorCode() != kAbortedError ||
-            info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain)
+            info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
+            // A server's error reply is its own page; only a load that got
+            // no reply would show the engine's page.
+            showFailure(info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain);
             emit navigateError(url.toString(), info.errorCode());
+        }
         flushPendingWrite();
         break;
     default:

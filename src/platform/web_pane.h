@@ -11,6 +11,7 @@
 // the pane never leaves its page for one of these links.
 
 #include <QList>
+#include <QPixmap>
 #include <QPoint>
 #include <QUrl>
 #include <QString>
@@ -85,6 +86,13 @@ public:
     // done is not called when the pane is destroyed first.
     void readBodyHtml(std::function<void(const QString &)> done);
 
+    // A load that fails without a reply from a server (server down,
+    // connection refused or cut, unknown host) covers the engine's own error
+    // page with this picture until a page loads; a click on it loads the
+    // failed address again. Without a picture the engine's page shows.
+    void setFailurePicture(const QPixmap &picture);
+    bool isShowingFailure() const;
+
     // Silent: no script dialogs (alert, confirm, prompt) and no console
     // output from the page's scripts.
     void setSilent(bool silent);
@@ -122,6 +130,7 @@ private:
     void onLoadingChanged(const QWebEngineLoadingInfo &info);
     void showCertificateRefusal(const QUrl &url, int netError);
     void flushPendingWrite();
+    void showFailure(bool failed);
 
     QWebEngineView *view_ = nullptr;
     WebPage *page_ = nullptr;
@@ -136,6 +145,7 @@ private:
     bool hasPendingWrite_ = false;
     QString pendingWrite_;
     QString rawTarget_; // set while a stand-in page navigates to it
+    QWidget *failureCover_ = nullptr; // made by setFailurePicture
     bool showingOwnPage_ = false; // the refusal page is on its way in
     QUrl certificateRefused_;     // the server the refusal page is about
 };

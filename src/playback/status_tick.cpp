@@ -62,8 +62,10 @@ void StatusTick::tick() {
     const int p1 = player_.Position();
     const int p2 = player_.Position();
 
-    // 3. The last two seconds of the item.
-    if (d - 2 < p1 && p2 > 0) {
+    // 3. The last two seconds of the item. A length of 0 is unknown (a live
+    // or endless stream, or one whose length has not arrived yet): such an
+    // item has no end to come near.
+    if (d > 0 && d - 2 < p1 && p2 > 0) {
         if (state_.currentItemReference != kNothing && state_.lastPosition > 0) {
             if (state_.playSource == kSourceNetwork)
                 history_.updateNetworkTaskPosition(toIntOrZero(state_.currentItemReference), 0);

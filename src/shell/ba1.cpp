@@ -94,6 +94,10 @@ QLabel *BA1::label(const QString &name, QWidget *parent, const QString &text) {
 WebPane *BA1::pane(int number, QWidget *holder) {
     auto *p = new WebPane(holder);
     p->setObjectName(QStringLiteral("Web%1").arg(number));
+    // The program's own notice with its retry instead of the engine's error
+    // page; the advertisement panes put themselves away when they fail.
+    if (number != kStatisticsPane && number != kPlayerAdPane && number != kUnderPlayerPane)
+        p->setFailurePicture(QPixmap(QStringLiteral(":/skins/w3.png")));
     add(p);
     panes_[number] = p;
     return p;

@@ -208,6 +208,7 @@ public:
     // PaneEventsHost and CatalogBodyReader.
     void setPaneSilent(int pane) override;
     void popupMenu(PaneMenu menu, const QPoint &globalPos) override;
+    void showHomeRetryPicture(bool retry) override; // ba1_events.cpp
     void readCatalogBody(std::function<void(const QString &)> done) override;
 
     // Shows the episode list of a title, from the catalog page on display

@@ -52,6 +52,8 @@ void BA1::mousePressEvent(QMouseEvent *e) {
 }
 
 void BA1::mouseReleaseEvent(QMouseEvent *e) {
+    // The release ends its press wherever the pointer is now.
+    modes_.mouseReleased(e->button());
     if (!backgroundDrag_ && !isBackground(e->position().toPoint()))
         return;
     if (e->button() == Qt::LeftButton)
@@ -99,6 +101,11 @@ void BA1::titleButtonMove(int index, QPoint pos, bool) {
     }
 }
 
+void BA1::showHomeRetryPicture(bool retry) {
+    pictureBox(QStringLiteral("jia"))
+        ->setPicture(QPixmap(retry ? QStringLiteral(":/skins/w3.png") : QStringLiteral(":/skins/jia.png")));
+}
+
 void BA1::popupPlayerMenu(const QPoint &globalPos) {
     if (menus_)
         tip::popup(menus_->peer_m(), globalPos);
@@ -139,6 +146,7 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
         } else if (type == QEvent::MouseButtonRelease) {
             const bool click = me->button() == Qt::LeftButton && pressedButton_ == index && w->rect().contains(pos);
             pressedButton_ = -1;
+            modes_.mouseReleased(me->button());
             if (click)
                 npc_Click(index);
         }
@@ -154,6 +162,7 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
             const bool click =
                 me->button() == Qt::LeftButton && pressedButton_ == 100 + index && w->rect().contains(pos);
             pressedButton_ = -1;
+            transport_->mouseRelease(index, me->button());
             if (click)
                 bo_but_Click(index);
             // The capture of the hover ends with the pointer outside.

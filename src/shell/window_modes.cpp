@@ -210,6 +210,11 @@ void WindowModes::zhi_d(int value) { view_.setStaysOnTop(value == 1); }
 
 void WindowModes::npc_MouseDown(int, Qt::MouseButton button) { clickSuppress_ = button != Qt::LeftButton; }
 
+void WindowModes::mouseReleased(Qt::MouseButton button) {
+    if (button != Qt::LeftButton)
+        clickSuppress_ = false;
+}
+
 void WindowModes::backgroundPressed(Qt::MouseButton button) {
     if (button != Qt::LeftButton) {
         clickSuppress_ = true;

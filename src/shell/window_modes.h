@@ -87,6 +87,11 @@ public:
     // A press on a title-bar button: any button but the left one suppresses
     // the next background double-click.
     void npc_MouseDown(int index, Qt::MouseButton button);
+    // The release of a mouse button on a title-bar button or the window
+    // background. Only a left release makes a click, so the click a press
+    // with another button suppressed never comes: its release clears the
+    // flag, and the next command from a menu or a key runs.
+    void mouseReleased(Qt::MouseButton button);
     // Presses and double-clicks on the window background.
     void backgroundPressed(Qt::MouseButton button);
     void backgroundDoubleClicked();

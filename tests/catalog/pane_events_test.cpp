@@ -18,6 +18,7 @@ public:
         log << (menu == PaneMenu::Main ? QStringLiteral("myMenu")
                                        : menu == PaneMenu::History ? QStringLiteral("webc") : QStringLiteral("peer_m"));
     }
+    void showHomeRetryPicture(bool retry) override { log << (retry ? QStringLiteral("w3") : QStringLiteral("loading")); }
 };
 
 class PaneEventsTest : public ::testing::Test {
@@ -53,12 +54,15 @@ TEST_F(PaneEventsTest, HomeFailureShowsTheRetryPictureUntilItIsClicked) {
     view.visible[QStringLiteral("Pic1")] = true;
     events.navigateError(1, QStringLiteral("http://elsewhere/x.htm"));
     EXPECT_TRUE(view.visible.value("Pic1")) << "other sites' failures leave the pane";
+    EXPECT_TRUE(host.log.isEmpty());
     events.navigateError(1, QStringLiteral("http://127.0.0.1:8260/v/1.htm"));
     EXPECT_FALSE(view.visible.value("Pic1"));
     EXPECT_TRUE(view.visible.value("wait"));
+    EXPECT_EQ(host.log, QStringList{"w3"}) << "the picture that offers the retry";
     events.downloadComplete(1);
     EXPECT_FALSE(view.visible.value("Pic1")) << "still failed: the error page does not show";
     events.jiaClicked();
+    EXPECT_EQ(host.log, (QStringList{"w3", "loading"}));
     EXPECT_EQ(view.log.last(), QStringLiteral("navigate 1 http://127.0.0.1:8260/"));
     events.downloadComplete(1);
     EXPECT_TRUE(view.visible.value("Pic1"));
@@ -75,4 +79,21 @@ TEST_F(PaneEventsTest, FailedAdvertisementPagesAreNotShownAgain) {
     events.navigateError(8, QStringLiteral("http://127.0.0.1:8260/js/ads/bo.html"));
     EXPECT_FALSE(view.visible.value("bo_pad"));
     EXPECT_EQ(state.stopAdState, 1);
+}
+
+TEST(PaneEventsBase, TheContentBaseIsMatchedAsAnAddress) {
+    // The engine reports the host in lower case and leaves out a default port.
+    RecordingHost host;
+    FakePlaybackView view;
+    PlaybackState state;
+    FakePlayer player;
+    view.visible[QStringLiteral("Pic1")] = true;
+    PaneEvents upper(host, view, state, player, QStringLiteral("HTTP://LOCALHOST:80/Cat/"));
+    upper.navigateError(1, QStringLiteral("http://localhost:8/Cat/"));
+    upper.navigateError(1, QStringLiteral("http://localhost/cat/"));
+    upper.navigateError(1, QStringLiteral("http://elsewhere/?http://LOCALHOST:80/Cat/"));
+    EXPECT_TRUE(view.visible.value("Pic1")) << "another port, another path, another server";
+    upper.navigateError(1, QStringLiteral("http://localhost/Cat/v/1.htm"));
+    EXPECT_FALSE(view.visible.value("Pic1"));
+    EXPECT_TRUE(upper.homeLoadFailed());
 }

@@ -11,6 +11,7 @@ protected:
         ControlsTest::SetUp();
         player.url = QStringLiteral("/m/a.mkv");
         player.autoState = false;
+        player.duration = 770;
     }
     // Seek target of a release on `control` with the knob at `left`.
     int releaseAt(const char *control, int left, int duration) {
@@ -79,6 +80,22 @@ TEST_F(SeekVolume, NothingLoadedIgnoresTheTrackAndTheKnob) {
     bars.release(QStringLiteral("gunt"), 400);
     EXPECT_EQ(geo("gunt1").left(), 0);
     EXPECT_TRUE(player.calls.isEmpty());
+}
+
+TEST_F(SeekVolume, WithoutAKnownLengthTheSeekBarDoesNothing) {
+    // A live or endless stream (Duration 0): no position to seek to.
+    player.duration = 0;
+    player.position = 300;
+    view.geometry[QStringLiteral("gunt1")].moveLeft(100);
+    for (const char *control : {"gunt", "gunt2", "huan"}) {
+        bars.press(QString::fromLatin1(control), Qt::LeftButton, 400);
+        bars.release(QString::fromLatin1(control), 400);
+    }
+    bars.move(QStringLiteral("gunt1"), Qt::LeftButton, 50);
+    bars.release(QStringLiteral("gunt1"), 50);
+    EXPECT_EQ(geo("gunt1").left(), 100);
+    EXPECT_TRUE(player.calls.filter(QStringLiteral("setPosition")).isEmpty());
+    EXPECT_EQ(player.position, 300);
 }
 
 TEST_F(SeekVolume, DraggingTheKnobFollowsThePointerAndStopsAtBothEnds) {

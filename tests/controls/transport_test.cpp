@@ -20,6 +20,28 @@ TEST_F(Transport_, PressWithAnotherButtonShowsHoverButRunsNoCommandAndTheNextLef
     EXPECT_EQ(player.mute, kPlayerTrue);
 }
 
+TEST_F(Transport_, ARightClickSuppressesItsOwnClickOnlyNotTheNextCommand) {
+    // Only a left release makes a click: the right one ends its press with
+    // the flag cleared, so the menu's stop after it saves and stops.
+    playNetwork(120, 600);
+    state.currentItemReference = QStringLiteral("12");
+    state.playSource = kSourceNetwork;
+    transport.mousePress(0, Qt::RightButton);
+    EXPECT_TRUE(view.suppress);
+    transport.mouseRelease(0, Qt::RightButton);
+    EXPECT_FALSE(view.suppress);
+    transport.bo_but_Click(1);
+    EXPECT_EQ(player.calls.filter(QStringLiteral("Stop")).size(), 1);
+
+    // A left release leaves a flag that another button's press set while it
+    // was held: that press's click has not come yet.
+    transport.mousePress(2, Qt::MiddleButton);
+    transport.mouseRelease(2, Qt::LeftButton);
+    EXPECT_TRUE(view.suppress);
+    transport.mouseRelease(2, Qt::MiddleButton);
+    EXPECT_FALSE(view.suppress);
+}
+
 TEST_F(Transport_, PlayPauseNeedsThePlayerAndKeepsTheFaceInTheState) {
     state.playAreaMode = kPlayAreaWeb;
     view.timers[PlaybackTimer::Status] = false;

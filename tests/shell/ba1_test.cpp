@@ -12,7 +12,10 @@
 #include "shell/picture_box.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QKeyEvent>
 #include <QApplication>
 #include <QLabel>
@@ -20,6 +23,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace vantoli;
 using namespace vantoli::shell;
@@ -258,7 +263,7 @@ protected:
     FakePlayerFactory factory;
     FakeHttpGet http;
     FakePower power;
-    void startWithPlayer() {
+    void startWithPlayer(const QString &contentBase = QString()) {
         for (const char *n : {"date.dat", "date_f.dat"}) {
             QFile f(dir.filePath(QString::fromLatin1(n)));
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -266,6 +271,8 @@ protected:
         }
         MainWindowOptions o;
         o.programFolder = dir.path();
+        if (!contentBase.isEmpty())
+            o.contentBase = contentBase;
         o.playerFactory = &factory;
         o.http = &http;
         o.power = &power;
@@ -290,6 +297,20 @@ protected:
         QApplication::sendEvent(target, &e);
     }
     quint64 keyTime_ = 1000;
+    // Plays a local file through the open button, at 120 s of 600.
+    void playLocalFile() {
+        dialogs.chosenFile = dir.filePath(QStringLiteral("clip.mp4"));
+        QFile clip(dialogs.chosenFile);
+        ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
+        clip.write("not really a clip");
+        clip.close();
+        click("bo_but4");
+        FakePlayer &player = *factory.made;
+        player.duration = 600;
+        player.position = 120;
+        window->playback().statusTick().tick();
+        ASSERT_EQ(player.state, kStatePlaying);
+    }
     QByteArray localHistory() const {
         QFile f(dir.filePath(QStringLiteral("date_f.dat")));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -425,4 +446,197 @@ TEST_F(BA1Test, CompactCloseGlyphActsOnlyOnAReleaseInsideIt) {
     send(QEvent::MouseButtonPress, QPoint(3, 3));
     send(QEvent::MouseButtonRelease, QPoint(4, 4));
     EXPECT_EQ(window->modes().compactMode(), 0);
+}
+
+namespace {
+
+bool waitFor(const std::function<bool()> &done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return true;
+}
+
+// A loopback port nobody listens on.
+quint16 unusedPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Answers every request with a small page.
+class TinyPageServer : public QTcpServer {
+public:
+    bool start(quint16 port) {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = nextPendingConnection()) {
+                connect(s, &QTcpSocket::readyRead, s, [s] {
+                    s->readAll();
+                    s->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n"
+                             "<html><body>ok</body></html>");
+                    s->disconnectFromHost();
+                });
+            }
+        });
+        return listen(QHostAddress::LocalHost, port);
+    }
+};
+
+} // namespace
+
+TEST_F(BA1PlaybackTest, ARightClickOnAButtonOrTheBackgroundLeavesTheNextCommandToRun) {
+    // A right press and release anywhere, then 退出 from the menu: the exit's
+    // stop still runs and stores the position.
+    for (const char *target : {"background", "npc3", "bo_but1"}) {
+        SCOPED_TRACE(target);
+        startWithPlayer();
+        playLocalFile();
+        QWidget *on = window.get();
+        QPoint pos(5, 20); // the title bar's background, left of the tabs
+        for (QWidget *child = window->childAt(pos); child && !child->testAttribute(Qt::WA_TransparentForMouseEvents);
+             child = window->childAt(pos))
+            pos.rx() += 5;
+        if (QString::fromLatin1(target) != u"background") {
+            on = w(target);
+            pos = QPoint(5, 5);
+        } else {
+            ASSERT_LT(pos.x(), window->width());
+        }
+        QMouseEvent press(QEvent::MouseButtonPress, pos, on->mapToGlobal(pos), Qt::RightButton, Qt::RightButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(on, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, pos, on->mapToGlobal(pos), Qt::RightButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(on, &release);
+        EXPECT_EQ(factory.made->state, kStatePlaying) << "a right click runs no command";
+
+        window->menus()->item(QStringLiteral("qsoft"))->trigger();
+        EXPECT_EQ(factory.made->state, kStateStopped);
+        EXPECT_TRUE(localHistory().contains("clip.mp4|120\r\n")) << localHistory().constData();
+        window.reset();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+TEST_F(BA1PlaybackTest, AnItemOfUnknownLengthPlaysOnWithoutAnEndAndTheSeekBarLeavesIt) {
+    startWithPlayer();
+    playLocalFile();
+    FakePlayer &player = *factory.made;
+    player.duration = 0; // a live stream
+    for (int i = 0; i < 3; ++i)
+        window->playback().statusTick().tick();
+    EXPECT_FALSE(window->playback().isTimerEnabled(PlaybackTimer::EndOfPlayback));
+    EXPECT_EQ(static_cast<QLabel *>(w("zhun"))->text(), QStringLiteral("播放中(0 Kbps)"));
+    EXPECT_EQ(static_cast<QLabel *>(w("times"))->text(), QStringLiteral("02:00 / 00:00"));
+
+    QWidget *track = w("gunt");
+    const QPoint at(200, 3);
+    QMouseEvent press(QEvent::MouseButtonPress, at, track->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(track, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, track->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(track, &release);
+    EXPECT_EQ(player.position, 120);
+    EXPECT_EQ(w("gunt1")->x(), 0);
+}
+
+TEST_F(BA1PlaybackTest, AnyKeyInThePlayerRestartsTheTickAfterAStop) {
+    startWithPlayer();
+    playLocalFile();
+    click("bo_but1");
+    ASSERT_FALSE(window->playback().isTimerEnabled(PlaybackTimer::Status));
+    key(w("zz"), Qt::Key_A);
+    EXPECT_TRUE(window->playback().isTimerEnabled(PlaybackTimer::Status));
+}
+
+TEST_F(BA1PlaybackTest, KeysTypedIntoATextFieldOfAPageStayWithThePage) {
+    startWithPlayer(QStringLiteral("http://127.0.0.1:%1/").arg(unusedPort()));
+    playLocalFile();
+    FakePlayer &player = *factory.made;
+    window->npc_Click(8); // the catalog page; the player plays on
+    WebPane *catalog = window->webPane(1);
+    catalog->view()->setFocus();
+    bool loaded = false;
+    QObject::connect(catalog, &WebPane::documentComplete, [&](const QString &) { loaded = true; });
+    catalog->view()->page()->setHtml(QStringLiteral("<html><body><input id=q><p>text</p></body></html>"));
+    ASSERT_TRUE(waitFor([&] { return loaded; }, 20000));
+    QWidget *page = catalog->view()->focusProxy();
+    ASSERT_NE(page, nullptr);
+    catalog->view()->page()->runJavaScript(QStringLiteral("document.getElementById('q').focus();"));
+    ASSERT_TRUE(waitFor([&] { return page->testAttribute(Qt::WA_InputMethodEnabled); }, 10000));
+
+    for (int k : {Qt::Key_Space, Qt::Key_Right, Qt::Key_Left, Qt::Key_Up})
+        key(page, k);
+    QApplication::processEvents();
+    EXPECT_EQ(player.state, kStatePlaying);
+    EXPECT_EQ(player.position, 120);
+    EXPECT_EQ(player.calls.filter(QStringLiteral("setVolume")).size(), 0);
+
+    // Out of the field, the same keys are shortcuts again.
+    catalog->view()->page()->runJavaScript(QStringLiteral("document.getElementById('q').blur();"));
+    ASSERT_TRUE(waitFor([&] { return !page->testAttribute(Qt::WA_InputMethodEnabled); }, 10000));
+    key(page, Qt::Key_Right);
+    EXPECT_EQ(player.position, 130);
+}
+
+TEST_F(BA1PlaybackTest, TheEndOfPlayPageIsKnownWhateverTheCaseOfTheContentBase) {
+    const quint16 port = unusedPort();
+    startWithPlayer(QStringLiteral("http://LOCALHOST:%1/").arg(port));
+    Settings s = settings();
+    s.write(QStringLiteral("S_q"), QStringLiteral("s_bo"), QStringLiteral("2"));
+    PlaybackState &state = window->playback().state();
+    const QString next = QStringLiteral("http://127.0.0.1:%1/next.mp4").arg(port);
+    state.nextEpisodeState = QStringLiteral("kxpeer://peer&&&http%3A//127.0.0.1%3A%1/next.mp4&&&T&&&E&&&7&&&0&&&1&&&n")
+                                 .arg(port);
+    window->playback().endOfPlayback().sendEndOfPlaySignal();
+    EXPECT_TRUE(waitFor([&] { return factory.made->url == next; }, 10000))
+        << "the next episode follows; playing " << factory.made->url.toStdString();
+}
+
+TEST_F(BA1Test, PagesThatFailShowTheProgramsRetryPictureAndAClickLoadsThemAgain) {
+    const quint16 port = unusedPort();
+    MainWindowOptions o;
+    o.programFolder = dir.path();
+    o.contentBase = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    window = std::make_unique<BA1>(o, dialogs);
+    ASSERT_EQ(window->show(), MainWindowHost::ShowResult::Shown);
+    const QImage retry = QPixmap(QStringLiteral(":/skins/w3.png")).toImage();
+    ASSERT_FALSE(retry.isNull());
+
+    // The catalog's home page: its waiting box offers the retry.
+    ASSERT_TRUE(waitFor([&] { return !w("wait")->isHidden(); }, 20000));
+    EXPECT_TRUE(w("Pic1")->isHidden());
+    EXPECT_EQ(picture("jia"), retry);
+    // A side pane (the TV list) is covered by the same picture, not the
+    // engine's own error page.
+    WebPane *tvList = window->webPane(11);
+    ASSERT_TRUE(waitFor([&] { return tvList->isShowingFailure(); }, 20000));
+    QLabel *cover = nullptr;
+    for (QLabel *l : tvList->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
+        if (!l->isHidden())
+            cover = l;
+    ASSERT_NE(cover, nullptr);
+    EXPECT_EQ(cover->pixmap().toImage(), retry);
+    EXPECT_EQ(cover->geometry(), tvList->rect());
+
+    // The server is back: a click on either picture loads the page.
+    TinyPageServer server;
+    ASSERT_TRUE(server.start(port));
+    QWidget *jia = w("jia");
+    const QPoint pos(5, 5);
+    for (QWidget *target : {jia, static_cast<QWidget *>(cover)}) {
+        QMouseEvent press(QEvent::MouseButtonPress, pos, target->mapToGlobal(pos), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, pos, target->mapToGlobal(pos), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &release);
+    }
+    EXPECT_TRUE(waitFor([&] { return !w("Pic1")->isHidden() && w("wait")->isHidden(); }, 20000));
+    EXPECT_TRUE(waitFor([&] { return !tvList->isShowingFailure(); }, 20000));
 }

@@ -3,6 +3,7 @@
 #include "platform/process_table.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace vantoli {
@@ -82,7 +83,7 @@ void TablePlayerProcesses::runHousekeeping() {
         if (!isNamed(p, kPlayerProgram) || !isPlayerProcess(p))
             continue;
         folder_ = folderOf(p.executable);
-        if (keep != QStringLiteral("1"))
+        if (!settingIs(keep, 1))
             table_.end(p);
     }
 
@@ -137,8 +138,32 @@ bool TablePlayerProcesses::terminalRunning() {
     return false;
 }
 
+void TablePlayerProcesses::setUserConfigFolder(const QString &folder) {
+    userConfigFolder_ = folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+QString TablePlayerProcesses::configFolder() {
+    const QString known = knownPlayerFolder();
+    if (userConfigFolder_.isEmpty() || !QDir::isAbsolutePath(userConfigFolder_))
+        return known;
+    QDir().mkpath(userConfigFolder_);
+    if (!known.isEmpty() && resolvedFolder(known) != resolvedFolder(userConfigFolder_)) {
+        for (const QString name : {QStringLiteral("PeerCfg.ini"), QStringLiteral("PeerPlayer.xml")}) {
+            if (!QFileInfo::exists(userConfigFolder_ + name) && QFileInfo(known + name).isFile())
+                QFile::copy(known + name, userConfigFolder_ + name);
+        }
+    }
+    return userConfigFolder_;
+}
+
 void TablePlayerProcesses::startTerminalFrom(const QString &folder) {
-    if (!folder.isEmpty())
+    if (folder.isEmpty())
+        return;
+    // The terminal reads its cache folder from the user's configuration.
+    const QString config = configFolder();
+    if (!config.isEmpty() && resolvedFolder(config) != resolvedFolder(folder))
+        table_.start(folder + kTerminalProgram, {QStringLiteral("--player-folder"), config});
+    else
         table_.start(folder + kTerminalProgram, {});
 }
 

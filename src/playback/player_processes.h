@@ -28,6 +28,10 @@ public:
     // program's own component folder when the player programs are there;
     // "" when none of these names one.
     virtual QString knownPlayerFolder() = 0;
+    // The folder of the player programs' configuration (PeerCfg.ini,
+    // PeerPlayer.xml), ending with "/": the user's own where one is set,
+    // else the player folder.
+    virtual QString configFolder() { return knownPlayerFolder(); }
     // Ends at most one process whose executable file name contains text
     // (exact case). True when one was ended.
     virtual bool endProcessByName(const QString &text) = 0;
@@ -57,6 +61,14 @@ public:
     // executable's folder + "Peer/"), ending with "/".
     TablePlayerProcesses(ProcessTable &table, Settings settings, QString componentFolder);
 
+    // Keeps the player programs' configuration in this per-user folder
+    // instead of the player folder, which an installed program's user
+    // cannot write (and which every user would share). The terminal is
+    // started with it. A configuration of the player folder is copied there
+    // once, when the user's has none yet.
+    void setUserConfigFolder(const QString &folder);
+    QString configFolder() override;
+
     void runHousekeeping() override;
     QString playerFolder() const override { return folder_; }
     QString knownPlayerFolder() override;
@@ -76,6 +88,7 @@ private:
     Settings settings_;
     QString componentFolder_;
     QString folder_; // learned by housekeeping; kept for the window's lifetime
+    QString userConfigFolder_;
 };
 
 } // namespace vantoli

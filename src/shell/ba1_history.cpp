@@ -22,7 +22,7 @@ struct BA1::HistoryWiring final : HistoryCommandsHost {
             tip::popup(window.menus_->c_fie(), globalPos);
     }
     QString downloadFolder() override {
-        return lookUpCacheFolder(window.processes_ ? window.processes_->knownPlayerFolder() : QString());
+        return lookUpCacheFolder(window.processes_ ? window.processes_->configFolder() : QString());
     }
     bool isPinned() const override { return window.modes_.pinned(); }
     void unpin() override { window.npc_Click(4); }

@@ -18,8 +18,12 @@ void BA1::wireProcesses() {
     }
     // The player programs are in "Peer/" beside the executable in the build
     // tree, under lib/vantoli/ once installed.
-    processes_ = std::make_unique<TablePlayerProcesses>(
+    auto processes = std::make_unique<TablePlayerProcesses>(
         *table, settings_, playerProgramsFolder(QCoreApplication::applicationDirPath()));
+    // The player's configuration (its cache folder) is the user's, in the
+    // program folder: an installed player folder is the system's.
+    processes->setUserConfigFolder(inFolder(options_.programFolder, QStringLiteral("Peer/")));
+    processes_ = std::move(processes);
 
     // Timer3: one housekeeping run shortly after load, and one more each
     // time a link execute enables it again.

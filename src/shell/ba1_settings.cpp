@@ -41,7 +41,8 @@ struct BA1::SettingsWiring final : public SettingsMenuCommands, public SettingsD
     // SettingsDialogHost.
     const Settings &settings() const override { return window_.settings(); }
     Dialogs &dialogs() override { return dialogs_; }
-    QString playerFolder() override { return processes_ ? processes_->knownPlayerFolder() : QString(); }
+    // Where the player's configuration is kept: the user's own folder.
+    QString playerFolder() override { return processes_ ? processes_->configFolder() : QString(); }
     QString lookUpCacheFolder(const QString &playerFolder) override { return vantoli::lookUpCacheFolder(playerFolder); }
     void setCacheFolder(const QString &playerFolder, const QString &folder) override {
         vantoli::setCacheFolder(playerFolder, folder);

@@ -11,6 +11,7 @@
 #include "platform/fake_process_table.h"
 #include "playback/fake_player.h"
 #include "playback/playback_controller.h"
+#include "terminal/transfer_record.h"
 
 #include <QAction>
 #include <QApplication>
@@ -133,10 +134,15 @@ TEST_F(HistoryWindowTest, DeleteDownloadDeletesTheFilesInTheCacheFolderAndTheEnt
 }
 
 TEST_F(HistoryWindowTest, DeleteDownloadOfAnHttpItemDeletesWhatTheTransferProgramKept) {
-    // The transfer program names its copy after the address's file name and
-    // keeps a hidden record beside it.
+    // The transfer program keeps a hidden record beside its copy: the
+    // address, the file's name and who the file is.
     writeFile(cacheFolder + QStringLiteral("3.mp4"), "video");
-    writeFile(cacheFolder + QStringLiteral(".3.mp4.vantoli"), "{}");
+    terminal::ItemState record;
+    record.url = QStringLiteral("http://example.invalid/3.mp4");
+    record.name = QStringLiteral("3.mp4");
+    record.total = record.have = 5;
+    record.file = *terminal::identityOf(cacheFolder + record.name);
+    ASSERT_TRUE(terminal::writeItemState(cacheFolder + QStringLiteral(".3.mp4.vantoli"), record));
     writeFile(cacheFolder + QStringLiteral("1.mp4"), "not downloaded by it");
     rightClickRow("open://1");
     choose("c_shan2");

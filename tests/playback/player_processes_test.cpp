@@ -4,6 +4,7 @@
 #include "playback/player_processes.h"
 
 #include "platform/fake_process_table.h"
+#include "playback/cache_folder.h"
 #include "platform/process_table.h"
 
 #include <QDir>
@@ -68,6 +69,18 @@ TEST_F(HousekeepingRules, OnlyProgramsInThePlayersFoldersCount) {
     settings.write(QStringLiteral("S_q"), QStringLiteral("peerw"), QStringLiteral("/home/u/bin/"));
     EXPECT_TRUE(processes.endProcessByName(QStringLiteral("PeerPlayer")));
     EXPECT_EQ(table.ended, QList<qint64>{10});
+}
+
+TEST_F(HousekeepingRules, PeerqiIsReadAsANumberAsTheSettingsDialogShowsIt) {
+    table.add(15, component + QStringLiteral("PeerPlayer"));
+    for (const char *keep : {"1", " 1.0", "1e0"}) {
+        settings.write(QStringLiteral("S_q"), QStringLiteral("peerqi"), QString::fromLatin1(keep));
+        processes.runHousekeeping();
+        EXPECT_TRUE(table.ended.isEmpty()) << keep;
+    }
+    settings.write(QStringLiteral("S_q"), QStringLiteral("peerqi"), QStringLiteral("1x"));
+    processes.runHousekeeping();
+    EXPECT_EQ(table.ended, QList<qint64>{15});
 }
 
 TEST_F(HousekeepingRules, EndByNameEndsTheFirstExactCaseMatchOnly) {
@@ -292,3 +305,33 @@ TEST_F(RealProcesses, EndingChecksTheProgramAndKillsOneThatIgnoresTheRequest) {
 }
 
 } // namespace
+
+// An installed program's player folder belongs to the system: the cache
+// folder is kept in the user's own configuration, and the terminal is
+// started with it, so that "缓存设置" can change it at all.
+TEST(PlayerConfiguration, IsTheUsersOwnAndTheTerminalStartsWithIt) {
+    QTemporaryDir dir;
+    const QString component = dir.filePath(QStringLiteral("lib/vantoli/Peer/"));
+    const QString user = dir.filePath(QStringLiteral("home/Peer/"));
+    ASSERT_TRUE(QDir().mkpath(component));
+    for (const char *name : {"PeerTerminal", "PeerCfg.ini"}) {
+        QFile f(component + QString::fromLatin1(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(name[4] == 'C' ? "[NBPEERTERMINAL]\r\ndefaultsavepath=/srv/films/\r\n" : "");
+    }
+    FakeProcessTable table;
+    Settings settings{dir.filePath(QStringLiteral("App.ini"))};
+    TablePlayerProcesses processes{table, settings, component};
+    EXPECT_EQ(processes.configFolder(), component) << "without a folder of the user's own";
+
+    processes.setUserConfigFolder(user);
+    EXPECT_EQ(processes.configFolder(), user);
+    EXPECT_EQ(lookUpCacheFolder(processes.configFolder()), QStringLiteral("/srv/films/")) << "carried over once";
+    setCacheFolder(processes.configFolder(), QStringLiteral("/home/u/films/"));
+    EXPECT_EQ(lookUpCacheFolder(user), QStringLiteral("/home/u/films/"));
+    EXPECT_EQ(lookUpCacheFolder(component), QStringLiteral("/srv/films/")) << "the shared file is not written";
+    EXPECT_EQ(lookUpCacheFolder(processes.configFolder()), QStringLiteral("/home/u/films/")) << "not copied again";
+
+    processes.startTerminal();
+    EXPECT_EQ(table.started, QStringList{component + QStringLiteral("PeerTerminal --player-folder ") + user});
+}

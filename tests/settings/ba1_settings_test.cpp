@@ -98,7 +98,10 @@ TEST_F(BA1SettingsTest, OkWritesTheSwitchesIntoAppIni) {
     EXPECT_EQ(settings().read(QStringLiteral("S_q"), QStringLiteral("peerk")), "2");
 }
 
-TEST_F(BA1SettingsTest, CacheFolderRoundTripThroughBothPlayerFiles) {
+// The player folder may be an installed one that the user cannot write (and
+// that all users share): the change goes into the user's own copy of the
+// player files in the program folder, and the terminal starts with it.
+TEST_F(BA1SettingsTest, CacheFolderRoundTripThroughTheUsersPlayerFiles) {
     ASSERT_TRUE(QDir().mkpath(peerFolder()));
     writeAll(peerFolder() + QStringLiteral("PeerCfg.ini"), "[NBPEERTERMINAL]\r\ndefaultsavepath=/srv/old/\r\n");
     writeAll(peerFolder() + QStringLiteral("PeerPlayer.xml"),
@@ -119,11 +122,15 @@ TEST_F(BA1SettingsTest, CacheFolderRoundTripThroughBothPlayerFiles) {
 
     EXPECT_EQ(text->text(), fresh + u'/');
     EXPECT_EQ(processes.ended, (QList<qint64>{4001, 4002}));
-    EXPECT_EQ(processes.started, QStringList{peerFolder() + QStringLiteral("PeerTerminal")});
+    const QString own = dir.filePath(QStringLiteral("Peer/"));
+    EXPECT_EQ(processes.started,
+              QStringList{peerFolder() + QStringLiteral("PeerTerminal --player-folder ") + own});
     EXPECT_EQ(dialogs.messages, QStringList{kDialogTitle + kCacheChanged});
-    EXPECT_TRUE(readAll(peerFolder() + QStringLiteral("PeerCfg.ini")).contains("defaultsavepath=" + (fresh + u'/').toUtf8()));
-    EXPECT_EQ(readAll(peerFolder() + QStringLiteral("PeerPlayer.xml")),
+    EXPECT_TRUE(readAll(own + QStringLiteral("PeerCfg.ini")).contains("defaultsavepath=" + (fresh + u'/').toUtf8()));
+    EXPECT_EQ(readAll(own + QStringLiteral("PeerPlayer.xml")),
               "<cfg>\r\n<save Defaultsavepath=\"" + (fresh + u'/').toUtf8() + "\" other=\"1\"/>\r\n</cfg>\r\n");
+    EXPECT_TRUE(readAll(peerFolder() + QStringLiteral("PeerCfg.ini")).contains("defaultsavepath=/srv/old/"))
+        << "the shared player folder is not written";
 
     // Opened again, the dialog reads the new folder back.
     closeDialog();

@@ -64,7 +64,9 @@ TEST_F(BA1Processes, HousekeepingRunsAfterLoadAndAgainAfterALinkExecute) {
     start();
     waitForLists(2); // one run lists twice
     EXPECT_EQ(table.ended, QList<qint64>{5});
-    EXPECT_EQ(table.started, QStringList{peer + QStringLiteral("PeerTerminal")});
+    // With the user's own player configuration (in the program folder).
+    EXPECT_EQ(table.started, QStringList{peer + QStringLiteral("PeerTerminal --player-folder ") +
+                                         dir.filePath(QStringLiteral("Peer/"))});
     EXPECT_EQ(settings().read(QStringLiteral("S_q"), QStringLiteral("peerw")), peer);
 
     table.add(6, peer + QStringLiteral("PeerTerminal"));

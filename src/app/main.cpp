@@ -6,6 +6,7 @@
 #include "app/qt_dialogs.h"
 #include "app/startup.h"
 #include "desktop/outside_link.h"
+#include "platform/ending_signals.h"
 #include "platform/web_pane.h"
 #include "playback/player_factory.h"
 #include "shell/ba1.h"
@@ -13,9 +14,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTimer>
 
 #include <clocale>
+#include <cstdlib>
 
 namespace {
 
@@ -27,19 +30,30 @@ QString withTrailingSlash(QString url) {
     return url;
 }
 
+void nameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("vantoli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VANTOLI_VERSION));
+}
+
+// --help, --version and a command line that cannot be parsed are answered
+// before any window system is asked for, so they work without a display.
+// Returns only when the program is to start.
+void answerWithoutWindow(QCommandLineParser &parser, int argc, char *argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (parser.parse(arguments) && !parser.isSet(QStringLiteral("help")) &&
+        !parser.isSet(QStringLiteral("help-all")) && !parser.isSet(QStringLiteral("version")))
+        return;
+    QCoreApplication core(argc, argv);
+    nameApplication();
+    parser.process(core); // prints the answer or the error and ends the process
+    std::exit(0);
+}
+
 } // namespace
 
 int main(int argc, char *argv[]) {
-    // The web engine's schemes and switches must be set before the application exists.
-    vantoli::prepareWebEngineStart();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("vantoli"));
-    QApplication::setApplicationVersion(QStringLiteral(VANTOLI_VERSION));
-    // The desktop entry and the window belong together (Wayland app id, task bars).
-    QGuiApplication::setDesktopFileName(QStringLiteral("vantoli"));
-    // The player engine parses numbers with the C locale.
-    std::setlocale(LC_NUMERIC, "C");
-
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Vantoli video-on-demand player"));
     parser.addHelpOption();
@@ -63,6 +77,22 @@ int main(int argc, char *argv[]) {
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A media file or address to play."),
                                  QStringLiteral("[file]"));
+    answerWithoutWindow(parser, argc, argv);
+
+    // The web engine's start-up report is for those who ask for it
+    // (QT_LOGGING_RULES overrides this).
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    // The web engine's schemes and switches must be set before the application exists.
+    vantoli::prepareWebEngineStart();
+    QApplication app(argc, argv);
+    nameApplication();
+    // The desktop entry and the window belong together (Wayland app id, task bars).
+    QGuiApplication::setDesktopFileName(QStringLiteral("vantoli"));
+    // The player engine parses numbers with the C locale.
+    std::setlocale(LC_NUMERIC, "C");
+    // Logout, shutdown, `kill`, a closed terminal and Ctrl+C: held from here
+    // on, and handled once the window runs.
+    vantoli::EndingSignals endingSignals;
     parser.process(app);
 
     const QString folder =
@@ -108,6 +138,12 @@ int main(int argc, char *argv[]) {
     ctx.machineIdentifier = [] { return vantoli::machineIdentifier(); };
     if (vantoli::runStartup(ctx) != vantoli::StartupOutcome::WindowShown)
         return 0;
+    // An ending signal ends the program the way its exit command does:
+    // positions saved, its programs ended. So does the session ending the
+    // event loop by other means.
+    QObject::connect(&endingSignals, &vantoli::EndingSignals::received, window.get(),
+                     [w = window.get()] { w->endSession(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, window.get(), [w = window.get()] { w->endSession(); });
     if (atStart.request == vantoli::OutsideRequest::CatalogLink || atStart.request == vantoli::OutsideRequest::TvLink)
         QTimer::singleShot(0, window.get(), [w = window.get(), c = commandLine] { w->openFromOutside(c); });
     const int result = QApplication::exec();

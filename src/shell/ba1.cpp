@@ -625,14 +625,26 @@ struct BA1::ExitAdapter final : ExitSteps {
         w.hide();
         w.close();
     }
-    bool showRecommendation() override { return w.showRecommendationOnExit(); }
+    bool showRecommendation() override { return !forSession && w.showRecommendationOnExit(); }
     void quit() override { QCoreApplication::quit(); }
     BA1 &w;
+    bool forSession = false;
 };
 
 void BA1::ttt_v() {
+    exitRoutineRan_ = true;
     ExitAdapter steps(*this);
     vantoli::runExitRoutine(steps, settings_, processes_.get());
+}
+
+void BA1::endSession() {
+    if (!exitRoutineRan_) {
+        exitRoutineRan_ = true;
+        ExitAdapter steps(*this);
+        steps.forSession = true;
+        vantoli::runExitRoutine(steps, settings_, processes_.get());
+    }
+    QCoreApplication::quit();
 }
 
 void BA1::bo_but_Click(int index) { transport_->bo_but_Click(index); }

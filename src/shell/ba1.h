@@ -103,6 +103,11 @@ public:
     void zhi_d(int value) override { modes_.zhi_d(value); }
     void p_p(int skin) override;
     void ttt_v() override;
+    // The desktop, the session or a signal asks the program to end: the
+    // exit routine runs unless it already did (never with the
+    // recommendation window, which would keep the program alive), then the
+    // program ends.
+    void endSession();
     void bo_but_Click(int index) override;
     // Plays a command line as a local item.
     void l_com(const QString &commandLine);
@@ -292,6 +297,7 @@ private:
     bool skinLoaded_ = false;
     bool loaded_ = false;
     bool exiting_ = false;
+    bool exitRoutineRan_ = false;
     bool maximised_ = false;
     HistoryStore history_;
     std::unique_ptr<Player> player_;

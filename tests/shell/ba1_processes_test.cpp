@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace vantoli;
 using namespace vantoli::shell;
 
@@ -47,10 +49,13 @@ protected:
         }
         ASSERT_GE(table.lists, n);
     }
-    // Runs the exit routine inside the application's event loop; the exit
-    // code, or -1 when the routine did not end the loop.
-    int exitInLoop() {
-        QTimer::singleShot(0, window.get(), [this] { window->ttt_v(); });
+    // Runs the exit routine (or the given way to end) inside the
+    // application's event loop; the exit code, or -1 when it did not end
+    // the loop.
+    int exitInLoop(std::function<void()> exit = {}) {
+        if (!exit)
+            exit = [this] { window->ttt_v(); };
+        QTimer::singleShot(0, window.get(), exit);
         QTimer watchdog;
         watchdog.setSingleShot(true);
         QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
@@ -99,6 +104,33 @@ TEST_F(BA1Processes, ExitEndsThePlayerProgramsWhenAskedCancelsTheFetchAndQuits) 
     EXPECT_EQ(reply, QString());
     EXPECT_EQ(table.ended, (QList<qint64>{7, 8}));
     EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(BA1Processes, AnEndRequestRunsTheExitRoutineOnceAndEndsTheLoop) {
+    settings().write(QStringLiteral("S_q"), QStringLiteral("peerk"), QStringLiteral("2"));
+    start();
+    waitForLists(2);
+    table.add(7, peer + QStringLiteral("PeerPlayer"));
+    table.add(8, peer + QStringLiteral("PeerTerminal"));
+    EXPECT_EQ(exitInLoop([this] { window->endSession(); }), 0);
+    EXPECT_EQ(table.ended, (QList<qint64>{7, 8}));
+    EXPECT_FALSE(window->isVisible());
+
+    // The exit routine already ran: a later request only ends the loop.
+    table.add(9, peer + QStringLiteral("PeerTerminal"));
+    const int lists = table.lists;
+    EXPECT_EQ(exitInLoop([this] { window->endSession(); }), 0);
+    EXPECT_EQ(table.lists, lists);
+}
+
+TEST_F(BA1Processes, AfterTheExitCommandAnEndRequestRunsNothingMore) {
+    settings().write(QStringLiteral("S_q"), QStringLiteral("peerk"), QStringLiteral("2"));
+    start();
+    waitForLists(2);
+    EXPECT_EQ(exitInLoop(), 0);
+    table.add(8, peer + QStringLiteral("PeerTerminal"));
+    EXPECT_EQ(exitInLoop([this] { window->endSession(); }), 0);
+    EXPECT_TRUE(table.ended.isEmpty());
 }
 
 TEST_F(BA1Processes, ExitLeavesThePlayerProgramsRunningOtherwise) {

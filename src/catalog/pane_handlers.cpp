@@ -8,6 +8,7 @@
 #include "history/history_files.h"
 #include "platform/http_get.h"
 #include "platform/text_file.h"
+#include "playback/play_address.h"
 #include "playback/player.h"
 #include "playback/view_geometry.h"
 
@@ -105,14 +106,26 @@ void PaneHandlers::byNumberReplied(const QString &link, const QString &reply) {
     }
 }
 
+void PaneHandlers::refuseAddress() {
+    s_.view->setLabelText(QStringLiteral("zhun"), kRefusedAddressText);
+}
+
 void PaneHandlers::playMediaLink(const QString &link) {
-    s_.host->ensureTransferRunning();
     const MediaLink m = decodeMediaLink(link);
+    // A page may name only network addresses: anything else is refused
+    // before the current item stops, the player opens it or a line is written.
+    // (An empty address is no address: the player is left with nothing.)
+    const PlayAddress target = checkPlayAddress(unescapeText(m.address), AddressOrigin::Remote);
+    if (m.isPlayerKind() && !m.address.isEmpty() && !target.accepted()) {
+        refuseAddress();
+        return;
+    }
+    s_.host->ensureTransferRunning();
     PlaybackState &st = *s_.state;
     if (m.isPlayerKind()) {
         s_.playArea->setPlayAreaMode(kPlayAreaPlayer);
         st.resetForNewItem();
-        startPlayer(unescapeText(m.address));
+        startPlayer(target.address);
         st.currentItemReference = QString::number(m.videoId);
     } else {
         s_.playArea->setPlayAreaMode(kPlayAreaWeb);
@@ -176,14 +189,21 @@ void PaneHandlers::historyOpen(const QString &link) {
     PlaybackState &st = *s_.state;
 
     if (local) {
-        s_.playArea->setPlayAreaMode(kPlayAreaPlayer);
         const LocalPlayEntry e = *parseLocalPlayLine(line);
-        if (!QFileInfo::exists(e.path)) {
+        // The local-play list holds what the user opened: files and network
+        // addresses, nothing else.
+        const PlayAddress target = checkPlayAddress(e.path, AddressOrigin::User);
+        if (!target.accepted()) {
+            refuseAddress();
+            return;
+        }
+        s_.playArea->setPlayAreaMode(kPlayAreaPlayer);
+        if (target.isLocalFile() && !QFileInfo::exists(target.address)) {
             s_.dialogs->showMessage(kDialogTitle, e.path + QStringLiteral("不存在!"));
             s_.history->removeHistoryLine(kLocalHistoryFile, n);
             return;
         }
-        startPlayer(e.path);
+        startPlayer(target.address);
         showTitle(*s_.view, truncateToWidth(unescapeText(e.name), 30));
         st.resetForNewItem();
         st.resumePosition = int(std::clamp<qint64>(e.position, 0, INT_MAX));
@@ -197,9 +217,15 @@ void PaneHandlers::historyOpen(const QString &link) {
     const QString source = f.value(4), episode = f.value(5);
     const QString key = id + u'-' + source + u'-' + episode + u'-' + title;
     if (address.contains(QStringLiteral("peer"))) {
+        // A network-task line is what a page once asked for: the same limits.
+        const PlayAddress target = checkPlayAddress(unescapeText(address), AddressOrigin::Remote);
+        if (!target.accepted()) {
+            refuseAddress();
+            return;
+        }
         s_.playArea->setPlayAreaMode(kPlayAreaPlayer);
         s_.host->ensureTransferRunning();
-        startPlayer(unescapeText(address));
+        startPlayer(target.address);
         showTitle(*s_.view, truncateToWidth(unescapeText(title), 30) + u'-' + unescapeText(episodeName));
         st.resetForNewItem();
         st.resumePosition = toIntOrZero(f.value(6));

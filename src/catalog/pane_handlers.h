@@ -58,6 +58,9 @@ struct CatalogServices {
     QString playEndedUrl;
 };
 
+// Status text for an address the player may not open.
+inline const QString kRefusedAddressText = QStringLiteral("无法播放此地址");
+
 class PaneHandlers {
 public:
     explicit PaneHandlers(const CatalogServices &services);
@@ -80,6 +83,7 @@ public:
 
 private:
     void startPlayer(const QString &url);
+    void refuseAddress();
     void byNumberReplied(const QString &link, const QString &reply);
 
     CatalogServices s_;

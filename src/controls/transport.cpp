@@ -3,6 +3,7 @@
 #include "app/text_util.h"
 #include "playback/view_geometry.h"
 #include "history/history_files.h"
+#include "playback/play_address.h"
 
 #include <QRect>
 
@@ -252,51 +253,58 @@ void Transport::openLocalFile() {
     const QString path = dialogs_.chooseFile(kOpenFileTitle, kOpenFileFilter);
     if (path.isEmpty())
         return;
-
-    // Leaves whatever played before (saving its position).
-    playArea_.setPlayAreaMode(kPlayAreaPlayer);
-    // A new item: nothing of the previous one (its prepared next episode, its
-    // resume point) may carry over to the local file.
-    state_.resetForNewItem();
-    player_.setUrl(path);
-    player_.Play();
-    timers_.setTimerEnabled(PlaybackTimer::Status, true);
-
-    const QString name = displayName(path);
-    showTitle(view_, truncateToWidth(name, 30));
-
-    // A file played before resumes where it stopped: its entry keeps the
-    // stored position instead of starting again from 0.
-    const qint64 stored = history_.localPlayPosition(path);
-    state_.resumePosition = int(std::clamp<qint64>(stored, 0, INT_MAX));
-    state_.resumeDone = 0;
-    history_.addLocalPlay(name, path, stored);
-    state_.playSource = kSourceLocal;
-    state_.currentItemReference = path;
-
-    view_.npc_Click(kNpcLocalSideTab);
-    view_.npc_Click(kNpcPlayerPage);
+    if (playUserItem(path)) {
+        view_.npc_Click(kNpcLocalSideTab);
+        view_.npc_Click(kNpcPlayerPage);
+    }
 }
 
 void Transport::playCommandLine(const QString &commandLine) {
     QString text = commandLine;
-    text.remove(u'"');
+    // One enclosing pair of quotes, as a shell-less caller leaves them; a
+    // quote inside a Linux file name belongs to the name.
+    if (text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"'))
+        text = text.mid(1, text.size() - 2);
     if (text.endsWith(u'/'))
         text.chop(1);
-    // Without the player shown the transport commands would not act on
-    // this item; at start-up nothing plays that the switch could stop.
+    if (playUserItem(text)) {
+        view_.npc_Click(kNpcPlayerPage);
+        view_.npc_Click(kNpcLocalSideTab);
+    }
+}
+
+bool Transport::playUserItem(const QString &text) {
+    // Files and network addresses only; a file must be one the player can
+    // open. Anything else is said and neither played nor recorded, and the
+    // item playing goes on.
+    const PlayAddress target = checkPlayAddress(text, AddressOrigin::User);
+    if (!target.accepted() || (target.isLocalFile() && !isOpenableLocalFile(target.address))) {
+        dialogs_.showMessage(kDialogTitle, text + kCannotPlayText);
+        return false;
+    }
+    const QString item = target.address;
+
+    // Leaves whatever played before (saving its position).
     playArea_.setPlayAreaMode(kPlayAreaPlayer);
-    player_.setUrl(text);
+    // A new item: nothing of the previous one (its prepared next episode, its
+    // resume point) may carry over.
+    state_.resetForNewItem();
+    player_.setUrl(item);
     player_.Play();
     timers_.setTimerEnabled(PlaybackTimer::Status, true);
-    const QString name = displayName(text);
+
+    const QString name = displayName(item);
     showTitle(view_, truncateToWidth(name, 30));
-    state_.resetForNewItem();
-    state_.currentItemReference = text;
-    history_.addLocalPlay(name, text, 0);
+
+    // However it is opened, an item played before resumes where it stopped:
+    // its entry keeps the stored position instead of starting again from 0.
+    const qint64 stored = history_.localPlayPosition(item);
+    state_.resumePosition = int(std::clamp<qint64>(stored, 0, INT_MAX));
+    state_.resumeDone = 0;
+    history_.addLocalPlay(name, item, stored);
     state_.playSource = kSourceLocal;
-    view_.npc_Click(kNpcPlayerPage);
-    view_.npc_Click(kNpcLocalSideTab);
+    state_.currentItemReference = item;
+    return true;
 }
 
 void Transport::stepEpisode(int index, int direction) {

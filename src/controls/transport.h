@@ -32,6 +32,9 @@ inline const QString kOpenFileFilter = QStringLiteral(
 
 inline constexpr int kTransportButtons = 8;
 
+// Said after the name of a file or address the user chose that cannot be played.
+inline const QString kCannotPlayText = QStringLiteral("\r\n无法播放：文件不存在、不是影音文件或地址不受支持。");
+
 class Transport : public TransportCommands {
 public:
     Transport(Player &player, PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
@@ -56,8 +59,11 @@ public:
     // frame, release and no tooltip box once outside.
     void mouseMove(int index, QPoint pos);
 
-    // Plays a command line (l_com): quotes removed and one trailing "/"
-    // dropped, played as a local item, recorded in the local-play history.
+    // Plays a command line (l_com): one enclosing pair of quotes removed and
+    // one trailing "/" dropped, played as a local item, recorded in the
+    // local-play history and resumed at its stored position. A file the
+    // player cannot open, or anything that is neither a file nor a network
+    // address, is reported and neither played nor recorded.
     void playCommandLine(const QString &commandLine);
 
     // Repaints buttons 0 and 2 and sets their tooltips from the state (after
@@ -73,6 +79,8 @@ private:
     void toggleMute();
     void fullScreen();
     void openLocalFile();
+    // The user's own choice of a file or address: checked, played, recorded.
+    bool playUserItem(const QString &text);
     void stepEpisode(int index, int direction);
     void toggleSideBar();
 

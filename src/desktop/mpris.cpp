@@ -41,7 +41,8 @@ public:
     QString identity() const { return QStringLiteral("Vantoli"); }
     QString desktopEntry() const { return QStringLiteral("vantoli"); }
     QStringList schemes() const {
-        return {QStringLiteral("kxbovod"), QStringLiteral("kxpeer"), QStringLiteral("kxtvs"), QStringLiteral("file")};
+        return {QStringLiteral("kxbovod"), QStringLiteral("kxpeer"), QStringLiteral("kxtvs"), QStringLiteral("http"),
+                QStringLiteral("https")};
     }
     QStringList mimeTypes() const { return {}; }
 public slots:

@@ -3,11 +3,10 @@
 #include "catalog/links.h"
 
 #include <QRegularExpression>
-#include <QUrl>
 
 namespace vantoli {
 
-OutsideCommand classifyOutsideCommand(const QString &commandLine) {
+OutsideCommand classifyOutsideCommand(const QString &commandLine, AddressOrigin origin) {
     const QString text = commandLine.trimmed();
     if (text.isEmpty())
         return {OutsideRequest::Nothing, {}};
@@ -15,8 +14,13 @@ OutsideCommand classifyOutsideCommand(const QString &commandLine) {
     // ":". Absolute paths begin with "/", so they never match.
     static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.\\-]*):"));
     const QRegularExpressionMatch m = scheme.match(text);
-    if (!m.hasMatch())
+    if (!m.hasMatch()) {
+        // A path: the command line's quotes and trailing "/" are the
+        // player's to take off (l_com), so it goes on as given.
+        if (origin != AddressOrigin::User)
+            return {OutsideRequest::Refused, {}};
         return {OutsideRequest::LocalItem, commandLine};
+    }
     const QString name = m.captured(1).toLower();
     // Browsers may change the case of a scheme; the handlers compare exactly.
     const QString link = name + text.mid(m.capturedLength(1));
@@ -26,12 +30,9 @@ OutsideCommand classifyOutsideCommand(const QString &commandLine) {
     }
     if (name + QStringLiteral("://") == kTvScheme && link.startsWith(kTvScheme))
         return {OutsideRequest::TvLink, link};
-    if (name == u"file") {
-        const QUrl url(text);
-        const bool onThisMachine = url.host().isEmpty() || url.host() == u"localhost";
-        if (url.isLocalFile() && onThisMachine && !url.toLocalFile().isEmpty())
-            return {OutsideRequest::LocalItem, url.toLocalFile()};
-    }
+    const PlayAddress item = checkPlayAddress(text, origin);
+    if (item.accepted())
+        return {OutsideRequest::LocalItem, item.address};
     return {OutsideRequest::Refused, {}};
 }
 

@@ -111,4 +111,11 @@ void mpvCommand(const MpvApi *api, mpv_handle *mpv, std::initializer_list<const 
     api->command_async(mpv, replyId, argv.data());
 }
 
+bool mpvLoadFile(const MpvApi *api, mpv_handle *mpv, const QString &address, bool networkItem, uint64_t replyId) {
+    const QByteArray target = address.toUtf8();
+    const char *options = "demuxer-lavf-o=[protocol_whitelist=[http,https,tcp,tls,crypto,httpproxy]]";
+    const char *argv[] = {"loadfile", target.constData(), "replace", networkItem ? options : nullptr, nullptr};
+    return api->command_async(mpv, replyId, argv) >= 0;
+}
+
 } // namespace vantoli

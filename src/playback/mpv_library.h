@@ -60,6 +60,13 @@ void setDefaultMpvLibrary(const QString &file);
 // null), then the engine.
 void destroyMpv(const MpvApi *api, mpv_handle *mpv, mpv_render_context *render);
 
+// Loads address in place of the current item, without waiting. A network
+// item's demuxer may open only network protocols for what the item itself
+// names (HLS segments, a concat list), never a file or the engine's own
+// protocols; playlists it names are limited by "load-unsafe-playlists".
+// False when the engine did not take the command.
+bool mpvLoadFile(const MpvApi *api, mpv_handle *mpv, const QString &address, bool networkItem, uint64_t replyId);
+
 // Runs an engine command without waiting; replyId comes back with its end.
 void mpvCommand(const MpvApi *api, mpv_handle *mpv, std::initializer_list<const char *> args,
                 uint64_t replyId = 0);

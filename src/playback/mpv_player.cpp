@@ -1,5 +1,6 @@
 #include "playback/mpv_player.h"
 
+#include "playback/play_address.h"
 #include "playback/prebuffer_cache.h"
 #include "playback/terminal_client.h"
 #include "playback/video_widget.h"
@@ -112,6 +113,9 @@ std::unique_ptr<MpvPlayer> MpvPlayer::create(const MpvPlayerOptions &options, QO
     set("input-default-bindings", QStringLiteral("no"));
     set("osc", QStringLiteral("no"));
     set("ytdl", QStringLiteral("no"));             // addresses go to the stream layer as given
+    // A playlist names only files and network addresses, never the engine's
+    // own protocols (which can run filters that write files).
+    set("load-unsafe-playlists", QStringLiteral("no"));
     set("load-scripts", QStringLiteral("no"));
     set("audio-client-name", QStringLiteral("vantoli"));
     set("idle", QStringLiteral("yes"));            // stay alive with nothing loaded
@@ -228,6 +232,13 @@ void MpvPlayer::Play() {
             Stop();
         return;
     }
+    // Files and network addresses only: the engine's own protocols never
+    // reach it, whoever set the address.
+    if (!checkPlayAddress(url_, AddressOrigin::User).accepted()) {
+        if (engine_.loaded || engine_.loading)
+            Stop();
+        return;
+    }
     const bool sameItem = loadedUrl_ == url_ && (engine_.loaded || engine_.loading) && !engine_.stopping;
     if (sameItem) {
         if (engine_.endReached)
@@ -266,8 +277,7 @@ void MpvPlayer::Play() {
 }
 
 void MpvPlayer::load(const QString &address) {
-    const QByteArray target = address.toUtf8();
-    command({"loadfile", target.constData(), "replace"}, kLoadReply);
+    mpvLoadFile(api_, mpv_, address, !loadedUrl_.startsWith(u'/'), kLoadReply);
     ++pendingLoads_;
     engine_.loading = true;
 }

@@ -48,7 +48,9 @@ void BA1::wireDesktop() {
             showNormal();
     };
     sources.quit = [this] { ttt_v(); };
-    sources.openUri = [this](const QString &uri) { openFromOutside(uri); };
+    // Any program on the session bus may ask: network addresses and catalog
+    // links only, never a local file.
+    sources.openUri = [this](const QString &uri) { openFromOutside(uri, AddressOrigin::Remote); };
     mpris_ = {new MprisService(std::move(sources), session), [](MprisService *m) { delete m; }};
     // Another program holding the name, or no session bus: no remote control.
     mpris_->start();
@@ -62,8 +64,8 @@ void BA1::wireDesktop() {
     inhibitor_->start();
 }
 
-void BA1::openFromOutside(const QString &commandLine) {
-    const OutsideCommand command = classifyOutsideCommand(commandLine);
+void BA1::openFromOutside(const QString &commandLine, AddressOrigin origin) {
+    const OutsideCommand command = classifyOutsideCommand(commandLine, origin);
     switch (command.request) {
     case OutsideRequest::Nothing:
     case OutsideRequest::LocalItem:

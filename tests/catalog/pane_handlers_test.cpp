@@ -152,14 +152,14 @@ TEST_F(PaneHandlersTest, MediaLinkPlaysRecordsPingsAndReloadsTheListOnlyWhenAske
     EXPECT_TRUE(host.log.contains(QStringLiteral("ping")));
     EXPECT_EQ(view.log.filter(QStringLiteral("npc")), (QStringList{"npc 9", "npc 11"}));
 
-    handlers->beforeNavigate(1, QStringLiteral("kxpeer://peer&&&a&&&T&&&E&&&5&&&1&&&2&&&0"));
+    handlers->beforeNavigate(1, QStringLiteral("kxpeer://peer&&&http%3A//h/a.mp4&&&T&&&E&&&5&&&1&&&2&&&0"));
     EXPECT_EQ(navigations(), QStringList{QStringLiteral("navigate 5 ") + kBase + QStringLiteral("pp.htm?5-1-2-T-0")});
 
     // No title: plays, pings, but no history line and no list.
     const QByteArray before = raw("date.dat");
     host.log.clear();
-    handlers->beforeNavigate(1, QStringLiteral("kxpeer://peer&&&b&&&&&&E&&&6&&&0&&&0&&&0"));
-    EXPECT_EQ(player.url, QStringLiteral("b"));
+    handlers->beforeNavigate(1, QStringLiteral("kxpeer://peer&&&http%3A//h/b.mp4&&&&&&E&&&6&&&0&&&0&&&0"));
+    EXPECT_EQ(player.url, QStringLiteral("http://h/b.mp4"));
     EXPECT_EQ(raw("date.dat"), before);
     EXPECT_EQ(navigations().size(), 1);
     EXPECT_TRUE(host.log.contains(QStringLiteral("ping")));
@@ -284,4 +284,34 @@ TEST_F(PaneHandlersTest, ATitleWithADashKeepsTheEpisodeListsFieldsInPlace) {
     handlers->beforeNavigate(2, kBase + QStringLiteral("play-ended.htm"));
     EXPECT_EQ(navigations().last(), QStringLiteral("navigate 5 ") + kBase + QStringLiteral("pp.htm?12-1-3-Spider%2DMan-14"));
     EXPECT_EQ(parsePageParameters(navigations().last().section(u'?', 1)).autoclick, QStringLiteral("14"));
+}
+
+TEST_F(PaneHandlersTest, APageOrANetworkHistoryLineNamingAnythingButANetworkAddressPlaysAndRecordsNothing) {
+    state.playAreaMode = kPlayAreaPlayer;
+    player.url = QStringLiteral("http://h/playing.mp4");
+    const QByteArray before = raw("date.dat");
+    for (const char *address : {"av%3A//lavfi%3Asine%2Cametadata%3Dmode%3Dprint%3Afile%3D/tmp/x", "file%3A///etc/passwd",
+                                "/home/u/a.mp4", "lavfi%3A//anullsrc", "fd%3A//0"}) {
+        EXPECT_TRUE(handlers->beforeNavigate(
+            1, QStringLiteral("kxpeer://peer&&&%1&&&T&&&E&&&12&&&0&&&3&&&0").arg(QString::fromLatin1(address))));
+        EXPECT_EQ(player.url, QStringLiteral("http://h/playing.mp4")) << address;
+        EXPECT_EQ(view.texts.value("zhun"), kRefusedAddressText);
+    }
+    EXPECT_TRUE(player.calls.isEmpty()) << player.calls.join(u',').toStdString();
+    EXPECT_EQ(state.playAreaMode, kPlayAreaPlayer) << "the item playing goes on";
+    EXPECT_EQ(raw("date.dat"), before);
+    EXPECT_FALSE(host.log.contains(QStringLiteral("ping")));
+
+    // A network-task line naming a local file (a page's link once took it).
+    write("date.dat", "12|T|E|%2Fhome%2Fu%2Fpeer.mp4|0|3|0\r\n13|T|E|av%3A//lavfi%3Apeer|0|3|0\r\n");
+    handlers->beforeNavigate(3, QStringLiteral("open://1"));
+    handlers->beforeNavigate(3, QStringLiteral("open://2"));
+    EXPECT_TRUE(player.calls.isEmpty());
+
+    // The local-play list holds the user's own files; not the engine's protocols.
+    host.localList = true;
+    write("date_f.dat", "x|av://lavfi:testsrc|0\r\n");
+    handlers->beforeNavigate(3, QStringLiteral("open://1"));
+    EXPECT_TRUE(player.calls.isEmpty());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }

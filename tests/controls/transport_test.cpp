@@ -1,9 +1,21 @@
 #include "controls_rig.h"
 
+#include <QDir>
+#include <QFile>
+
 namespace vantoli::controls::test {
 namespace {
 
 using Transport_ = ControlsTest;
+
+void writeBytes(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+// Not a real clip: only the player's own open would tell.
+void writeMedia(const QString &path) { writeBytes(path, QByteArray(64, 'v')); }
+
 
 TEST_F(Transport_, PressWithAnotherButtonShowsHoverButRunsNoCommandAndTheNextLeftClickWorks) {
     transport.mouseMove(2, QPoint(5, 5));
@@ -210,7 +222,8 @@ TEST_F(Transport_, OpenFileWhileANetworkTaskPlaysStopsItAndRecordsTheLocalPlay) 
     state.prebufferStarted = 1;
     state.resumeDone = 1;
     view.timers[PlaybackTimer::Status] = false;
-    const QString path = QStringLiteral("/home/u/Media/holiday.mkv");
+    const QString path = dir.filePath(QStringLiteral("holiday.mkv"));
+    writeMedia(path);
     dialogs.chosenFile = path;
 
     transport.bo_but_Click(4);
@@ -220,7 +233,7 @@ TEST_F(Transport_, OpenFileWhileANetworkTaskPlaysStopsItAndRecordsTheLocalPlay) 
     EXPECT_EQ(player.calls, (QStringList{QStringLiteral("Stop"), QStringLiteral("setUrl(") + path + u')',
                                          QStringLiteral("Play")}));
     EXPECT_TRUE(view.timers[PlaybackTimer::Status]);
-    EXPECT_EQ(file(kLocalHistoryFile).toStdString(), "holiday.mkv|/home/u/Media/holiday.mkv|0\r\n\r\n");
+    EXPECT_EQ(file(kLocalHistoryFile), QStringLiteral("holiday.mkv|%1|0\r\n\r\n").arg(path).toUtf8());
     EXPECT_EQ(state.playSource, kSourceLocal);
     EXPECT_EQ(state.currentItemReference, path);
     // Nothing of the network task carries over to the local file.
@@ -238,10 +251,11 @@ TEST_F(Transport_, OpenFileCutsLongTitlesToThirtyColumns) {
     struct Case { QString path; QString title; };
     const QString latin = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789.mp4");
     const QString chinese = QStringLiteral("一二三四五六七八九十一二三四五六七.rmvb");
-    for (const Case &c : {Case{QStringLiteral("/m/") + latin, latin.left(30)},
-                          Case{QStringLiteral("/m/") + chinese, chinese.left(15)},
-                          Case{QStringLiteral("D:\\Media\\") + chinese, chinese.left(15)},
-                          Case{QStringLiteral("/m/abcdefghijklmno.ts"), QStringLiteral("abcdefghijklmno.ts")}}) {
+    for (const Case &c : {Case{dir.filePath(latin), latin.left(30)},
+                          Case{dir.filePath(chinese), chinese.left(15)},
+                          Case{dir.filePath(QStringLiteral("D:\\Media\\") + chinese), chinese.left(15)},
+                          Case{dir.filePath(QStringLiteral("abcdefghijklmno.ts")), QStringLiteral("abcdefghijklmno.ts")}}) {
+        writeMedia(c.path);
         dialogs.chosenFile = c.path;
         transport.bo_but_Click(4);
         EXPECT_EQ(view.texts[QStringLiteral("bo_name")], c.title) << c.path.toStdString();
@@ -338,20 +352,72 @@ TEST_F(Transport_, RefreshFacesShowsTheState) {
 }
 
 TEST_F(Transport_, CommandLinePlaysWithoutQuotesAndTrailingSlashAndIsRecorded) {
-    transport.playCommandLine(QStringLiteral("\"/home/u/Media/a b.mp4/\""));
-    EXPECT_EQ(player.url, QStringLiteral("/home/u/Media/a b.mp4"));
+    const QString path = dir.filePath(QStringLiteral("a b.mp4"));
+    writeMedia(path);
+    transport.playCommandLine(QStringLiteral("\"") + path + QStringLiteral("/\""));
+    EXPECT_EQ(player.url, path);
     EXPECT_TRUE(player.calls.contains(QStringLiteral("Play")));
     EXPECT_EQ(state.playAreaMode, kPlayAreaPlayer) << "so the transport commands act on it";
     EXPECT_EQ(state.playSource, kSourceLocal);
-    EXPECT_EQ(state.currentItemReference, QStringLiteral("/home/u/Media/a b.mp4"));
+    EXPECT_EQ(state.currentItemReference, path);
     EXPECT_EQ(view.texts[QStringLiteral("bo_name")], QStringLiteral("a b.mp4"));
-    EXPECT_EQ(file(kLocalHistoryFile).toStdString(), "a b.mp4|/home/u/Media/a b.mp4|0\r\n\r\n");
+    EXPECT_EQ(file(kLocalHistoryFile), QStringLiteral("a b.mp4|%1|0\r\n\r\n").arg(path).toUtf8());
     EXPECT_EQ(view.log.mid(view.log.size() - 2), (QStringList{QStringLiteral("npc 9"), QStringLiteral("npc 7")}));
 
-    // An address without any folder part plays with an empty title.
-    transport.playCommandLine(QStringLiteral("http:"));
-    EXPECT_EQ(player.url, QStringLiteral("http:"));
-    EXPECT_EQ(view.texts[QStringLiteral("bo_name")], QString());
+    // A plain network address plays too, under its own name.
+    transport.playCommandLine(QStringLiteral("http://127.0.0.1:8260/media/1.mp4"));
+    EXPECT_EQ(player.url, QStringLiteral("http://127.0.0.1:8260/media/1.mp4"));
+    EXPECT_EQ(view.texts[QStringLiteral("bo_name")], QStringLiteral("1.mp4"));
+}
+
+TEST_F(Transport_, OnlyOneEnclosingPairOfQuotesIsTakenFromACommandLine) {
+    // A Linux name may hold quotes of its own.
+    const QString path = dir.filePath(QStringLiteral("a\"b\".mp4"));
+    writeMedia(path);
+    transport.playCommandLine(path);
+    EXPECT_EQ(player.url, path);
+    transport.playCommandLine(QStringLiteral("\"") + path + QStringLiteral("\""));
+    EXPECT_EQ(player.url, path);
+    EXPECT_EQ(file(kLocalHistoryFile).count(QStringLiteral("|%1|").arg(path).toUtf8()), 1);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(Transport_, EveryWayOfOpeningAFileResumesAtItsStoredPosition) {
+    const QString path = dir.filePath(QStringLiteral("film.mkv"));
+    writeMedia(path);
+    dialogs.chosenFile = path;
+    transport.bo_but_Click(4);
+    history.updateLocalPlayPosition(path, 130);
+    // The command line (a first or a later start) as the open-file button.
+    transport.playCommandLine(path);
+    EXPECT_EQ(state.resumePosition, 130);
+    EXPECT_EQ(state.resumeDone, 0);
+    EXPECT_TRUE(file(kLocalHistoryFile).startsWith(QStringLiteral("film.mkv|%1|130\r\n").arg(path).toUtf8()));
+    transport.bo_but_Click(4);
+    EXPECT_EQ(state.resumePosition, 130);
+}
+
+TEST_F(Transport_, WhatCannotBePlayedIsSaidAndNeitherPlayedNorRecorded) {
+    const QByteArray before = file(kLocalHistoryFile);
+    const QString empty = dir.filePath(QStringLiteral("empty.mp4"));
+    writeBytes(empty, {});
+    QDir(dir.path()).mkdir(QStringLiteral("folder.mp4"));
+    const QStringList items{
+        dir.filePath(QStringLiteral("missing.mp4")), empty, dir.filePath(QStringLiteral("folder.mp4")),
+        // A name whose bytes are not valid UTF-8 arrives with U+FFFD in it.
+        dir.filePath(QStringLiteral("caf\uFFFD.mp4")),
+        QStringLiteral("av://lavfi:sine,ametadata=mode=print:file=/tmp/x"), QStringLiteral("relative.mp4"),
+        QStringLiteral("http:"),
+    };
+    for (const QString &item : items) {
+        transport.playCommandLine(item);
+        dialogs.chosenFile = item;
+        transport.bo_but_Click(4);
+    }
+    EXPECT_TRUE(player.calls.isEmpty()) << player.calls.join(u',').toStdString();
+    EXPECT_EQ(file(kLocalHistoryFile), before);
+    ASSERT_EQ(dialogs.messages.size(), 2 * items.size());
+    EXPECT_EQ(dialogs.messages.first(), QStringLiteral("提示：") + items.first() + kCannotPlayText);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // What a start from outside may ask for: the three catalog schemes act,
-// files play, every other scheme (the history ones above all) does nothing.
+// files and network addresses play, every other scheme (the history ones
+// above all, and the player's own protocols) does nothing.
 
 #include "desktop/outside_link.h"
 
@@ -24,7 +25,10 @@ TEST(OutsideLink, TakesOnlyCatalogSchemesAndFiles) {
         {"open://1", OutsideRequest::Refused, ""},
         {"delk://1/", OutsideRequest::Refused, ""},
         {"OPEN://1", OutsideRequest::Refused, ""},
-        {"http://127.0.0.1/x.mp4", OutsideRequest::Refused, ""},
+        {"http://127.0.0.1/x.mp4", OutsideRequest::LocalItem, "http://127.0.0.1/x.mp4"},
+        // The player's own protocols never come from outside.
+        {"av://lavfi:sine,ametadata=mode=print:file=/tmp/x", OutsideRequest::Refused, ""},
+        {"fd://0", OutsideRequest::Refused, ""},
         {"javascript:alert(1)", OutsideRequest::Refused, ""},
         {"kxbovod:12-0-3-ab", OutsideRequest::Refused, ""},
         {"kxbovodx://12-0-3-ab", OutsideRequest::Refused, ""},
@@ -35,11 +39,33 @@ TEST(OutsideLink, TakesOnlyCatalogSchemesAndFiles) {
         {"movie.mp4", OutsideRequest::LocalItem, "movie.mp4"},
         {"file:///tmp/a%20b.mp4", OutsideRequest::LocalItem, "/tmp/a b.mp4"},
         {"file://remote-host/x.mp4", OutsideRequest::Refused, ""},
+        {"file:///tmp/a.mp4?x=1", OutsideRequest::Refused, ""},
         {"", OutsideRequest::Nothing, ""},
         {"   ", OutsideRequest::Nothing, ""},
     };
     for (const Case &c : cases) {
         const OutsideCommand got = classifyOutsideCommand(QString::fromUtf8(c.given));
+        EXPECT_EQ(got.request, c.request) << c.given;
+        EXPECT_EQ(got.text.toStdString(), c.text) << c.given;
+    }
+}
+
+} // namespace
+} // namespace vantoli
+
+namespace vantoli {
+namespace {
+
+TEST(OutsideLink, TheRemoteControlGetsCatalogLinksAndNetworkAddressesButNoFiles) {
+    const Case cases[] = {
+        {"kxpeer://peer&&&a&&&b&&&c&&&1&&&0&&&0", OutsideRequest::CatalogLink, "kxpeer://peer&&&a&&&b&&&c&&&1&&&0&&&0"},
+        {"https://127.0.0.1/x.mp4", OutsideRequest::LocalItem, "https://127.0.0.1/x.mp4"},
+        {"file:///home/u/a.mp4", OutsideRequest::Refused, ""},
+        {"/home/u/a.mp4", OutsideRequest::Refused, ""},
+        {"av://lavfi:testsrc", OutsideRequest::Refused, ""},
+    };
+    for (const Case &c : cases) {
+        const OutsideCommand got = classifyOutsideCommand(QString::fromUtf8(c.given), AddressOrigin::Remote);
         EXPECT_EQ(got.request, c.request) << c.given;
         EXPECT_EQ(got.text.toStdString(), c.text) << c.given;
     }

@@ -1,7 +1,9 @@
-// Links and server replies of any shape decode without a crash, and the
-// escape functions round-trip every text.
+// Links and server replies of any shape decode without a crash, the escape
+// functions round-trip every text, and what the player may open from a page
+// is only ever a network address.
 #include "catalog/escape.h"
 #include "catalog/links.h"
+#include "playback/play_address.h"
 
 #include <cstdlib>
 
@@ -21,5 +23,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (unescapeText(escapeText(text)) != text)
         std::abort();
     unescapeText(text);
+
+    for (const QString &address : {text, unescapeText(decodeMediaLink(text).address)}) {
+        const PlayAddress remote = checkPlayAddress(address, AddressOrigin::Remote);
+        const PlayAddress user = checkPlayAddress(address, AddressOrigin::User);
+        if (remote.accepted()) {
+            const bool network = address.startsWith(QLatin1StringView("http://"), Qt::CaseInsensitive) ||
+                                 address.startsWith(QLatin1StringView("https://"), Qt::CaseInsensitive) ||
+                                 address.startsWith(QLatin1StringView("peer://"));
+            // From a page: a network address, as given, and the user may open it too.
+            if (!network || remote.isLocalFile() || remote.address != address || user.kind != remote.kind)
+                std::abort();
+        }
+        // A local file is an absolute path the engine cannot read as a protocol.
+        if (user.isLocalFile() && (!user.address.startsWith(u'/') || user.address.contains(u'\n')))
+            std::abort();
+    }
     return 0;
 }

@@ -65,6 +65,7 @@ PreparedMpv prepareMpv(const MpvSetup &setup) {
     set("input-vo-keyboard", QStringLiteral("no"));
     set("osc", QStringLiteral("no"));
     set("ytdl", QStringLiteral("no"));
+    set("load-unsafe-playlists", QStringLiteral("no")); // playlists name files and network addresses only
     set("load-scripts", QStringLiteral("no"));
     set("audio-client-name", QStringLiteral("PeerPlayer"));
     set("idle", QStringLiteral("yes"));
@@ -100,9 +101,7 @@ PreparedMpv prepareMpv(const MpvSetup &setup) {
     api->observe_property(mpv, kPause, "pause", MPV_FORMAT_FLAG);
     api->observe_property(mpv, kEofReached, "eof-reached", MPV_FORMAT_FLAG);
     if (!setup.preload.isEmpty()) {
-        const QByteArray target = setup.preload.toUtf8();
-        const char *argv[] = {"loadfile", target.constData(), "replace", nullptr};
-        if (api->command_async(mpv, kLoadReply, argv) >= 0)
+        if (mpvLoadFile(api, mpv, setup.preload, !setup.preload.startsWith(u'/'), kLoadReply))
             out.preloaded = setup.preload;
     }
     return out;
@@ -158,8 +157,7 @@ void MpvEngine::open(const QString &address) {
     preloaded_.clear();
     int off = 0;
     api_->set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &off);
-    const QByteArray target = address.toUtf8();
-    command({"loadfile", target.constData(), "replace"}, kLoadReply);
+    mpvLoadFile(api_, mpv_, address, !address.startsWith(u'/'), kLoadReply);
     ++pendingLoads_;
 }
 

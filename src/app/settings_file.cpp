@@ -2,6 +2,8 @@
 
 #include "platform/text_file.h"
 
+#include <cmath>
+
 namespace vantoli {
 namespace {
 
@@ -124,6 +126,19 @@ QString readSetting(const QString &path, const QString &section, const QString &
         value.truncate(nul);
     value.truncate(kReadBufferChars - 1);
     return value;
+}
+
+std::optional<double> settingNumber(const QString &value) {
+    bool ok = false;
+    const double number = value.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(number))
+        return std::nullopt;
+    return number;
+}
+
+bool settingIs(const QString &value, int number) {
+    const std::optional<double> read = settingNumber(value);
+    return read && *read == double(number);
 }
 
 bool writeSetting(const QString &path, const QString &section, const QString &key,

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace vantoli {
 
 // Parsed view of a profile file's text, kept line for line so that a write
@@ -32,6 +34,14 @@ QString readSetting(const QString &path, const QString &section, const QString &
 // when the file could not be written (callers ignore it).
 bool writeSetting(const QString &path, const QString &section, const QString &key,
                   const QString &value);
+
+// A stored value read as a number, the one way every switch and count of
+// App.ini is read: blanks around it allowed, decimal with an optional
+// fraction or exponent, so "2", " 2" and "2.0" are all 2. Empty for text
+// that is no finite number.
+std::optional<double> settingNumber(const QString &value);
+// Whether the value reads as exactly that number ("2.0" is 2; "2x" is not).
+bool settingIs(const QString &value, int number);
 
 // Settings access bound to one file.
 class Settings {

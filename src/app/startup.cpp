@@ -89,10 +89,12 @@ StartupOutcome runStartup(const StartupContext &ctx) {
     const QString sq = QStringLiteral("S_q");
     const QString mainName = settings.read(QStringLiteral("main"), QStringLiteral("Name"));
     const QString verName = settings.read(QStringLiteral("ver"), QStringLiteral("Name"));
-    const int ts = toIntOrZero(settings.read(sq, QStringLiteral("ts")));
-    int flags[std::size(kRepairedFlags)];
+    // Read as numbers, as the program reads them later ("2.0" is 2): text
+    // that is no number is 0.
+    const double ts = settingNumber(settings.read(sq, QStringLiteral("ts"))).value_or(0);
+    double flags[std::size(kRepairedFlags)];
     for (size_t i = 0; i < std::size(kRepairedFlags); ++i)
-        flags[i] = toIntOrZero(settings.read(sq, kRepairedFlags[i].toString()));
+        flags[i] = settingNumber(settings.read(sq, kRepairedFlags[i].toString())).value_or(0);
 
     // 5. Every start refreshes the machine identifier.
     settings.write(QStringLiteral("User"), QStringLiteral("Name"), identifier(ctx));

@@ -7,11 +7,11 @@ namespace vantoli {
 
 void runExitRoutine(ExitSteps &steps, const Settings &settings, PlayerProcesses *processes) {
     steps.removeTrayIcon();
-    const int peerk = settings.read(QStringLiteral("S_q"), QStringLiteral("peerk")).trimmed().toInt();
+    const bool endPrograms = settingIs(settings.read(QStringLiteral("S_q"), QStringLiteral("peerk")), 2);
     if (steps.playerShown())
         steps.stopPlayback();
     steps.stopHousekeeping();
-    if (peerk == 2 && processes) {
+    if (endPrograms && processes) {
         processes->endProcessByName(kPlayerProgram);
         processes->endProcessByName(kTerminalProgram);
     }

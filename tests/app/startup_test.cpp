@@ -121,6 +121,16 @@ TEST_F(StartupTest, RepairPassFixesOnlyWhatItMust) {
                          "h_w=14850\r\n"));
 }
 
+TEST_F(StartupTest, RepairPassReadsTheSwitchesAsNumbersAsTheProgramDoes) {
+    // "1.0" is off and "2.0" on for the settings dialog and the exit routine;
+    // the repair pass must not turn them into something else.
+    const QByteArray kept = "[S_q]\r\nts=2.0\r\nup=1.0\r\nquit=1.0\r\npeerk=2.0\r\ns_size= 1\r\nh_w=14850\r\n"
+                            "h_h=9830\r\ns_h=2\r\ns_bo=2\r\ns_jd=2\r\npeerqi=1e0\r\ns_pao=2\r\n";
+    writeRaw("App.ini", kept);
+    EXPECT_EQ(runStartup(ctx()), StartupOutcome::WindowShown);
+    EXPECT_TRUE(raw("App.ini").contains(kept)) << raw("App.ini").constData();
+}
+
 TEST_F(StartupTest, RepairPassResetsOddCloseQuestionStateAndVersion) {
     writeRaw("App.ini", "[S_q]\r\nts=5\r\n[ver]\r\nname=0.9\r\n");
     runStartup(ctx());

@@ -62,10 +62,19 @@ TEST_F(ExitRoutineTest, PeerkTwoEndsThePlayerThenTheTerminalAfterThePlaybackStop
     runExitRoutine(r, settings(), &r);
     EXPECT_EQ(r.log, (QStringList{"tray", "stop", "housekeeping off", "end PeerPlayer", "end PeerTerminal", "fetch",
                                   "menus", "notices", "settings", "main", "recommendation?", "quit"}));
+
+    // Read as a number, as the settings dialog reads it: a value the dialog
+    // shows ticked as 2 ends the programs too.
+    for (const char *peerk : {"2.0", "2.", "20e-1"}) {
+        r.log.clear();
+        settings().write("S_q", "peerk", peerk);
+        runExitRoutine(r, settings(), &r);
+        EXPECT_EQ(r.log.filter("end ").size(), 2) << peerk;
+    }
 }
 
 TEST_F(ExitRoutineTest, OtherwiseTheProgramsStayAndAWebPlaybackIsNotStopped) {
-    for (const char *peerk : {"1", "", "0", "2x"}) {
+    for (const char *peerk : {"1", "", "0", "2x", "1.0", "2.5", "nan"}) {
         r.log.clear();
         settings().write("S_q", "peerk", peerk);
         runExitRoutine(r, settings(), &r);

@@ -77,4 +77,31 @@ QString htmlEscape(const QString &text) {
     return out;
 }
 
+QString scriptString(const QString &text) {
+    QString out;
+    out.reserve(text.size() + 2);
+    out += u'"';
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        const char16_t u = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
+            out += c;
+            out += text.at(++i);
+            continue;
+        }
+        if (u == u'"' || u == u'\\') {
+            out += u'\\';
+            out += c;
+        } else if (u < 0x20 || u == 0x7F || u == u'<' || u == u'>' || u == u'&' || u == 0x2028 ||
+                   u == 0x2029 || c.isSurrogate()) {
+            out += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
+        } else {
+            out += c;
+        }
+    }
+    out += u'"';
+    return out;
+}
+
 } // namespace vantoli

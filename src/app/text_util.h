@@ -26,4 +26,11 @@ QString extractText(const QString &text, const QString &startMarker, const QStri
 // "&", quotes and "=" become character references.
 QString htmlEscape(const QString &text);
 
+// The text as a double-quoted script string literal that may stand anywhere
+// in an HTML <script> element or in a script run in a page. Besides quotes,
+// backslashes and control characters, "<", ">", "&", U+2028, U+2029 and a
+// surrogate without its pair are written as \uXXXX: the literal can end
+// neither the element ("</script>") nor a line, and opens no comment ("<!--").
+QString scriptString(const QString &text);
+
 } // namespace vantoli

@@ -8,6 +8,8 @@
 
 #include <QFile>
 
+#include <optional>
+
 // Resources of a static library are registered by hand; the call must be
 // made outside any namespace.
 static void registerCatalogResources() {
@@ -26,14 +28,104 @@ bool isBlank(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
 }
 
-// String literals in single or double quotes, joined by "+", blanks around
-// them allowed. Inside a literal a backslash escapes the next character; a
-// raw line break ends nothing and makes the expression invalid.
-bool isStringExpression(const QString &text) {
+int hexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
+}
+
+// The value of the hex digits text[from, from + count); -1 when one is not a
+// hex digit or the value is past the last code point.
+qint64 hexValue(const QString &text, qsizetype from, qsizetype count) {
+    if (count < 1 || from + count > text.size())
+        return -1;
+    qint64 v = 0;
+    for (qsizetype i = from; i < from + count; ++i) {
+        const int d = hexDigit(text.at(i));
+        if (d < 0 || v > 0x10FFFF)
+            return -1;
+        v = v * 16 + d;
+    }
+    return v;
+}
+
+bool isLineTerminator(QChar c) {
+    return c == u'\r' || c == u'\n' || c == QChar(0x2028) || c == QChar(0x2029);
+}
+
+// The escape after a backslash at text[i - 1], appended to out; i moves past
+// it. Old octal escapes (and \8, \9) are refused rather than guessed.
+bool readEscape(const QString &text, qsizetype &i, QString &out) {
+    if (i >= text.size())
+        return false;
+    const QChar e = text.at(i++);
+    switch (e.unicode()) {
+    case u'b': out += u'\b'; return true;
+    case u'f': out += u'\f'; return true;
+    case u'n': out += u'\n'; return true;
+    case u'r': out += u'\r'; return true;
+    case u't': out += u'\t'; return true;
+    case u'v': out += u'\v'; return true;
+    case u'0':
+        if (i < text.size() && text.at(i).isDigit())
+            return false;
+        out += QChar(0);
+        return true;
+    case u'x': {
+        const qint64 v = hexValue(text, i, 2);
+        if (v < 0)
+            return false;
+        out += QChar(char16_t(v));
+        i += 2;
+        return true;
+    }
+    case u'u': {
+        if (i < text.size() && text.at(i) == u'{') {
+            const qsizetype close = text.indexOf(u'}', i);
+            const qint64 v = close < 0 ? -1 : hexValue(text, i + 1, close - i - 1);
+            if (v < 0 || v > 0x10FFFF)
+                return false;
+            const char32_t point = char32_t(v);
+            out += QString::fromUcs4(&point, 1);
+            i = close + 1;
+            return true;
+        }
+        const qint64 v = hexValue(text, i, 4);
+        if (v < 0)
+            return false;
+        out += QChar(char16_t(v));
+        i += 4;
+        return true;
+    }
+    case u'\r':
+        // A line continuation: CR LF counts as one line end.
+        if (i < text.size() && text.at(i) == u'\n')
+            ++i;
+        return true;
+    default:
+        if (isLineTerminator(e))
+            return true;
+        if (e.isDigit())
+            return false;
+        out += e;
+        return true;
+    }
+}
+
+// The value of string literals in single or double quotes joined by "+",
+// blanks around them allowed, as the page's script would compute it. nullopt
+// for anything else (a raw line break inside a literal included).
+std::optional<QString> stringExpressionValue(const QString &text) {
     const qsizetype n = text.size();
     qsizetype i = 0;
     bool expectLiteral = true;
     bool sawLiteral = false;
+    QString value;
     while (i < n) {
         const QChar c = text.at(i);
         if (isBlank(c)) {
@@ -42,36 +134,39 @@ bool isStringExpression(const QString &text) {
         }
         if (!expectLiteral) {
             if (c != u'+')
-                return false;
+                return std::nullopt;
             expectLiteral = true;
             ++i;
             continue;
         }
         if (c != u'"' && c != u'\'')
-            return false;
+            return std::nullopt;
         const QChar quote = c;
         ++i;
         bool closed = false;
         while (i < n) {
-            const QChar d = text.at(i);
+            const QChar d = text.at(i++);
             if (d == u'\r' || d == u'\n')
-                return false;
-            if (d == u'\\') {
-                i += 2;
-                continue;
-            }
-            ++i;
+                return std::nullopt;
             if (d == quote) {
                 closed = true;
                 break;
             }
+            if (d != u'\\') {
+                value += d;
+                continue;
+            }
+            if (!readEscape(text, i, value))
+                return std::nullopt;
         }
         if (!closed)
-            return false;
+            return std::nullopt;
         expectLiteral = false;
         sawLiteral = true;
     }
-    return sawLiteral && !expectLiteral;
+    if (!sawLiteral || expectLiteral)
+        return std::nullopt;
+    return value;
 }
 
 } // namespace
@@ -92,14 +187,11 @@ QString episodeListPageTemplate() {
 
 QString episodeDataExpression(const QString &body) {
     // A marker without a ";" after it gives no data, like no marker at all.
-    const QString expression = extractText(body, kDataStart, kDataEnd, 2);
-    if (!isStringExpression(expression))
+    const auto value = stringExpressionValue(extractText(body, kDataStart, kDataEnd, 2));
+    if (!value)
         return {};
-    // Inside t.htm's script element these would end the script or change how
-    // the rest of it is parsed.
-    if (expression.contains(QStringLiteral("</")) || expression.contains(QStringLiteral("<!--")))
-        return {};
-    return expression;
+    // Written anew as one literal that cannot end t.htm's script element.
+    return scriptString(*value);
 }
 
 EpisodeList::EpisodeList(CatalogBodyReader &catalog, PlaybackView &view, QString programFolder,

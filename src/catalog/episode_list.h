@@ -6,7 +6,8 @@
 // same parameters.
 //
 // The episode data is taken into t.htm only when it is a plain string
-// expression (string literals, optionally joined by "+"), so a catalog page
+// expression (string literals, optionally joined by "+"), and is written
+// there as one script string literal of the same value, so a catalog page
 // cannot have its own script run in a local page.
 
 #include <QString>
@@ -31,10 +32,11 @@ public:
 // marker "[ly]". Empty when the resource is missing.
 QString episodeListPageTemplate();
 
-// The episode data expression of a catalog page body: the text strictly
-// between the first "var VideoInfoList=" and the next ";". Empty when there
-// is none, when it is cut short (no ";") or when it is anything but string
-// literals joined by "+".
+// The episode data of a catalog page body: the expression strictly between
+// the first "var VideoInfoList=" and the next ";", evaluated and written as
+// one double-quoted literal that is safe in a script element (scriptString).
+// Empty when there is none, when it is cut short (no ";") or when it is
+// anything but string literals joined by "+".
 QString episodeDataExpression(const QString &body);
 
 class EpisodeList {

@@ -1,5 +1,7 @@
 #include "platform/web_pane.h"
 
+#include "app/text_util.h"
+
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDesktopServices>
@@ -200,11 +202,6 @@ QString rawTargetOf(const QString &address, const QUrl &url) {
     QUrl base = url;
     base.setQuery(QString());
     return base.toString(QUrl::FullyEncoded) + (q < 0 ? QString() : trimmed.mid(q));
-}
-
-QString jsonString(const QString &text) {
-    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
 bool isWebAddress(const QUrl &url) {
@@ -565,7 +562,9 @@ void WebPane::navigate(const QString &address) {
         return;
     rawTarget_ = rawTargetOf(address, url);
     navigationRequested_ = true;
-    page_->setHtml(QStringLiteral("<script>location.replace(%1)</script>").arg(jsonString(rawTarget_)), url);
+    // The target is the pane's caller's text (a title from a link may be in
+    // it): escaped for the script element, so it stays one string.
+    page_->setHtml(QStringLiteral("<script>location.replace(%1)</script>").arg(scriptString(rawTarget_)), url);
 }
 
 void WebPane::refresh() {
@@ -600,7 +599,7 @@ void WebPane::flushPendingWrite() {
     if (!hasPendingWrite_)
         return;
     hasPendingWrite_ = false;
-    const QString literal = jsonString(pendingWrite_);
+    const QString literal = scriptString(pendingWrite_);
     pendingWrite_.clear();
     page_->runJavaScript(QStringLiteral("document.open();document.write(%1);document.close();").arg(literal),
                          QWebEngineScript::ApplicationWorld);

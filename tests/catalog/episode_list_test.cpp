@@ -82,7 +82,7 @@ TEST_F(EpisodeListTest, WithoutUsableDataTheServersPageOpens) {
         QStringLiteral("<script>var VideoInfoList=\"a$$b$c$peer\""),   // marker without ";"
         QStringLiteral("var VideoInfoList=fetch('file:///etc/passwd');"), // script, not data
         QStringLiteral("var VideoInfoList=\"a\"+alert(1);"),
-        QStringLiteral("var VideoInfoList=\"</script><script>alert(1)</script>\";"),
+        QStringLiteral("var VideoInfoList=\"a\\101\";"),        // an old octal escape
         QStringLiteral("var VideoInfoList=\"unclosed;\";"), // cut inside the literal
         QStringLiteral("var VideoInfoList=;"),
     };
@@ -95,12 +95,28 @@ TEST_F(EpisodeListTest, WithoutUsableDataTheServersPageOpens) {
     EXPECT_FALSE(QFile::exists(list.localPagePath()));
 }
 
-TEST_F(EpisodeListTest, StringExpressionsAreTakenAsWritten) {
+TEST_F(EpisodeListTest, StringExpressionsAreWrittenAsOneLiteralOfTheSameValue) {
     EXPECT_EQ(episodeDataExpression(QStringLiteral("var VideoInfoList=\"\";")), QStringLiteral("\"\""));
     EXPECT_EQ(episodeDataExpression(QStringLiteral("x var VideoInfoList= 'a$$b' + \"#c\\\"d\" ; y;")),
-              QStringLiteral(" 'a$$b' + \"#c\\\"d\" "));
+              QStringLiteral("\"a$$b#c\\\"d\""));
+    EXPECT_EQ(episodeDataExpression(QStringLiteral("var VideoInfoList='\\x41\\u4E2D\\u{1F600}\\'\\n\\\r\nz';")),
+              QStringLiteral("\"A中\U0001F600'\\u000az\""));
     EXPECT_EQ(episodeDataExpression(QStringLiteral("var VideoInfoList=\"a\"+;")), QString());
     EXPECT_EQ(episodeDataExpression(QStringLiteral("var VideoInfoList=\"a\" \"b\";")), QString());
+    EXPECT_EQ(episodeDataExpression(QStringLiteral("var VideoInfoList=\"\\u12\";")), QString());
+}
+
+TEST_F(EpisodeListTest, DataThatWouldEndTheScriptIsWrittenEscaped) {
+    // A name that closes t.htm's script element, opens a comment or ends a
+    // line: the page gets the same text, in a literal that does none of that.
+    catalog.body = QStringLiteral("var VideoInfoList=\"s$$</script><script>alert(1)</script><!--\\u2028&$http://h/1$peer\";");
+    list.DangJ(QStringLiteral("x"), 1, 0, 0);
+    const QByteArray page = localPage();
+    EXPECT_EQ(page.count("</script>"), 1) << page.toStdString();
+    EXPECT_FALSE(page.contains("<!--"));
+    EXPECT_TRUE(page.contains("var VideoInfoList=\"s$$\\u003c/script\\u003e\\u003cscript\\u003ealert(1)"
+                              "\\u003c/script\\u003e\\u003c!--\\u2028\\u0026$http://h/1$peer\";"));
+    EXPECT_EQ(view.log, QStringList{QStringLiteral("navigate 5 ") + dir.path() + QStringLiteral("/t.htm?1-0-0-x-0")});
 }
 
 TEST_F(EpisodeListTest, TitleIsPassedOnAsWritten) {

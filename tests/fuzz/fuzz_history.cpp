@@ -1,5 +1,7 @@
 // History files of any content: the operations do not crash and keep every
 // line they are not meant to drop.
+#include "app/text_util.h"
+#include "catalog/escape.h"
 #include "history/history_files.h"
 #include "history/history_page.h"
 #include "platform/ansi_codec.h"
@@ -48,5 +50,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     renderHistoryPageText(lines, HistoryList::NetworkTasks);
     renderHistoryPageText(lines, HistoryList::LocalPlays);
+
+    // Any text as a link's title and episode name: the line keeps its seven
+    // fields and its readers see the same text.
+    const QString text = decodeAnsi(bytes);
+    const QString title = history_text::encodeNetworkField(text);
+    const QString line = QStringList{QStringLiteral("7"), title, history_text::encodeNetworkField(text),
+                                     QStringLiteral("a"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0")}
+                             .join(u'|');
+    if (splitLines(line).size() != 1 || line.split(u'|').size() != 7 || unescapeText(title) != unescapeText(text))
+        std::abort();
+    if (history_text::decodeLocalField(history_text::encodeLocalField(text)) != text)
+        std::abort();
+
+    // As a script literal: nothing in it can end a script element or a line.
+    const QString literal = scriptString(text);
+    for (const QChar c : literal)
+        if (c == u'<' || c == u'>' || c == u'&' || c.unicode() < 0x20 || c.unicode() == 0x2028 ||
+            c.unicode() == 0x2029)
+            std::abort();
     return 0;
 }

@@ -440,6 +440,26 @@ TEST_F(WebPaneTest, CopyTakesTheSelection) {
     EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::clipboard()->text() == QStringLiteral("copy me"); }, kLoadMs));
 }
 
+TEST_F(WebPaneTest, AQueryThatClosesTheStandInsScriptRunsNothing) {
+    // A title from a link ends up in the query of a local page; with a "%u"
+    // escape in it the pane writes a stand-in page that carries the target in
+    // a script element. The title tries to end that element and run its own
+    // script in the page's origin, which would go on to another local page.
+    const QString page = writeFile(dir, QStringLiteral("t.htm"), "<html><body>list</body></html>");
+    writeFile(dir, QStringLiteral("c.htm"), "<html><body>other local page</body></html>");
+    const QString address = page + QStringLiteral("?12-0-3-%u4E2D</script><script>location.replace('c.htm')"
+                                                  "</script><!--\u2028&-0");
+    rec.cancelAll = false;
+    pane.navigate(address);
+    ASSERT_TRUE(waitForDocument(rec));
+    QTest::qWait(500);
+    EXPECT_TRUE(evaluate(pane, QStringLiteral("location.pathname")).toString().endsWith(QStringLiteral("/t.htm")));
+    EXPECT_EQ(evaluate(pane, QStringLiteral("document.body.textContent")).toString(), QStringLiteral("list"));
+    EXPECT_EQ(evaluate(pane, QStringLiteral("decodeURIComponent(location.search.replace(/%u/g, '%25u'))")).toString(),
+              QStringLiteral("?12-0-3-%u4E2D</script><script>location.replace('c.htm')</script><!--\u2028&-0"));
+    EXPECT_EQ(rec.navigations, QStringList{address});
+}
+
 int main(int argc, char **argv) {
     prepareWebEngineStart();
     ::testing::InitGoogleTest(&argc, argv);

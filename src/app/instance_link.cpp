@@ -1,10 +1,11 @@
 #include "app/instance_link.h"
 
+#include "platform/private_folder.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QThread>
 
 #include <unistd.h>
@@ -29,11 +30,10 @@ InstanceLink::~InstanceLink() {
         server_->close();
 }
 
-std::unique_ptr<InstanceLink> InstanceLink::forCurrentUser(QObject *parent) {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+std::unique_ptr<InstanceLink> InstanceLink::forCurrentUser(QString *problem, QObject *parent) {
+    const QString folder = privateRuntimeFolder(problem);
     if (folder.isEmpty())
-        folder = QDir::tempPath();
-    QDir().mkpath(folder);
+        return nullptr;
     return std::make_unique<InstanceLink>(QStringLiteral("vantoli-%1").arg(getuid()), folder, parent);
 }
 

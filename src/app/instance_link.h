@@ -18,7 +18,8 @@ class InstanceLink : public QObject {
     Q_OBJECT
 public:
     // name: the link's name, the same for every start of one user; folder:
-    // where the lock file and the socket live (the user's runtime folder).
+    // where the lock file and the socket live, a folder only this user can
+    // enter.
     InstanceLink(QString name, QString folder, QObject *parent = nullptr);
     ~InstanceLink() override;
 
@@ -29,8 +30,11 @@ public:
     // when it could not be reached within timeoutMs.
     bool sendToRunning(const QString &commandLine, int timeoutMs = 5000) const;
 
-    // The link of this user in the runtime folder.
-    static std::unique_ptr<InstanceLink> forCurrentUser(QObject *parent = nullptr);
+    // The link of this user in the user's private runtime folder. Null when
+    // there is none (the reason in *problem): a lock or socket in a folder
+    // that other users can write would let them pose as the running
+    // program or keep it from starting.
+    static std::unique_ptr<InstanceLink> forCurrentUser(QString *problem = nullptr, QObject *parent = nullptr);
 
 signals:
     // A later start sent its command line.

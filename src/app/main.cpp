@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -116,7 +117,12 @@ int main(int argc, char *argv[]) {
         options.commandLine = atStart.text;
     const auto factory = vantoli::makePlayerFactory();
     options.playerFactory = factory.get();
-    const auto link = vantoli::InstanceLink::forCurrentUser();
+    QString linkProblem;
+    const auto link = vantoli::InstanceLink::forCurrentUser(&linkProblem);
+    // Without a private folder there is no safe place to meet a later
+    // start: this one runs on its own.
+    if (!link)
+        std::fprintf(stderr, "vantoli: %s; a later start opens a window of its own\n", qPrintable(linkProblem));
     std::unique_ptr<vantoli::shell::BA1> window;
 
     vantoli::StartupContext ctx;
@@ -125,14 +131,15 @@ int main(int argc, char *argv[]) {
     ctx.dialogs = &dialogs;
     ctx.makeWindow = [&]() -> vantoli::MainWindowHost * {
         // Another instance runs: it gets the command line, this start ends.
-        if (!link->claim()) {
+        if (link && !link->claim()) {
             link->sendToRunning(commandLine);
             return nullptr;
         }
         window = std::make_unique<vantoli::shell::BA1>(options, dialogs);
         dialogs.setOwner(window.get());
-        QObject::connect(link.get(), &vantoli::InstanceLink::commandLineReceived, window.get(),
-                         [w = window.get()](const QString &text) { w->openFromOutside(text); });
+        if (link)
+            QObject::connect(link.get(), &vantoli::InstanceLink::commandLineReceived, window.get(),
+                             [w = window.get()](const QString &text) { w->openFromOutside(text); });
         return window.get();
     };
     ctx.machineIdentifier = [] { return vantoli::machineIdentifier(); };

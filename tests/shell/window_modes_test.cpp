@@ -57,6 +57,20 @@ TEST_F(WindowModesTest, ForcedTabsAtStartPaintAndShowTheInitialPages) {
     EXPECT_EQ(modes.sideTab(), 11);
 }
 
+TEST_F(WindowModesTest, ARightPressSuppressesUntilItsOwnRelease) {
+    // Only a left release makes a click; the right release ends the press
+    // whose click the flag was for.
+    modes.npc_MouseDown(5, Qt::RightButton);
+    modes.mouseReleased(Qt::LeftButton);
+    EXPECT_TRUE(modes.clickSuppress());
+    modes.mouseReleased(Qt::RightButton);
+    EXPECT_FALSE(modes.clickSuppress());
+    modes.backgroundPressed(Qt::MiddleButton);
+    EXPECT_TRUE(modes.clickSuppress());
+    modes.mouseReleased(Qt::MiddleButton);
+    EXPECT_FALSE(modes.clickSuppress());
+}
+
 TEST_F(WindowModesTest, PreludeClearsHoverLeftovers) {
     modes.setNoticeHoverState(1);
     modes.npc_MouseDown(0, Qt::RightButton);

@@ -1,6 +1,7 @@
 #include "terminal/peer_terminal/terminal_service.h"
 
 #include "terminal/peer_terminal/cache_names.h"
+#include "terminal/peer_terminal/connection_gate.h"
 #include "terminal/peer_terminal/origin_fetch.h"
 #include "terminal/peer_terminal/terminal_paths.h"
 
@@ -14,6 +15,7 @@
 #include <httplib.h>
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -772,16 +774,38 @@ bool TerminalService::start(int port) {
         if (res.body.empty())
             res.set_content(std::to_string(res.status) + "\n", "text/plain");
     });
-    if (port == 0)
-        port_ = server_->bind_to_any_port("127.0.0.1");
-    else
-        port_ = server_->bind_to_port("127.0.0.1", port) ? port : -1;
-    if (port_ <= 0) {
-        port_ = 0;
+    // The server itself listens on a Unix socket in a folder of ours that no
+    // other user can enter; the loopback port is the gate's.
+    server_->set_keep_alive_max_count(1);
+    server_->set_address_family(AF_UNIX);
+    QByteArray folder = QFile::encodeName(QDir::tempPath() + QStringLiteral("/vantoli-terminal-XXXXXX"));
+    if (!::mkdtemp(folder.data())) {
+        server_.reset();
+        return false;
+    }
+    socketFolder_ = folder.toStdString();
+    const std::string socket = socketFolder_ + "/http";
+    if (!server_->bind_to_port(socket, 80)) {
+        ::rmdir(socketFolder_.c_str());
         server_.reset();
         return false;
     }
     serverThread_ = std::thread([this] { server_->listen_after_bind(); });
+    GateLimits limits;
+    limits.headDeadlineMs = config_.requestHeadMs;
+    limits.connectionsPerOtherUser = config_.connectionsPerOtherUser;
+    gate_ = std::make_unique<ConnectionGate>(socket, limits);
+    port_ = gate_->start(port);
+    if (port_ <= 0) {
+        port_ = 0;
+        gate_.reset();
+        server_->stop();
+        serverThread_.join();
+        ::unlink(socket.c_str());
+        ::rmdir(socketFolder_.c_str());
+        server_.reset();
+        return false;
+    }
     return true;
 }
 
@@ -802,10 +826,14 @@ void TerminalService::stop() {
         std::unique_lock lock(workersMutex_);
         workersDone_.wait(lock, [&] { return workers_ == 0; });
     }
+    if (gate_)
+        gate_->stop();
     if (server_) {
         server_->stop();
         if (serverThread_.joinable())
             serverThread_.join();
+        ::unlink((socketFolder_ + "/http").c_str());
+        ::rmdir(socketFolder_.c_str());
     }
 }
 

@@ -55,6 +55,10 @@ struct TerminalConfig {
     int connectTimeoutSeconds = 10;
     int readTimeoutSeconds = 20;
     int serverThreads = 16;
+    // A connection's whole request head must arrive within this time.
+    int requestHeadMs = 5000;
+    // Connections at once from any one other local user.
+    int connectionsPerOtherUser = 4;
     // Every request but /ping must carry it as the `t` parameter; empty
     // accepts any.
     QString token;
@@ -68,6 +72,7 @@ struct TerminalConfig {
 };
 
 struct Item;
+class ConnectionGate;
 
 class TerminalService {
 public:
@@ -77,7 +82,7 @@ public:
     TerminalService &operator=(const TerminalService &) = delete;
 
     // Binds 127.0.0.1 on `port` (0: any free one) and serves on a thread of
-    // its own. False when the port cannot be bound.
+    // its own, through a ConnectionGate. False when the port cannot be bound.
     bool start(int port = 0);
     int port() const { return port_; }
     // Ends every download (their state is kept) and the server.
@@ -116,6 +121,8 @@ private:
 
     TerminalConfig config_;
     std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<ConnectionGate> gate_;
+    std::string socketFolder_; // private; holds the server's Unix socket
     std::thread serverThread_;
     int port_ = 0;
     std::atomic<bool> stopping_{false};

@@ -15,8 +15,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <vector>
 #include <thread>
 
 using namespace vantoli;
@@ -165,4 +171,111 @@ TEST_F(ProgramTest, WithoutAPrivateRuntimeFolderItUsesItsOwnOrDoesNotStart) {
     EXPECT_TRUE(refused.readAllStandardError().contains("not started"));
     EXPECT_TRUE(QDir(theirs).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(portFile()));
+}
+
+namespace {
+// A loopback connection to the terminal that sends a request head a byte
+// at a time and never finishes it.
+int slowConnection(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    ::send(fd, "G", 1, MSG_NOSIGNAL);
+    return fd;
+}
+// Whether the other side closed the connection (without waiting).
+bool closedByPeer(int fd) {
+    char c;
+    const ssize_t got = ::recv(fd, &c, 1, MSG_DONTWAIT);
+    return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+}
+} // namespace
+
+// Twenty connections that never finish their request used to hold every
+// server thread: no answer to anything, not even a ping, for as long as
+// they trickled. Their requests now must arrive whole within a deadline,
+// and the server's threads only ever see whole requests.
+TEST_F(ProgramTest, SlowConnectionsNeitherStallItNorStay) {
+    start();
+    const int port = waitForPort();
+    ASSERT_GT(port, 0);
+    std::vector<int> slow;
+    for (int i = 0; i < 20; ++i)
+        slow.push_back(slowConnection(port));
+    httplib::Client client("127.0.0.1", port);
+    client.set_connection_timeout(1);
+    client.set_read_timeout(1);
+    const auto t0 = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - t0 < std::chrono::seconds(3)) {
+        for (const int fd : slow)
+            ::send(fd, "E", 1, MSG_NOSIGNAL); // a byte now and then keeps a read time-out alive
+        const auto asked = std::chrono::steady_clock::now();
+        const auto ping = client.Get("/ping");
+        ASSERT_TRUE(ping) << "no answer while slow connections trickle";
+        EXPECT_EQ(ping->status, 200);
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(900));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    // Past the deadline for a whole request head the terminal closes them.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    int closed = 0;
+    for (const int fd : slow) {
+        ::send(fd, "T", 1, MSG_NOSIGNAL);
+        closed += closedByPeer(fd);
+        ::close(fd);
+    }
+    EXPECT_EQ(closed, 20);
+}
+
+// Another local user gets only a few connections at once; the terminal's
+// own user (its player) is not limited. Needs root, to be another user.
+TEST_F(ProgramTest, AnotherUserGetsOnlyAFewConnections) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to connect as another user";
+    start();
+    const int port = waitForPort();
+    ASSERT_GT(port, 0);
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // As nobody: ten connections at once; report how many stay open.
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        std::vector<int> fds;
+        for (int i = 0; i < 10; ++i)
+            fds.push_back(slowConnection(port));
+        ::usleep(500 * 1000);
+        char open = 0;
+        for (const int fd : fds)
+            open += fd >= 0 && !closedByPeer(fd);
+        (void)!::write(pipeFds[1], &open, 1);
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    char open = -1;
+    ASSERT_EQ(::read(pipeFds[0], &open, 1), 1);
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(open, 4);
+
+    // Ten of the owner's own stay open.
+    std::vector<int> own;
+    for (int i = 0; i < 10; ++i)
+        own.push_back(slowConnection(port));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    int ownOpen = 0;
+    for (const int fd : own) {
+        ownOpen += fd >= 0 && !closedByPeer(fd);
+        ::close(fd);
+    }
+    EXPECT_EQ(ownOpen, 10);
 }

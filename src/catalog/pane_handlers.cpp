@@ -215,7 +215,7 @@ void PaneHandlers::historyOpen(const QString &link) {
     const QStringList f = line.split(u'|');
     const QString id = f.value(0), title = f.value(1), episodeName = f.value(2), address = f.value(3);
     const QString source = f.value(4), episode = f.value(5);
-    const QString key = id + u'-' + source + u'-' + episode + u'-' + title;
+    const QString key = buildItemKey(id, source, episode, title);
     if (address.contains(QStringLiteral("peer"))) {
         // A network-task line is what a page once asked for: the same limits.
         const PlayAddress target = checkPlayAddress(unescapeText(address), AddressOrigin::Remote);
@@ -229,14 +229,18 @@ void PaneHandlers::historyOpen(const QString &link) {
         showTitle(*s_.view, truncateToWidth(unescapeText(title), 30) + u'-' + unescapeText(episodeName));
         st.resetForNewItem();
         st.resumePosition = toIntOrZero(f.value(6));
-        s_.view->navigatePane(kEpisodeListPane, episodeListPageUrl(s_.contentBase, key + QStringLiteral("-0")));
+        s_.view->navigatePane(kEpisodeListPane,
+                              episodeListPageUrl(s_.contentBase, buildPageParameters(toIntOrZero(id), source, episode,
+                                                                                     title, kNothing)));
         st.currentItemKey = key;
         st.currentItemReference = id;
         s_.host->sendPlayPing();
     } else {
         s_.playArea->setPlayAreaMode(kPlayAreaWeb);
         st.currentItemReference = kNothing;
-        s_.view->navigatePane(kEpisodeListPane, episodeListPageUrl(s_.contentBase, key + u'-' + source + episode));
+        s_.view->navigatePane(kEpisodeListPane,
+                              episodeListPageUrl(s_.contentBase, buildPageParameters(toIntOrZero(id), source, episode,
+                                                                                     title, source + episode)));
     }
     st.playSource = kSourceNetwork;
     s_.view->npc_Click(kNpcNetworkSideTab);

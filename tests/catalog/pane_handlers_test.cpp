@@ -284,6 +284,16 @@ TEST_F(PaneHandlersTest, ATitleWithADashKeepsTheEpisodeListsFieldsInPlace) {
     handlers->beforeNavigate(2, kBase + QStringLiteral("play-ended.htm"));
     EXPECT_EQ(navigations().last(), QStringLiteral("navigate 5 ") + kBase + QStringLiteral("pp.htm?12-1-3-Spider%2DMan-14"));
     EXPECT_EQ(parsePageParameters(navigations().last().section(u'?', 1)).autoclick, QStringLiteral("14"));
+
+    // Reopened from the history: the list opens on it, and a web-played
+    // entry has its own episode clicked.
+    write("date.dat", "12|Spider-Man|E4|peer%3A//100%7C0123456789abcdef0123456789abcdef01234567%7Ca.mp4%7C|1|3|0\r\n"
+                      "13|Spider-Man|E4|http%3A//h/4.webm|1|3|0\r\n");
+    handlers->beforeNavigate(3, QStringLiteral("open://1"));
+    EXPECT_EQ(navigations().last(), QStringLiteral("navigate 5 ") + kBase + QStringLiteral("pp.htm?12-1-3-Spider%2DMan-0"));
+    EXPECT_EQ(state.currentItemKey, QStringLiteral("12-1-3-Spider-Man"));
+    handlers->beforeNavigate(3, QStringLiteral("open://2"));
+    EXPECT_EQ(navigations().last(), QStringLiteral("navigate 5 ") + kBase + QStringLiteral("pp.htm?13-1-3-Spider%2DMan-13"));
 }
 
 TEST_F(PaneHandlersTest, APageOrANetworkHistoryLineNamingAnythingButANetworkAddressPlaysAndRecordsNothing) {

@@ -3,6 +3,7 @@
 #include "app/text_util.h"
 #include "playback/view_geometry.h"
 #include "history/history_files.h"
+#include "platform/text_file.h"
 #include "playback/play_address.h"
 
 #include <QRect>
@@ -301,10 +302,46 @@ bool Transport::playUserItem(const QString &text) {
     const qint64 stored = history_.localPlayPosition(item);
     state_.resumePosition = int(std::clamp<qint64>(stored, 0, INT_MAX));
     state_.resumeDone = 0;
+    openingIsNewEntry_ = localPlayLine(item) == 0;
     history_.addLocalPlay(name, item, stored);
     state_.playSource = kSourceLocal;
     state_.currentItemReference = item;
+    opening_ = item;
+    playerChanged(); // a player that refuses at once
     return true;
+}
+
+qint64 Transport::localPlayLine(const QString &item) const {
+    const auto lines = readTextLines(history_.filePath(HistoryList::LocalPlays));
+    if (!lines)
+        return 0;
+    for (qsizetype i = 0; i < lines->size(); ++i) {
+        const auto entry = parseLocalPlayLine(lines->at(i));
+        if (entry && entry->path == item)
+            return i + 1;
+    }
+    return 0;
+}
+
+void Transport::playerChanged() {
+    if (opening_.isEmpty())
+        return;
+    // Another item took its place, or it plays: nothing more to watch.
+    if (player_.Url() != opening_ || player_.PlayState() == kStatePlaying) {
+        opening_.clear();
+        return;
+    }
+    if (!player_.OpenFailed())
+        return;
+    const QString item = opening_;
+    opening_.clear();
+    if (openingIsNewEntry_) {
+        if (const qint64 line = localPlayLine(item))
+            history_.removeHistoryLine(kLocalHistoryFile, line);
+    }
+    if (state_.currentItemReference == item)
+        state_.currentItemReference = kNothing;
+    dialogs_.showMessage(kDialogTitle, item + kCannotPlayText);
 }
 
 void Transport::stepEpisode(int index, int direction) {

@@ -66,6 +66,11 @@ public:
     // address, is reported and neither played nor recorded.
     void playCommandLine(const QString &commandLine);
 
+    // The player reported a change. A file or address the user opened that
+    // the player could not open is said, and its new local-play entry taken
+    // back (an entry it had before stays, with its position).
+    void playerChanged();
+
     // Repaints buttons 0 and 2 and sets their tooltips from the state (after
     // a skin change, or when the status tick flips pauseFace).
     void refreshFaces();
@@ -81,6 +86,8 @@ private:
     void openLocalFile();
     // The user's own choice of a file or address: checked, played, recorded.
     bool playUserItem(const QString &text);
+    // Line number of item's local-play entry, 0 for none.
+    qint64 localPlayLine(const QString &item) const;
     void stepEpisode(int index, int direction);
     void toggleSideBar();
 
@@ -96,6 +103,11 @@ private:
     Dialogs &dialogs_;
     PlayAreaSwitch &playArea_;
     EpisodeStepper &episodes_;
+
+    // The user's item whose opening is still to be seen, and whether its
+    // local-play entry was new.
+    QString opening_;
+    bool openingIsNewEntry_ = false;
 };
 
 } // namespace vantoli::controls

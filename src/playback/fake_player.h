@@ -28,6 +28,7 @@ public:
     int audioChannel = kChannelMixed;
     QString adUrl;
     QStringList prebuffered;
+    bool openFailed = false;
 
     bool autoState = true;
     QStringList calls;
@@ -53,6 +54,7 @@ public:
         if (autoState && state != kStateIdle)
             state = kStateStopped;
     }
+    bool OpenFailed() const override { return openFailed; }
     int Position() const override { return ++reads, position; }
     void setPosition(int s) override {
         record(QStringLiteral("setPosition(%1)").arg(s));

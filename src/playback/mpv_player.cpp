@@ -237,6 +237,8 @@ void MpvPlayer::Play() {
     if (!checkPlayAddress(url_, AddressOrigin::User).accepted()) {
         if (engine_.loaded || engine_.loading)
             Stop();
+        openFailed_ = true;
+        emit changed();
         return;
     }
     const bool sameItem = loadedUrl_ == url_ && (engine_.loaded || engine_.loading) && !engine_.stopping;
@@ -249,6 +251,7 @@ void MpvPlayer::Play() {
     }
 
     resetItemValues();
+    openFailed_ = false;
     loadedUrl_ = url_;
     QString address = url_;
     // Through the transfer program when it runs; from the network (and the
@@ -449,6 +452,8 @@ void MpvPlayer::drainEvents() {
                 load(loadedUrl_);
                 break;
             }
+            if (end->reason == MPV_END_FILE_REASON_ERROR && !fileOpen_ && pendingLoads_ == 0)
+                openFailed_ = true;
             engine_.loaded = false;
             engine_.loading = pendingLoads_ > 0;
             if (!engine_.loading) {
@@ -459,8 +464,10 @@ void MpvPlayer::drainEvents() {
         }
         case MPV_EVENT_COMMAND_REPLY:
             if (event->reply_userdata == kLoadReply && event->error < 0 && pendingLoads_ > 0) {
-                if (--pendingLoads_ == 0)
+                if (--pendingLoads_ == 0) {
                     engine_.loading = false;
+                    openFailed_ = true;
+                }
             }
             break;
         case MPV_EVENT_PROPERTY_CHANGE:

@@ -60,6 +60,7 @@ public:
     QString Url() const override { return url_; }
     void setUrl(const QString &url) override { url_ = url; }
     void Play() override;
+    bool OpenFailed() const override { return openFailed_; }
     void Pause() override;
     void Stop() override;
     int Position() const override;
@@ -126,6 +127,7 @@ private:
     qint64 currentEntry_ = -1;   // mpv's playlist entry of the current item
     int pendingSeek_ = -1;       // seek asked for while the item was still opening
     bool fileOpen_ = false;      // the engine opened the current item
+    bool openFailed_ = false;    // the engine gave up opening the current item
     bool timePosKnown_ = false;
     double timePos_ = 0;
     double duration_ = 0;

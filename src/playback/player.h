@@ -57,6 +57,10 @@ public:
 
     // Starts playing Url, or resumes after Pause.
     virtual void Play() = 0;
+    // True once the player gave up opening Url before it ever played (not a
+    // media file, unreadable, unreachable, an address it does not take),
+    // until the next Play of another item.
+    virtual bool OpenFailed() const = 0;
     virtual void Pause() = 0;
     // Stops; Url keeps its value.
     virtual void Stop() = 0;

@@ -72,6 +72,16 @@ void BA1::createPlayback() {
     PlaybackState &state = playback_->state();
     transport_ = std::make_unique<controls::Transport>(*player_, state, *this, *playback_, history_, dialogs_,
                                                        playback_->playArea(), playback_->continuation());
+    // Queued: the message for a file the player cannot open never shows
+    // inside the player's own event handling.
+    if (auto *mpv = dynamic_cast<MpvPlayer *>(player_.get()))
+        QObject::connect(
+            mpv, &MpvPlayer::changed, this,
+            [this] {
+                if (transport_)
+                    transport_->playerChanged();
+            },
+            Qt::QueuedConnection);
     bars_ = std::make_unique<controls::SeekVolumeBars>(*player_, *this, *this, state);
     keys_ = std::make_unique<controls::Keyboard>(*player_, state, *this, *playback_, *this, *bars_);
     playerMenu_ = std::make_unique<controls::PlayerMenu>(*player_, *this);

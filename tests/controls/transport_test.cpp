@@ -420,5 +420,39 @@ TEST_F(Transport_, WhatCannotBePlayedIsSaidAndNeitherPlayedNorRecorded) {
     EXPECT_EQ(dialogs.messages.first(), QStringLiteral("提示：") + items.first() + kCannotPlayText);
 }
 
+TEST_F(Transport_, AFileThePlayerCannotOpenIsSaidAndItsNewEntryTakenBack) {
+    const QString played = dir.filePath(QStringLiteral("played.mp4"));
+    const QString broken = dir.filePath(QStringLiteral("broken.mp4"));
+    writeMedia(played);
+    writeMedia(broken);
+    player.autoState = false; // the engine takes its time to open
+    transport.playCommandLine(played);
+    history.updateLocalPlayPosition(played, 40);
+    const QByteArray before = file(kLocalHistoryFile);
+
+    transport.playCommandLine(broken);
+    transport.playerChanged(); // still opening: nothing yet
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_TRUE(file(kLocalHistoryFile).startsWith("broken.mp4|"));
+    player.openFailed = true;
+    player.state = kStateIdle;
+    transport.playerChanged();
+    EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("提示：") + broken + kCannotPlayText});
+    EXPECT_EQ(file(kLocalHistoryFile), before);
+    transport.playerChanged();
+    EXPECT_EQ(dialogs.messages.size(), 1) << "said once";
+
+    // An item that plays is not watched any more; one played before keeps
+    // its entry and position when it fails later.
+    player.openFailed = false;
+    transport.playCommandLine(played);
+    player.state = kStatePlaying;
+    transport.playerChanged();
+    player.openFailed = true;
+    transport.playerChanged();
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(file(kLocalHistoryFile).startsWith(QStringLiteral("played.mp4|%1|40\r\n").arg(played).toUtf8()));
+}
+
 } // namespace
 } // namespace vantoli::controls::test

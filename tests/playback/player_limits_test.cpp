@@ -101,3 +101,21 @@ TEST_F(PlayerLimits, WhatANetworkItemNamesIsOpenedOverTheNetworkOnly) {
     for (const char *path : {"/clip.mp4", "/ok.m3u8", "/ok.ffconcat"})
         EXPECT_TRUE(plays(server.url(path), 8000)) << path;
 }
+
+TEST_F(PlayerLimits, AnItemThatNeverOpensIsToldApartFromOneThatStopped) {
+    player_->setUrl(testMedia().notMedia);
+    player_->Play();
+    EXPECT_TRUE(waitFor([&] { return player_->OpenFailed(); }, 8000));
+    EXPECT_NE(player_->PlayState(), kStatePlaying);
+    player_->setUrl(QStringLiteral("av://lavfi:testsrc"));
+    player_->Play();
+    EXPECT_TRUE(player_->OpenFailed()) << "refused before the engine sees it";
+
+    player_->setUrl(testMedia().clip);
+    player_->Play();
+    EXPECT_FALSE(player_->OpenFailed());
+    ASSERT_TRUE(waitFor([&] { return player_->PlayState() == kStatePlaying; }, 8000));
+    player_->Stop();
+    ASSERT_TRUE(waitFor([&] { return player_->PlayState() == kStateStopped; }, 3000));
+    EXPECT_FALSE(player_->OpenFailed());
+}

@@ -183,3 +183,27 @@ TEST_F(PlayAddressWindow, AQuotedNameIsFoundAndAFileThatCannotBePlayedIsSaidAndN
     EXPECT_EQ(player().Url(), quoted) << "the item playing goes on";
     EXPECT_EQ(player().PlayState(), kStatePlaying);
 }
+
+TEST_F(PlayAddressWindow, AFileTheRealPlayerCannotOpenIsSaidAndNotRecorded) {
+    const QByteArray before = file("date_f.dat");
+    QFile whole(media_->filePath(QStringLiteral("clip.mp4")));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray clip = whole.readAll();
+    QByteArray noise(64 * 1024, '\0');
+    for (qsizetype i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919 + 13) % 251);
+    for (const auto &[name, bytes] : {std::pair{"truncated.mp4", clip.left(clip.size() / 3)},
+                                      std::pair{"noise.mp4", noise}}) {
+        const QString path = home_.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        dialogs_.messages.clear();
+        window_->l_com(path);
+        EXPECT_TRUE(waitFor([&] { return !dialogs_.messages.isEmpty(); }, 8000)) << name;
+        EXPECT_EQ(dialogs_.messages.value(0), QStringLiteral("提示：") + path + controls::kCannotPlayText);
+        EXPECT_EQ(file("date_f.dat"), before) << name;
+        EXPECT_NE(player().PlayState(), kStatePlaying);
+    }
+}

@@ -496,10 +496,8 @@ bool WebPane::handleNavigation(WebNavigation &request) {
 }
 
 bool WebPane::isOwnNavigation(const QUrl &url) {
-    if (showingOwnPage_) { // the refusal page of a certificate
-        showingOwnPage_ = false;
+    if (showingOwnPage_ && url.scheme() == u"data") // the refusal page of a certificate
         return true;
-    }
     if (rawTarget_.isEmpty())
         return false;
     // The stand-in page, then the navigation it makes.
@@ -662,8 +660,12 @@ void WebPane::showCertificateRefusal(const QUrl &url, int netError) {
 
 void WebPane::onLoadingChanged(const QWebEngineLoadingInfo &info) {
     const QUrl url = info.url();
-    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus && url.scheme() != u"data")
-        certificateRefused_.clear();
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        if (showingOwnPage_)
+            showingOwnPage_ = false; // the refusal page itself
+        else
+            certificateRefused_.clear();
+    }
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
         if (refused_.removeOne(url)) {
             refusedLoad_ = url;

@@ -58,8 +58,11 @@ public:
             while (QTcpSocket *socket = server_.nextPendingConnection())
                 answerOnce(socket, reply);
         });
+        QObject::connect(&server_, &QSslServer::startedEncryptionHandshake, &server_, [this] { ++handshakes_; });
         server_.listen(QHostAddress::LocalHost);
     }
+    // Connections that began a TLS handshake, verified or not.
+    int handshakes() const { return handshakes_; }
     QString url(const char *host = "localhost", const char *path = "/x") const {
         return QStringLiteral("https://%1:%2%3").arg(QLatin1String(host)).arg(server_.serverPort()).arg(QLatin1String(path));
     }
@@ -70,6 +73,7 @@ public:
 
 private:
     QSslServer server_;
+    int handshakes_ = 0;
 };
 
 } // namespace vantoli::tlstest

@@ -143,10 +143,19 @@ TEST_F(WebPaneTls, ACertificateThatDoesNotVerifyIsRefusedWithThePanesOwnPage) {
     EXPECT_TRUE(errors.isEmpty());
 
     // A reload on the refusal page asks the refused server again, and is refused again.
+    const int tries = expired.handshakes();
     documents = 0;
     pane.refresh();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return documents > 0; }, kLoadMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return documents > 0 && expired.handshakes() > tries; }, kLoadMs));
     EXPECT_TRUE(bodyText(pane).startsWith(u"certificate-refused"));
+
+    // The next page is the handler's to decide on again.
+    TlsServer good(certs, QStringLiteral("server"), tlstest::httpReply(kPage, "text/html; charset=utf-8"));
+    QStringList asked;
+    pane.setBeforeNavigateHandler([&](WebPane &, WebNavigation &n) { asked << n.address; });
+    EXPECT_EQ(visit(good.url("localhost", "/"), [](const QString &t) { return t.startsWith(u"served"); }),
+              QStringLiteral("served|the catalog"));
+    EXPECT_EQ(asked, QStringList{good.url("localhost", "/")});
 }
 
 } // namespace

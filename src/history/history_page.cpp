@@ -37,9 +37,26 @@ const QStringList kScript = {
 
 const QString kEmptyRow = QStringLiteral("<tr><td colspan=2 align=center>暂无记录</td></tr>");
 
+bool isHtmlBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
+
+// What an unquoted attribute takes of the name: its first word (blanks before
+// it skipped). The rest is left out rather than written, so no later word
+// becomes an attribute of the link (a "hidden", a second "href").
+QString tooltipValue(const QString &name) {
+    qsizetype from = 0;
+    while (from < name.size() && isHtmlBlank(name.at(from)))
+        ++from;
+    qsizetype to = from;
+    while (to < name.size() && !isHtmlBlank(name.at(to)))
+        ++to;
+    return to > from ? htmlEscape(name.mid(from, to - from)) : QStringLiteral("\"\"");
+}
+
 QString row(qsizetype n, const QString &fullName, const QString &shortName) {
     const QString num = QString::number(n);
-    return QStringLiteral("<tr><td align=left width=95%><a title=") + htmlEscape(fullName) +
+    return QStringLiteral("<tr><td align=left width=95%><a title=") + tooltipValue(fullName) +
            QStringLiteral(" href=open://") + num + QStringLiteral(">·") + htmlEscape(shortName) +
            QStringLiteral("</a></td><td width=4% style='display:none'><a href=delk://") + num +
            QStringLiteral("><img src=\"i.gif\" alt=\"删除\"></a></td><td>&nbsp;</td></tr>");

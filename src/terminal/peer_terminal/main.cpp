@@ -1,6 +1,8 @@
 // PeerTerminal: the per-user transfer program. Serves the player on
-// 127.0.0.1 out of the cache folder named in PeerCfg.ini beside it (the
-// player folder); NBPEERTERMINAL/cachelimitmb caps that folder (MiB).
+// 127.0.0.1 out of the cache folder named in PeerCfg.ini of the player's
+// configuration folder (its own folder, or the user's own that the window
+// passes as --player-folder); NBPEERTERMINAL/cachelimitmb caps that folder
+// (MiB).
 //
 //   PeerTerminal [--player-folder DIR]
 //

@@ -33,7 +33,9 @@ wait_for 60 listening || fail "the first start does not listen"
 
 # A second start with a file: it ends, the first plays the file.
 media="$home/second start.mp4"
-: >"$media"
+# A real clip: a file the player cannot open is reported and not recorded.
+ffmpeg -loglevel error -f lavfi -i testsrc=duration=2:size=160x120:rate=10 -pix_fmt yuv420p "$media" ||
+  fail "ffmpeg could not make the clip"
 ( cd "$home" && timeout 30 "$exe" --home "$home" "second start.mp4" >/dev/null 2>&1 ) ||
   fail "the second start did not end by itself"
 wait_for 20 grep -q "second start.mp4|$media|0" "$home/date_f.dat" || fail "the first did not play the file"

@@ -266,6 +266,20 @@ TEST_F(RealProcesses, AFolderReachedThroughALinkIsTheSameFolder) {
     EXPECT_EQ(starts(peer + QStringLiteral("PeerTerminal")), 1); // found running, not started again
 }
 
+TEST_F(RealProcesses, RunsRightAfterEachOtherStartOneTerminal) {
+    // The load-time run, then at once a link-time run (a second start of
+    // the program) and a media link asking for the terminal: a start
+    // returns only once the terminal runs as itself, so the later ones see it.
+    install(peer + QStringLiteral("PeerTerminal"));
+    TablePlayerProcesses processes(*table, settings, peer);
+    processes.runHousekeeping();
+    processes.runHousekeeping();
+    processes.ensureTerminalRunning();
+    EXPECT_EQ(starts(peer + QStringLiteral("PeerTerminal"), 1), 1);
+    QThread::msleep(200);
+    EXPECT_EQ(starts(peer + QStringLiteral("PeerTerminal")), 1);
+}
+
 TEST_F(RealProcesses, AStartedTerminalHoldsNoneOfTheWindowsDescriptors) {
     // The window holds sockets to the web engine's helpers open across exec;
     // a terminal that inherited them would keep the helpers alive.

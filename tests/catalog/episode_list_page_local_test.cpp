@@ -153,6 +153,29 @@ TEST_F(EpisodeListLocalPage, ShowsTheListAndPlaysOnlyWhatTheAutoclickNames) {
     EXPECT_TRUE(links.isEmpty()) << links.join(u'|').toStdString();
 }
 
+TEST_F(EpisodeListLocalPage, DataThatWouldCloseTheScriptIsShownAsText) {
+    // The names hold what would end t.htm's script element and start one of
+    // their own; the page still runs and shows them as they are.
+    catalog.body = QStringLiteral("<script>var VideoInfoList=\"S$$A</script><script>document.title='x'</script>$") +
+                   kAddress.arg(u"01") + QStringLiteral("$peer#B<!--\u2028&$") + kAddress.arg(u"02") +
+                   QStringLiteral("$peer\";</script>");
+    const QJsonObject shown = open(u"0"_s);
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown[u"loading"_s].toString(), u"none"_s);
+    EXPECT_EQ(shown[u"headers"_s].toVariant().toStringList(), QStringList{u"S播放"_s});
+    const QJsonObject texts = shown[u"texts"_s].toObject();
+    EXPECT_EQ(texts[u"c00"_s].toString(), u"A</script><s"_s);
+    EXPECT_EQ(texts[u"c01"_s].toString(), u"B<!--\u2028&"_s);
+    QVariant title;
+    bool done = false;
+    pane.view()->page()->runJavaScript(u"document.title"_s, [&](const QVariant &v) {
+        title = v;
+        done = true;
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, kWaitMs));
+    EXPECT_NE(title.toString(), u"x"_s);
+}
+
 int main(int argc, char **argv) {
     prepareWebEngineStart();
     ::testing::InitGoogleTest(&argc, argv);

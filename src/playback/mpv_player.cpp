@@ -125,6 +125,12 @@ std::unique_ptr<MpvPlayer> MpvPlayer::create(const MpvPlayerOptions &options, QO
     if (!options.audioOutput.isEmpty())
         set("ao", options.audioOutput);
     set("network-timeout", QString::number(options.networkTimeout));
+    // An https address plays only from a server whose certificate verifies
+    // for its host; the engine's default accepts any. SSL_CERT_FILE names
+    // other authorities instead of the system's, as for the program's fetches.
+    set("tls-verify", QStringLiteral("yes"));
+    if (const QString authorities = qEnvironmentVariable("SSL_CERT_FILE"); !authorities.isEmpty())
+        set("tls-ca-file", authorities);
     set("hr-seek", QStringLiteral("yes"));
     set("hwdec", QStringLiteral("auto-safe"));      // hardware decoding where it is known to work, else software
     // Frames are handed over when they are due instead of early with a wait

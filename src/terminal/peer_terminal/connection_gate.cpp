@@ -1,6 +1,9 @@
 #include "terminal/peer_terminal/connection_gate.h"
 
 #include <arpa/inet.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -9,10 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace vantoli::terminal {
@@ -39,13 +39,6 @@ bool writeAll(int fd, const char *data, std::size_t n) {
     return true;
 }
 
-// "0100007F:1F90" as /proc/net/tcp prints an IPv4 address and port.
-std::string procAddress(const sockaddr_in &a) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%08X:%04X", unsigned(a.sin_addr.s_addr), unsigned(ntohs(a.sin_port)));
-    return text;
-}
-
 } // namespace
 
 ConnectionGate::ConnectionGate(std::string backendSocket, GateLimits limits)
@@ -63,20 +56,41 @@ long ConnectionGate::peerUser(int fd) {
     n = sizeof peer;
     if (::getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &n) != 0)
         return -1;
-    // The peer's own socket is the entry whose local end is our remote one.
-    const std::string theirs = procAddress(peer), ours = procAddress(local);
-    std::ifstream table("/proc/net/tcp");
-    std::string line;
-    std::getline(table, line); // the heading
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string slot, localAddress, remoteAddress, state, queues, timer, retransmits;
-        long uid = -1;
-        if (fields >> slot >> localAddress >> remoteAddress >> state >> queues >> timer >> retransmits >> uid &&
-            localAddress == theirs && remoteAddress == ours)
-            return uid;
+    // The peer's own socket is the one whose source is our remote end: ask
+    // the kernel for exactly that socket (a walk of /proc/net/tcp may miss
+    // entries while the table changes).
+    const int diag = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+    if (diag < 0)
+        return -1;
+    struct {
+        nlmsghdr header;
+        inet_diag_req_v2 request;
+    } query{};
+    query.header.nlmsg_len = sizeof query;
+    query.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    query.header.nlmsg_flags = NLM_F_REQUEST;
+    query.request.sdiag_family = AF_INET;
+    query.request.sdiag_protocol = IPPROTO_TCP;
+    query.request.idiag_states = ~0u;
+    query.request.id.idiag_sport = peer.sin_port;
+    query.request.id.idiag_dport = local.sin_port;
+    query.request.id.idiag_src[0] = peer.sin_addr.s_addr;
+    query.request.id.idiag_dst[0] = local.sin_addr.s_addr;
+    query.request.id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;
+    query.request.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
+    long uid = -1;
+    timeval wait{1, 0};
+    ::setsockopt(diag, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    if (::send(diag, &query, sizeof query, 0) == ssize_t(sizeof query)) {
+        alignas(nlmsghdr) char reply[8192];
+        const ssize_t got = ::recv(diag, reply, sizeof reply, 0);
+        const auto *h = reinterpret_cast<const nlmsghdr *>(reply);
+        if (got > 0 && NLMSG_OK(h, std::size_t(got)) && h->nlmsg_type == SOCK_DIAG_BY_FAMILY &&
+            h->nlmsg_len >= NLMSG_LENGTH(sizeof(inet_diag_msg)))
+            uid = long(static_cast<const inet_diag_msg *>(NLMSG_DATA(h))->idiag_uid);
     }
-    return -1;
+    ::close(diag);
+    return uid;
 }
 
 int ConnectionGate::start(int port) {

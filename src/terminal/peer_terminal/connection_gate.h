@@ -43,8 +43,8 @@ public:
     // Closes the port and every relayed connection, and waits for them.
     void stop();
 
-    // The user a loopback connection comes from, by the kernel's socket
-    // table; -1 when it cannot be told.
+    // The user a loopback connection comes from, as the kernel reports the
+    // owner of its other end; -1 when it cannot be told.
     static long peerUser(int fd);
 
 private:

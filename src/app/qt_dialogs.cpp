@@ -1,5 +1,7 @@
 #include "app/qt_dialogs.h"
 
+#include "platform/child_process.h"
+
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -21,13 +23,19 @@ void QtDialogs::showQuestionMessage(const QString &title, const QString &text) {
     box.exec();
 }
 
+// Through xdg-open started as every program is, so the browser or file
+// manager holds none of the window's descriptors; Qt's own way only when
+// there is no xdg-open.
 void QtDialogs::openUrl(const QString &url) {
-    QDesktopServices::openUrl(QUrl(url));
+    if (!openWithDesktop(url))
+        QDesktopServices::openUrl(QUrl(url));
 }
 
 void QtDialogs::openFolder(const QString &folder) {
-    // The desktop's handler for folders (xdg-open) is its file manager.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    // The desktop's handler for folders is its file manager.
+    const QUrl address = QUrl::fromLocalFile(folder);
+    if (!openWithDesktop(address.toString()))
+        QDesktopServices::openUrl(address);
 }
 
 QString QtDialogs::chooseFile(const QString &title, const QString &filter) {

@@ -227,4 +227,8 @@ bool startDetachedProgram(const DetachedStart &start, qint64 *pid) {
     return true;
 }
 
+bool openWithDesktop(const QString &address) {
+    return startDetachedProgram({QStringLiteral("xdg-open"), {address}});
+}
+
 } // namespace vantoli

@@ -29,4 +29,8 @@ struct DetachedStart {
 // when it runs; *pid (when given) is its process id.
 bool startDetachedProgram(const DetachedStart &start, qint64 *pid = nullptr);
 
+// Opens an address or a local path with the desktop's handler (xdg-open),
+// started as above; false when there is no handler to start.
+bool openWithDesktop(const QString &address);
+
 } // namespace vantoli

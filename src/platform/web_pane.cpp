@@ -1,6 +1,7 @@
 #include "platform/web_pane.h"
 
 #include "app/text_util.h"
+#include "platform/child_process.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -527,7 +528,9 @@ void WebPane::handleNewWindow(const QString &address) {
         newWindow_(*this, request);
     if (!request.cancel) {
         const QUrl url(address);
-        if (isWebAddress(url))
+        // xdg-open started as every program is: the browser gets none of
+        // the window's descriptors.
+        if (isWebAddress(url) && !openWithDesktop(QString::fromLatin1(url.toEncoded())))
             QDesktopServices::openUrl(url);
     }
 }

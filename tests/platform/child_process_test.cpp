@@ -80,6 +80,38 @@ TEST_F(ChildProcess, TheProgramHoldsOnlyTheStandardDescriptorsAndIsNotOurChild) 
         ::close(fd);
 }
 
+TEST_F(ChildProcess, TheDesktopsHandlerGetsTheAddressAndNoneOfOurSockets) {
+    // A stand-in xdg-open on PATH records its argument and what it holds.
+    QTemporaryDir dir;
+    const QString record = dir.filePath(QStringLiteral("record"));
+    QFile script(dir.filePath(QStringLiteral("xdg-open")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\n{ printf '%s\\n' \"$1\"; for f in /proc/$$/fd/*; do readlink \"$f\"; done; } "
+                                "> '%1.part'; mv '%1.part' '%1'\n")
+                     .arg(record)
+                     .toUtf8());
+    script.close();
+    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", dir.path().toLocal8Bit() + ':' + path);
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+
+    EXPECT_TRUE(openWithDesktop(QStringLiteral("https://example.invalid/a?b=c d")));
+    qputenv("PATH", path);
+    ::close(pair[0]);
+    ::close(pair[1]);
+    QDeadlineTimer deadline(5000);
+    while (!QFile::exists(record) && !deadline.hasExpired())
+        QThread::msleep(10);
+    QFile f(record);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    EXPECT_EQ(lines.value(0), "https://example.invalid/a?b=c d");
+    for (const QByteArray &line : lines)
+        EXPECT_FALSE(line.startsWith("socket:")) << line.constData();
+}
+
 TEST_F(ChildProcess, AStartThatCannotRunIsAFailure) {
     QTemporaryDir dir;
     const QString plain = dir.filePath(QStringLiteral("not-a-program"));

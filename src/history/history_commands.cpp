@@ -83,11 +83,20 @@ QString transferItemUrl(const QString &escapedAddress) {
     return terminal::isFetchableUrl(url) ? url : QString();
 }
 
+namespace {
+// A download still running is recorded only every few MiB; its file has
+// grown since.
+bool isRecordedDownload(const QString &folder, const terminal::ItemState &record) {
+    const bool complete = record.total >= 0 && record.have >= record.total;
+    return terminal::fileMatchesRecord(folder, record, !complete);
+}
+} // namespace
+
 QString DiskFolderFiles::transferFile(const QString &folder, const QString &url) {
     if (url.isEmpty() || !QDir::isAbsolutePath(folder))
         return {};
     const auto record = terminal::findRecord(folder, url);
-    return record && terminal::fileMatchesRecord(folder, *record) ? record->name : QString();
+    return record && isRecordedDownload(folder, *record) ? record->name : QString();
 }
 
 bool DiskFolderFiles::removeTransferFile(const QString &folder, const QString &url) {
@@ -97,10 +106,10 @@ bool DiskFolderFiles::removeTransferFile(const QString &folder, const QString &u
     if (!record)
         return true;
     const QString path = withSlash(folder) + record->name;
-    if (terminal::fileMatchesRecord(folder, *record))
+    if (isRecordedDownload(folder, *record))
         QFile::remove(path);
     QFile::remove(withSlash(folder) + terminal::stateFileName(record->name));
-    return !entryExists(path) || !terminal::fileMatchesRecord(folder, *record);
+    return !entryExists(path) || !isRecordedDownload(folder, *record);
 }
 
 QString downloadNamePrefix(const QString &fileName) {

@@ -44,7 +44,7 @@ public:
     // when there is none.
     virtual QString transferFile(const QString &folder, const QString &url) = 0;
     // Deletes that file, only while it is still the one recorded, and the
-    // record. True when the file is gone afterwards.
+    // record. False when the recorded file is still there afterwards.
     virtual bool removeTransferFile(const QString &folder, const QString &url) = 0;
 };
 

@@ -98,11 +98,17 @@ std::optional<ItemState> readItemState(const QString &path) {
     return s;
 }
 
-bool fileMatchesRecord(const QString &folder, const ItemState &state) {
+bool fileMatchesRecord(const QString &folder, const ItemState &state, bool allowGrowth) {
     if (state.file.inode == 0)
         return false;
     const auto now = identityOf(QDir(folder).filePath(state.name));
-    return now && *now == state.file;
+    if (!now)
+        return false;
+    if (*now == state.file)
+        return true;
+    return allowGrowth && now->device == state.file.device && now->inode == state.file.inode &&
+           now->size >= state.file.size && now->mtimeNs >= state.file.mtimeNs &&
+           (state.total < 0 || now->size <= state.total);
 }
 
 std::optional<ItemState> findRecord(const QString &folder, const QString &url) {

@@ -44,8 +44,11 @@ bool writeItemState(const QString &path, const ItemState &state);
 std::optional<ItemState> readItemState(const QString &path);
 
 // Whether the file `state.name` in folder is still the one the record
-// describes.
-bool fileMatchesRecord(const QString &folder, const ItemState &state);
+// describes. A download that is still running has written more since its
+// last record: with allowGrowth, the same file (device and inode, which the
+// writer's open file keeps from being reused) only larger and newer, and
+// not larger than the item, counts too.
+bool fileMatchesRecord(const QString &folder, const ItemState &state, bool allowGrowth = false);
 
 // The record of the item fetched from url in folder, nullopt when none.
 std::optional<ItemState> findRecord(const QString &folder, const QString &url);

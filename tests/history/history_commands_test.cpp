@@ -9,8 +9,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -419,4 +421,32 @@ TEST_F(DiskFolderFilesTest, AnHttpItemsDownloadIsExactlyTheRecordedFile) {
     EXPECT_EQ(dialogs.questions.size(), 1) << "nothing to offer";
     EXPECT_EQ(readAll(folder + QStringLiteral("ep2.mp4")), "the user's own film");
     EXPECT_EQ(host.log.last(), QStringLiteral("navigate delk://2"));
+}
+
+// A download the transfer program is still writing has grown since its last
+// record; it is still its file. One that is complete must match exactly.
+TEST_F(DiskFolderFilesTest, ADownloadStillArrivingIsStillTheRecordedFile) {
+    const QString name = QStringLiteral("arriving.mp4");
+    writeFile(folder + name, "abc");
+    terminal::ItemState s;
+    s.url = QStringLiteral("http://h/arriving.mp4");
+    s.name = name;
+    s.have = 3;
+    s.total = 100;
+    s.file = *terminal::identityOf(folder + name);
+    ASSERT_TRUE(terminal::writeItemState(folder + terminal::stateFileName(name), s));
+    QThread::msleep(20);
+    {
+        QFile f(folder + name);
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write("defgh"); // the same file, larger and newer
+    }
+    EXPECT_EQ(files.transferFile(folder, s.url), name);
+
+    s.total = s.have = 3; // complete at 3 bytes: 8 bytes now is not what was recorded
+    ASSERT_TRUE(terminal::writeItemState(folder + terminal::stateFileName(name), s));
+    EXPECT_EQ(files.transferFile(folder, s.url), QString());
+    EXPECT_TRUE(files.removeTransferFile(folder, s.url)) << "no recorded file is left";
+    EXPECT_EQ(readAll(folder + name), "abcdefgh");
+    EXPECT_FALSE(QFileInfo::exists(folder + terminal::stateFileName(name))) << "the stale record goes";
 }

@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
 #include <functional>
 
 using namespace vantoli;
@@ -206,4 +207,24 @@ TEST_F(PlayAddressWindow, AFileTheRealPlayerCannotOpenIsSaidAndNotRecorded) {
         EXPECT_EQ(file("date_f.dat"), before) << name;
         EXPECT_NE(player().PlayState(), kStatePlaying);
     }
+}
+
+TEST_F(PlayAddressWindow, ANameThatIsNotValidUtf8IsSaidAndNoPathThatNamesNoFileIsStored) {
+    // "café" written in Latin-1 on a UTF-8 system: the command line reaches
+    // the program as text with U+FFFD in it, which names no file.
+    const QByteArray bytes = QFile::encodeName(home_.path()) + "/caf\xe9.mp4";
+    {
+        // Qt cannot name it; it is written by its bytes.
+        FILE *f = std::fopen(bytes.constData(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("not read", f);
+        std::fclose(f);
+    }
+    const QByteArray before = file("date_f.dat");
+    const QString arrived = QString::fromLocal8Bit(bytes);
+    ASSERT_TRUE(arrived.contains(QChar::ReplacementCharacter));
+    window_->openFromOutside(arrived);
+    EXPECT_EQ(dialogs_.messages, QStringList{QStringLiteral("提示：") + arrived + controls::kCannotPlayText});
+    EXPECT_EQ(file("date_f.dat"), before);
+    EXPECT_TRUE(player().Url().isEmpty());
 }

@@ -1,6 +1,7 @@
 #include "terminal/peer_player/command_line.h"
 
 #include "app/text_util.h"
+#include "playback/play_address.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -112,7 +113,7 @@ PlayTarget resolvePlayTarget(const QString &item, const QString &workingDir) {
         const QString scheme = url.scheme().toLower();
         if (scheme == u"file" && url.isValid() && url.isLocalFile()) {
             path = url.toLocalFile();
-        } else if ((scheme == u"http" || scheme == u"https") && url.isValid() && !url.host().isEmpty()) {
+        } else if (isWebAddress(item)) {
             target.kind = PlayTarget::Network;
             target.address = item;
             target.displayName = url.fileName(QUrl::FullyDecoded);

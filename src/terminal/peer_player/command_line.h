@@ -35,9 +35,10 @@ struct PlayTarget {
 };
 
 // Local paths are made absolute against workingDir ("file:" URLs become
-// paths); http and https addresses are kept as written; any other scheme is
-// Unsupported, so the engine is never asked to open protocols of its own
-// (devices, filters, other programs' streams) from a command line.
+// paths); http and https addresses (isWebAddress) are kept as written; any
+// other scheme is Unsupported, so the engine is never asked to open
+// protocols of its own (devices, filters, other programs' streams) from a
+// command line.
 PlayTarget resolvePlayTarget(const QString &item, const QString &workingDir);
 
 } // namespace vantoli::peer

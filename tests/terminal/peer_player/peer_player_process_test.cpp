@@ -135,6 +135,33 @@ TEST(PeerPlayerProgram, ItemsThatCannotPlayShowTheirErrorAndKeepTheWindow) {
     }
 }
 
+TEST(PeerPlayerProgram, WhatAnAddressNamesIsOpenedOverTheNetworkOnly) {
+    // An MPEG-TS segment, on disk and on the server.
+    const QString segment = media().dir.filePath("segment.ts");
+    QProcess ff;
+    ff.start("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x180:rate=25:duration=3", "-c:v",
+                        "mpeg2video", "-f", "mpegts", segment});
+    ASSERT_TRUE(ff.waitForFinished(60000) && ff.exitCode() == 0);
+    const std::string local = segment.toStdString();
+    const auto hls = [](const std::string &s) {
+        return "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:3\n#EXTINF:3.0,\n" + s + "\n#EXT-X-ENDLIST\n";
+    };
+    vantoli::test::TestServer server;
+    server.add("/list.m3u", "#EXTM3U\n" + local + "\n");
+    server.add("/file.m3u8", hls("file://" + local));
+    server.add("/seg.ts", vantoli::test::readAll(segment));
+    server.add("/ok.m3u8", hls("seg.ts"));
+    for (const char *path : {"/list.m3u", "/file.m3u8"}) {
+        PlayerRun run({server.url(path)});
+        EXPECT_TRUE(run.waitFor("无法", 15000)) << path << run.err.constData();
+        EXPECT_TRUE(run.terminate());
+        EXPECT_FALSE(run.out.contains("first video frame")) << path;
+    }
+    PlayerRun run({server.url("/ok.m3u8")});
+    EXPECT_TRUE(run.waitFor("first video frame drawn at", 15000)) << run.err.constData();
+    EXPECT_TRUE(run.terminate());
+}
+
 TEST(PeerPlayerProgram, OddCommandLines) {
     {
         // Unknown options warn; quotes and empty arguments are dropped.

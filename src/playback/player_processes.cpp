@@ -148,7 +148,7 @@ QString TablePlayerProcesses::configFolder() {
         return known;
     QDir().mkpath(userConfigFolder_);
     if (!known.isEmpty() && resolvedFolder(known) != resolvedFolder(userConfigFolder_)) {
-        for (const QString name : {QStringLiteral("PeerCfg.ini"), QStringLiteral("PeerPlayer.xml")}) {
+        for (const QString &name : {QStringLiteral("PeerCfg.ini"), QStringLiteral("PeerPlayer.xml")}) {
             if (!QFileInfo::exists(userConfigFolder_ + name) && QFileInfo(known + name).isFile())
                 QFile::copy(known + name, userConfigFolder_ + name);
         }

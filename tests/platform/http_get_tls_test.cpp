@@ -9,6 +9,8 @@
 #include "tls/tls_test_server.h"
 
 #include <QTcpServer>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -93,6 +95,33 @@ TEST_F(HttpsGetTest, AnHttpsAddressIsNeverHandedOnToPlainHttp) {
     // https to https is followed, and plain http itself still works.
     EXPECT_EQ(http->get(upgrade.url()), QStringLiteral("protected"));
     EXPECT_EQ(http->get(plainUrl), QStringLiteral("unprotected"));
+}
+
+TEST_F(HttpsGetTest, EpisodeLookupsWithoutWaitingKeepTheSameRules) {
+    QTcpServer plain;
+    ASSERT_TRUE(plain.listen(QHostAddress::LocalHost));
+    QObject::connect(&plain, &QTcpServer::pendingConnectionAvailable, [&] {
+        while (QTcpSocket *socket = plain.nextPendingConnection())
+            answerOnce(socket, page("unprotected"));
+    });
+    TlsServer good(certs(), QStringLiteral("server"), page("1$https://localhost/a.mp4$peer"));
+    TlsServer stranger(certs(), QStringLiteral("stranger"), page("forged"));
+    TlsServer downgrade(certs(), QStringLiteral("server"),
+                        redirect(QStringLiteral("http://127.0.0.1:%1/x").arg(plain.serverPort())));
+    auto http = makeAsyncHttpGet(3000);
+    QStringList replies(3, QStringLiteral("none"));
+    int done = 0;
+    const QString urls[] = {good.url(), stranger.url(), downgrade.url()};
+    for (int i = 0; i < 3; ++i)
+        http->start(urls[i], [&, i](const QString &body) {
+            replies[i] = body;
+            ++done;
+        });
+    QElapsedTimer clock;
+    clock.start();
+    while (done < 3 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(replies, (QStringList{QStringLiteral("1$https://localhost/a.mp4$peer"), QString(), QString()}));
 }
 
 } // namespace

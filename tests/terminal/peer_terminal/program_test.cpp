@@ -3,6 +3,7 @@
 // port file while it runs.
 
 #include "app/settings_file.h"
+#include "platform/private_folder.h"
 #include "terminal/peer_terminal/terminal_paths.h"
 
 #include <QDir>
@@ -279,4 +280,40 @@ TEST_F(ProgramTest, AnotherUserGetsOnlyAFewConnections) {
         ::close(fd);
     }
     EXPECT_EQ(ownOpen, 10);
+}
+
+// Which folders count as private: a real folder of this user with mode 0700
+// and nothing else (a link to one could be changed by whoever owns the link's
+// folder).
+TEST(PrivateRuntimeFolder, OnlyARealFolderOfThisUserWithMode0700) {
+    QTemporaryDir dir;
+    const QString good = dir.filePath("good");
+    ASSERT_EQ(::mkdir(QFile::encodeName(good).constData(), 0700), 0);
+    EXPECT_TRUE(isPrivateFolder(good));
+    const QString link = dir.filePath("link");
+    ASSERT_TRUE(QFile::link(good, link));
+    EXPECT_FALSE(isPrivateFolder(link));
+    const QString open = dir.filePath("open");
+    ASSERT_EQ(::mkdir(QFile::encodeName(open).constData(), 0700), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0750), 0);
+    EXPECT_FALSE(isPrivateFolder(open));
+    EXPECT_FALSE(isPrivateFolder(dir.filePath("missing")));
+    if (::geteuid() == 0) {
+        const QString theirs = dir.filePath("theirs");
+        ASSERT_EQ(::mkdir(QFile::encodeName(theirs).constData(), 0700), 0);
+        ASSERT_EQ(::chown(QFile::encodeName(theirs).constData(), 65534, 65534), 0);
+        EXPECT_FALSE(isPrivateFolder(theirs));
+    }
+
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), tmp = qgetenv("TMPDIR");
+    qputenv("XDG_RUNTIME_DIR", link.toUtf8());
+    qputenv("TMPDIR", dir.path().toUtf8());
+    QString why;
+    const QString chosen = privateRuntimeFolder(&why);
+    EXPECT_EQ(chosen, QDir(dir.path()).filePath(QStringLiteral("vantoli-%1").arg(::geteuid())));
+    EXPECT_TRUE(isPrivateFolder(chosen));
+    qputenv("XDG_RUNTIME_DIR", good.toUtf8());
+    EXPECT_EQ(privateRuntimeFolder(), good);
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("TMPDIR", tmp);
 }

@@ -262,9 +262,12 @@ void Transport::openLocalFile() {
 
 void Transport::playCommandLine(const QString &commandLine) {
     QString text = commandLine;
-    // One enclosing pair of quotes, as a shell-less caller leaves them; a
-    // quote inside a Linux file name belongs to the name.
-    if (text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"'))
+    // One enclosing pair of quotes, as a shell-less caller leaves them (a
+    // browser may add its "/" after the closing one); a quote inside a Linux
+    // file name belongs to the name.
+    if (text.size() >= 3 && text.startsWith(u'"') && text.endsWith(QStringLiteral("\"/")))
+        text = text.mid(1, text.size() - 3);
+    else if (text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"'))
         text = text.mid(1, text.size() - 2);
     if (text.endsWith(u'/'))
         text.chop(1);

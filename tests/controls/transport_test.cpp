@@ -378,6 +378,8 @@ TEST_F(Transport_, OnlyOneEnclosingPairOfQuotesIsTakenFromACommandLine) {
     EXPECT_EQ(player.url, path);
     transport.playCommandLine(QStringLiteral("\"") + path + QStringLiteral("\""));
     EXPECT_EQ(player.url, path);
+    transport.playCommandLine(QStringLiteral("\"") + path + QStringLiteral("\"/"));
+    EXPECT_EQ(player.url, path);
     EXPECT_EQ(file(kLocalHistoryFile).count(QStringLiteral("|%1|").arg(path).toUtf8()), 1);
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }

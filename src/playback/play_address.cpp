@@ -25,7 +25,7 @@ bool isPeerAddress(const QString &text) {
 } // namespace
 
 bool isWebAddress(const QString &text) {
-    if (text.isEmpty() || hasControlCharacter(text) || text.contains(u' '))
+    if (text.isEmpty() || hasControlCharacter(text))
         return false;
     // Tolerant: catalog addresses may carry "%u4E2D" in their queries,
     // which the server reads as written.

@@ -14,6 +14,7 @@
 #include "catalog/pane_handlers.h"
 #include "history/history_files.h"
 #include "menus/popup_menus.h"
+#include "playback/play_address.h"
 #include "playback/playback_state.h"
 #include "playback/playback_view.h"
 #include "shell/layout.h"
@@ -114,10 +115,11 @@ public:
     // A later start of the program sent its command line: come to the
     // front and play it.
     void linkExecute(const QString &commandLine);
-    // A start from outside (a later start, or this one) asked for this:
-    // catalog links act as if clicked in their pane, files play as by
-    // linkExecute, any other link does nothing (ba1_desktop.cpp).
-    void openFromOutside(const QString &commandLine);
+    // A start from outside (a later start, or this one) or the remote
+    // control asked for this: catalog links act as if clicked in their pane,
+    // files and network addresses the origin may name play as by
+    // linkExecute, anything else does nothing (ba1_desktop.cpp).
+    void openFromOutside(const QString &commandLine, AddressOrigin origin = AddressOrigin::User);
 
     WindowModes &modes() { return modes_; }
     const SkinSet &skin() const { return skin_; }

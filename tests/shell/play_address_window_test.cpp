@@ -80,6 +80,7 @@ protected:
         o.statsBase = QStringLiteral("http://127.0.0.1:9/stat/");
         o.playerFactory = factory_.get();
         o.http = &http_;
+        o.lookups = &lookups_;
         o.power = &power_;
         window_ = std::make_unique<BA1>(o, dialogs_);
         ASSERT_EQ(window_->show(), MainWindowHost::ShowResult::Shown);
@@ -109,6 +110,7 @@ protected:
     QTemporaryDir home_;
     FakeDialogs dialogs_;
     FakeHttpGet http_;
+    FakeAsyncHttpGet lookups_;
     FakePower power_;
     std::unique_ptr<PlayerFactory> factory_;
     std::unique_ptr<BA1> window_;
@@ -137,6 +139,10 @@ TEST_F(PlayAddressWindow, LinksOutsideRequestsAndHistoryLinesNamingNoNetworkAddr
     lines.write("12|T|E|" + escapeText(clip).toUtf8() + "|0|3|0\r\n");
     lines.close();
     window_->webPane(3)->navigate(QStringLiteral("open://1"));
+    // A server's episode lookup naming the filter.
+    window_->webPane(1)->navigate(QStringLiteral("kxbovod://12-0-4-T"));
+    ASSERT_TRUE(lookups_.answer(QStringLiteral("http://127.0.0.1:9/h.php?id=12&v=0&v1=4"),
+                                QStringLiteral("E5$") + writingFilter() + QStringLiteral("$peer")));
 
     EXPECT_FALSE(playing(2000));
     EXPECT_TRUE(player().Url().isEmpty()) << player().Url().toStdString();
@@ -227,4 +233,5 @@ TEST_F(PlayAddressWindow, ANameThatIsNotValidUtf8IsSaidAndNoPathThatNamesNoFileI
     EXPECT_EQ(dialogs_.messages, QStringList{QStringLiteral("提示：") + arrived + controls::kCannotPlayText});
     EXPECT_EQ(file("date_f.dat"), before);
     EXPECT_TRUE(player().Url().isEmpty());
+    std::remove(bytes.constData()); // the temporary folder cannot name it either
 }

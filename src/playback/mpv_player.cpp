@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <clocale>
 #include <cmath>
@@ -146,8 +148,14 @@ std::unique_ptr<MpvPlayer> MpvPlayer::create(const MpvPlayerOptions &options, QO
     return std::unique_ptr<MpvPlayer>(new MpvPlayer(api, mpv, options, parent));
 }
 
+void releaseFreedMemory() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
 MpvPlayer::MpvPlayer(const MpvApi *api, mpv_handle *handle, const MpvPlayerOptions &options, QObject *parent)
-    : QObject(parent), api_(api), mpv_(handle) {
+    : QObject(parent), api_(api), mpv_(handle), itemReleased_(options.itemReleased) {
     const QString folder = options.cacheFolder.isEmpty() ? defaultPlayerCacheFolder({}) : options.cacheFolder;
     prebuffer_ = std::make_unique<PrebufferCache>(folder, options.prebufferBytes, options.prebufferKeep);
     prebuffer_->registerProtocol(api_, mpv_);
@@ -449,6 +457,9 @@ void MpvPlayer::drainEvents() {
             break;
         case MPV_EVENT_END_FILE: {
             const auto *end = static_cast<mpv_event_end_file *>(event->data);
+            // The engine has freed the item's demuxer and decoders by now.
+            if (itemReleased_)
+                itemReleased_();
             if (end->playlist_entry_id != currentEntry_)
                 break; // an item already replaced
             if (viaTerminal_ && !fileOpen_ && pendingLoads_ == 0 && end->reason == MPV_END_FILE_REASON_ERROR) {

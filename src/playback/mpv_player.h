@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -23,6 +24,12 @@ namespace vantoli {
 class PrebufferCache;
 class TerminalClient;
 class VideoWidget;
+
+// Hands the memory the process has freed back to the system. glibc keeps
+// freed blocks in its arenas, and the buffers of an item (video frames,
+// demuxer packets, from several threads) leave them fragmented: without this
+// the process grows with every item played.
+void releaseFreedMemory();
 
 struct MpvPlayerOptions {
     // mpv video output: "libmpv" draws into an attached VideoWidget; "null"
@@ -43,6 +50,9 @@ struct MpvPlayerOptions {
     QString terminalPortFile;
     // Further mpv options, name and value, set before the engine starts.
     std::vector<std::pair<QString, QString>> extraOptions;
+    // Runs each time the engine has let go of an item (it was replaced,
+    // stopped or failed), when the item's buffers are freed.
+    std::function<void()> itemReleased = releaseFreedMemory;
 };
 
 // "cache" under the program folder when one is given, else a folder in the
@@ -115,6 +125,7 @@ private:
 
     const MpvApi *api_;
     mpv_handle *mpv_;
+    std::function<void()> itemReleased_;
     mpv_render_context *render_ = nullptr;
     PostedCall drainCall_;
     PostedCall renderCall_;

@@ -2,6 +2,7 @@
 
 #include "app/text_util.h"
 #include "platform/child_process.h"
+#include "platform/graphics_path.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -267,7 +268,8 @@ void registerWebSchemes() {
 
 void prepareWebEngineStart() {
     registerWebSchemes();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // OpenGL or Qt Quick's software renderer, shared contexts or none.
+    const GraphicsPlan graphics = applyGraphicsPlan();
     // Chromium refuses to start its sandbox as root.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -283,7 +285,7 @@ void prepareWebEngineStart() {
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
     };
     // Without a GPU render node the engine's GPU process only fails and retries.
-    if (QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System).isEmpty())
+    if (graphics.webEngineGpuOff)
         addFlag("--disable-gpu", "--disable-gpu");
     // All eleven panes in one renderer process instead of one each: a sixth
     // less memory and half the time to the loaded window on two cores. The

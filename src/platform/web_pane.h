@@ -31,9 +31,9 @@ class WebPage;
 void registerWebSchemes();
 
 // Everything the web engine needs before QApplication exists: the schemes
-// above, shared OpenGL contexts, the sandbox turned off when running as root
-// (said once on standard error) and "--disable-gpu" when the machine has no
-// GPU render node. Call once at the top of main().
+// above, OpenGL or the software scene (graphics_path.h), the sandbox turned
+// off when running as root (said once on standard error) and "--disable-gpu"
+// when the machine has no GPU render node. Call once at the top of main().
 void prepareWebEngineStart();
 
 // True when the address starts with one of the program's own schemes

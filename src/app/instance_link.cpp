@@ -1,5 +1,6 @@
 #include "app/instance_link.h"
 
+#include "platform/file_name.h"
 #include "platform/private_folder.h"
 
 #include <QDir>
@@ -13,8 +14,9 @@
 namespace vantoli {
 namespace {
 
-// A message is the UTF-8 command line; the sender closes the connection
-// after it, which ends the message. Longer messages are not command lines.
+// A message is the command line's bytes (fileNameBytes: a file name that is
+// not UTF-8 arrives as it was given); the sender closes the connection after
+// it, which ends the message. Longer messages are not command lines.
 constexpr qint64 kMaxMessageBytes = 64 * 1024;
 
 } // namespace
@@ -63,7 +65,7 @@ void InstanceLink::acceptConnection() {
         connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
             buffer->append(socket->readAll());
             if (buffer->size() <= kMaxMessageBytes)
-                emit commandLineReceived(QString::fromUtf8(*buffer));
+                emit commandLineReceived(fileNameFromBytes(*buffer));
             delete buffer;
             socket->deleteLater();
         });
@@ -78,7 +80,7 @@ bool InstanceLink::sendToRunning(const QString &commandLine, int timeoutMs) cons
         QLocalSocket socket;
         socket.connectToServer(socketPath());
         if (socket.waitForConnected(500)) {
-            socket.write(commandLine.toUtf8());
+            socket.write(fileNameBytes(commandLine));
             const bool written = socket.waitForBytesWritten(2000) || socket.bytesToWrite() == 0;
             socket.disconnectFromServer();
             if (socket.state() != QLocalSocket::UnconnectedState)

@@ -7,13 +7,14 @@
 #include "app/startup.h"
 #include "desktop/outside_link.h"
 #include "platform/ending_signals.h"
+#include "platform/file_name.h"
 #include "platform/web_pane.h"
+#include "playback/play_address.h"
 #include "playback/player_factory.h"
 #include "shell/ba1.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -94,7 +95,12 @@ int main(int argc, char *argv[]) {
     // Logout, shutdown, `kill`, a closed terminal and Ctrl+C: held from here
     // on, and handled once the window runs.
     vantoli::EndingSignals endingSignals;
-    parser.process(app);
+    // Arguments by their bytes: a file name that is not UTF-8 still names
+    // its file (Qt's own decoding would put U+FFFD in its place).
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << vantoli::fileNameFromBytes(argv[i]);
+    parser.process(arguments);
 
     const QString folder =
         vantoli::resolveProgramFolder(parser.value(homeOption), QCoreApplication::applicationDirPath());
@@ -102,8 +108,8 @@ int main(int argc, char *argv[]) {
     // A file named on the command line is handed on as an absolute path, so
     // the running instance finds it from its own working folder.
     QString commandLine = parser.positionalArguments().value(0);
-    if (!commandLine.isEmpty() && QFileInfo::exists(commandLine))
-        commandLine = QFileInfo(commandLine).absoluteFilePath();
+    if (!commandLine.isEmpty() && vantoli::localFileExists(commandLine))
+        commandLine = vantoli::absoluteFileName(commandLine);
 
     vantoli::QtDialogs dialogs;
     vantoli::shell::MainWindowOptions options;

@@ -6,13 +6,13 @@
 #include "catalog/links.h"
 #include "catalog/web_address.h"
 #include "history/history_files.h"
+#include "platform/file_name.h"
 #include "platform/http_get.h"
 #include "platform/text_file.h"
 #include "playback/play_address.h"
 #include "playback/player.h"
 #include "playback/view_geometry.h"
 
-#include <QFileInfo>
 
 #include <algorithm>
 #include <climits>
@@ -198,8 +198,8 @@ void PaneHandlers::historyOpen(const QString &link) {
             return;
         }
         s_.playArea->setPlayAreaMode(kPlayAreaPlayer);
-        if (target.isLocalFile() && !QFileInfo::exists(target.address)) {
-            s_.dialogs->showMessage(kDialogTitle, e.path + QStringLiteral("不存在!"));
+        if (target.isLocalFile() && !localFileExists(target.address)) {
+            s_.dialogs->showMessage(kDialogTitle, fileNameForDisplay(e.path) + QStringLiteral("不存在!"));
             s_.history->removeHistoryLine(kLocalHistoryFile, n);
             return;
         }

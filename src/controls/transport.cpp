@@ -3,6 +3,7 @@
 #include "app/text_util.h"
 #include "playback/view_geometry.h"
 #include "history/history_files.h"
+#include "platform/file_name.h"
 #include "platform/text_file.h"
 #include "playback/play_address.h"
 
@@ -283,7 +284,7 @@ bool Transport::playUserItem(const QString &text) {
     // item playing goes on.
     const PlayAddress target = checkPlayAddress(text, AddressOrigin::User);
     if (!target.accepted() || (target.isLocalFile() && !isOpenableLocalFile(target.address))) {
-        dialogs_.showMessage(kDialogTitle, text + kCannotPlayText);
+        dialogs_.showMessage(kDialogTitle, fileNameForDisplay(text) + kCannotPlayText);
         return false;
     }
     const QString item = target.address;
@@ -297,7 +298,9 @@ bool Transport::playUserItem(const QString &text) {
     player_.Play();
     timers_.setTimerEnabled(PlaybackTimer::Status, true);
 
-    const QString name = displayName(item);
+    // Shown and stored for showing: bytes of a name that are not UTF-8 as
+    // U+FFFD (the path keeps them).
+    const QString name = fileNameForDisplay(displayName(item));
     showTitle(view_, truncateToWidth(name, 30));
 
     // However it is opened, an item played before resumes where it stopped:
@@ -344,7 +347,7 @@ void Transport::playerChanged() {
     }
     if (state_.currentItemReference == item)
         state_.currentItemReference = kNothing;
-    dialogs_.showMessage(kDialogTitle, item + kCannotPlayText);
+    dialogs_.showMessage(kDialogTitle, fileNameForDisplay(item) + kCannotPlayText);
 }
 
 void Transport::stepEpisode(int index, int direction) {

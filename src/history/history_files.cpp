@@ -2,6 +2,7 @@
 
 #include "app/program_folder.h"
 #include "history/history_page.h"
+#include "platform/file_name.h"
 #include "platform/text_file.h"
 
 #include <QFileInfo>
@@ -80,11 +81,19 @@ QString withoutLine(const QStringList &lines, qint64 n) {
 
 namespace {
 
-// "|", CR and LF as %7C, %0D and %0A; "%" as %25 when asked.
+// "|", CR and LF as %7C, %0D and %0A; "%" as %25 and a file name's bytes
+// that are not UTF-8 as %80..%FF when asked (the file's encoding could not
+// carry them as they are).
 QString encodeField(const QString &field, bool percent) {
     QString out;
     out.reserve(field.size());
-    for (const QChar c : field) {
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const QChar c = field.at(i);
+        char byte = 0;
+        if (percent && isEscapedByte(field, i, &byte)) {
+            out += u'%' + QString::number(uchar(byte), 16).toUpper();
+            continue;
+        }
         switch (c.unicode()) {
         case u'%': out += percent ? QStringLiteral("%25") : QStringLiteral("%"); break;
         case u'|': out += QStringLiteral("%7C"); break;
@@ -106,6 +115,31 @@ QString encodeNetworkField(const QString &field) {
     return encodeField(field, false);
 }
 
+namespace {
+
+int hexValue(QChar c) {
+    if (c >= u'0' && c <= u'9')
+        return c.unicode() - u'0';
+    if (c >= u'A' && c <= u'F')
+        return c.unicode() - u'A' + 10;
+    if (c >= u'a' && c <= u'f')
+        return c.unicode() - u'a' + 10;
+    return -1;
+}
+
+// "%80".."%FF": a byte written by encodeField.
+std::optional<uchar> highByte(QStringView escape) {
+    if (escape.size() != 3 || escape.at(0) != u'%')
+        return std::nullopt;
+    const int high = hexValue(escape.at(1));
+    const int low = hexValue(escape.at(2));
+    if (high < 8 || low < 0)
+        return std::nullopt;
+    return uchar(high << 4 | low);
+}
+
+} // namespace
+
 QString decodeLocalField(const QString &field) {
     if (!field.contains(u'%'))
         return field;
@@ -121,6 +155,8 @@ QString decodeLocalField(const QString &field) {
             out += u'\r';
         } else if (rest.compare(u"%0A", Qt::CaseInsensitive) == 0) {
             out += u'\n';
+        } else if (const std::optional<uchar> byte = highByte(rest)) {
+            out += fileNameFromBytes(QByteArray(1, char(*byte)));
         } else {
             out += field.at(i);
             continue;

@@ -52,7 +52,9 @@ QString withoutLine(const QStringList &lines, qint64 n);
 // Local-play names and paths may hold "|" and line breaks (Linux file names
 // can). They are stored with "%", "|", CR and LF written as %25, %7C, %0D and
 // %0A, so a line keeps its three fields; a field without those characters is
-// stored as it is. Names decode with unescapeText, paths with decodeLocalField.
+// stored as it is. A path's bytes that are not UTF-8 (fileNameFromBytes
+// escapes) are stored as %80..%FF, so the path keeps naming its file. Names
+// decode with unescapeText, paths with decodeLocalField.
 QString encodeLocalField(const QString &field);
 QString decodeLocalField(const QString &field);
 

@@ -46,8 +46,8 @@ GraphicsPlan applyGraphicsPlan() {
     return plan;
 }
 
-VideoSurface chooseVideoSurface(const QString &platformName, const QString &forced) {
-    if (forced == u"image")
+VideoSurface chooseVideoSurface(const QString &platformName, const QString &forced, bool softwareScene) {
+    if (forced == u"image" || !softwareScene)
         return VideoSurface::RenderedImage;
     return platformName == u"xcb" ? VideoSurface::NativeWindow : VideoSurface::RenderedImage;
 }

@@ -9,9 +9,10 @@
 // integration also selects the software renderer, since a Quick scene that
 // finds no OpenGL crashes the program.
 //
-// Video: on X11 the player draws into a native child window itself (the
-// window is not composed for video frames); elsewhere, and when forced, the
-// frames are rendered into an image the widget paints.
+// Video: on X11 with the software scene the player draws into a native
+// child window itself (the window is not composed for video frames);
+// elsewhere, and when forced, the frames are rendered into an image the
+// widget paints.
 
 #include <QByteArray>
 #include <QString>
@@ -48,7 +49,9 @@ enum class VideoSurface {
 
 // platformName is QGuiApplication::platformName(); forced is the value of
 // VANTOLI_VIDEO ("window" or "image", anything else is no choice). A native
-// window needs X11: elsewhere "window" gives the image.
-VideoSurface chooseVideoSurface(const QString &platformName, const QString &forced);
+// window needs X11 and the software scene: Qt 6.4 crashes when a web pane
+// rendered through OpenGL is added to a window that holds a native child, so
+// with the OpenGL scene "window" gives the image too.
+VideoSurface chooseVideoSurface(const QString &platformName, const QString &forced, bool softwareScene);
 
 } // namespace vantoli

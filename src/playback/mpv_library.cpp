@@ -1,5 +1,7 @@
 #include "playback/mpv_library.h"
 
+#include "platform/file_name.h"
+
 #include <QHash>
 
 #include <dlfcn.h>
@@ -112,7 +114,8 @@ void mpvCommand(const MpvApi *api, mpv_handle *mpv, std::initializer_list<const 
 }
 
 bool mpvLoadFile(const MpvApi *api, mpv_handle *mpv, const QString &address, bool networkItem, uint64_t replyId) {
-    const QByteArray target = address.toUtf8();
+    // mpv takes a file's name as its bytes, which need not be UTF-8.
+    const QByteArray target = fileNameBytes(address);
     const char *options = "demuxer-lavf-o=[protocol_whitelist=[http,https,tcp,tls,crypto,httpproxy]]";
     const char *argv[] = {"loadfile", target.constData(), "replace", networkItem ? options : nullptr, nullptr};
     return api->command_async(mpv, replyId, argv) >= 0;

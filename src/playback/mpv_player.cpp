@@ -6,6 +6,8 @@
 #include "playback/video_widget.h"
 
 #include <QGuiApplication>
+#include <QtGui/qguiapplication_platform.h>
+#include <QBoxLayout>
 #include <QScreen>
 #include <QStandardPaths>
 
@@ -14,7 +16,10 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+
+#include <xcb/xcb.h>
 
 namespace vantoli {
 namespace {
@@ -89,6 +94,24 @@ int toThousandths(double part, double whole) {
     return std::clamp(int(std::floor(part / whole * 1000.0)), 0, 1000);
 }
 
+// mpv makes its window inside the widget's when the first frame comes, but
+// leaves it unmapped when the widget was hidden then (the window covers the
+// video until an item plays): map it whenever the widget is shown.
+void mapEngineWindows(QWidget *widget) {
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection() || !widget->internalWinId())
+        return;
+    xcb_connection_t *c = x11->connection();
+    xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, xcb_window_t(widget->internalWinId())), nullptr);
+    if (!tree)
+        return;
+    const xcb_window_t *children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)
+        xcb_map_window(c, children[i]);
+    std::free(tree);
+    xcb_flush(c);
+}
+
 } // namespace
 
 QString defaultPlayerCacheFolder(const QString &programFolder) {
@@ -123,7 +146,18 @@ std::unique_ptr<MpvPlayer> MpvPlayer::create(const MpvPlayerOptions &options, QO
     set("idle", QStringLiteral("yes"));            // stay alive with nothing loaded
     set("keep-open", QStringLiteral("yes"));        // keep the last frame and position at the end
     set("force-window", QStringLiteral("no"));
-    set("vo", options.videoOutput);
+    if (options.videoOutput == u"window") {
+        // Xv where the X server offers it (scaled by the hardware), else
+        // plain X11 with mpv's own scaling. Mouse and keys stay with the
+        // window: mpv selects no input on its window, so X passes the
+        // events on to the widget it is embedded in.
+        set("vo", QStringLiteral("xv,x11"));
+        set("input-cursor", QStringLiteral("no"));
+        set("input-vo-keyboard", QStringLiteral("no"));
+        set("cursor-autohide", QStringLiteral("no"));
+    } else {
+        set("vo", options.videoOutput);
+    }
     if (!options.audioOutput.isEmpty())
         set("ao", options.audioOutput);
     set("network-timeout", QString::number(options.networkTimeout));
@@ -178,6 +212,7 @@ MpvPlayer::MpvPlayer(const MpvApi *api, mpv_handle *handle, const MpvPlayerOptio
     api_->observe_property(mpv_, kMute, "mute", MPV_FORMAT_FLAG);
     api_->observe_property(mpv_, kIdleActive, "idle-active", MPV_FORMAT_FLAG);
 
+    nativeWindow_ = options.videoOutput == u"window";
     if (options.videoOutput == u"libmpv") {
         const char *apiType = MPV_RENDER_API_TYPE_SW;
         mpv_render_param params[] = {
@@ -588,6 +623,22 @@ void MpvPlayer::attachVideoWidget(VideoWidget *widget) {
     embedded_ = widget;
     if (!widget)
         return;
+    if (nativeWindow_) {
+        // One native window: not its ancestors, not their other children.
+        QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+        widget->setAttribute(Qt::WA_DontCreateNativeAncestors);
+        widget->setAttribute(Qt::WA_NativeWindow);
+        // mpv makes its window inside this one and follows its size.
+        int64_t wid = int64_t(widget->winId());
+        api_->set_property_async(mpv_, 0, "wid", MPV_FORMAT_INT64, &wid);
+        connect(widget, &VideoWidget::shown, this, [widget] { mapEngineWindows(widget); });
+        connect(widget, &VideoWidget::escapePressed, this, [this] { setFullScreen(kPlayerFalse); });
+        connect(widget, &VideoWidget::doubleClicked, this, [this] {
+            if (isFullScreen())
+                setFullScreen(kPlayerFalse);
+        });
+        return;
+    }
     connect(widget, &VideoWidget::resized, this, [this] { renderFrame(false); });
     renderFrame(false);
 }
@@ -634,6 +685,10 @@ void MpvPlayer::setFullScreen(int fullScreen) {
     const bool on = fullScreen != 0;
     if (on == isFullScreen() || (on && !embedded_))
         return;
+    if (nativeWindow_) {
+        setNativeFullScreen(on);
+        return;
+    }
     if (on) {
         fullScreenWindow_ = std::make_unique<VideoWidget>();
         VideoWidget *window = fullScreenWindow_.get();
@@ -657,6 +712,40 @@ void MpvPlayer::setFullScreen(int fullScreen) {
         window->deleteLater();
     }
     renderFrame(false);
+}
+
+// mpv keeps drawing into the same native window: the widget moves into a
+// full-screen window and back, its window is reparented, not made anew.
+void MpvPlayer::setNativeFullScreen(bool on) {
+    if (on) {
+        embeddedParent_ = embedded_->parentWidget();
+        fullScreenWindow_ = std::make_unique<VideoWidget>();
+        VideoWidget *window = fullScreenWindow_.get();
+        window->setWindowFlag(Qt::FramelessWindowHint);
+        window->setCursor(embedded_->cursor());
+        auto *layout = new QVBoxLayout(window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(embedded_);
+        QScreen *screen = embeddedParent_ && embeddedParent_->screen() ? embeddedParent_->screen()
+                                                                       : QGuiApplication::primaryScreen();
+        if (screen)
+            window->setGeometry(screen->geometry());
+        window->showFullScreen();
+        window->activateWindow();
+        embedded_->setFocus();
+        return;
+    }
+    VideoWidget *window = fullScreenWindow_.release();
+    if (embedded_ && embeddedParent_) {
+        if (auto *layout = qobject_cast<QBoxLayout *>(embeddedParent_->layout()))
+            layout->addWidget(embedded_);
+        else
+            embedded_->setParent(embeddedParent_);
+        embedded_->show();
+    }
+    // Not deleted from inside its own key or mouse handler.
+    window->hide();
+    window->deleteLater();
 }
 
 } // namespace vantoli

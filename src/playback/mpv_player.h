@@ -32,7 +32,9 @@ class VideoWidget;
 void releaseFreedMemory();
 
 struct MpvPlayerOptions {
-    // mpv video output: "libmpv" draws into an attached VideoWidget; "null"
+    // mpv video output: "libmpv" renders frames into an attached
+    // VideoWidget's image; "window" has mpv draw into the attached widget's
+    // native window itself (X11: nothing Qt paints can be above it); "null"
     // plays without a picture (tests).
     QString videoOutput = QStringLiteral("libmpv");
     // mpv audio output; empty for mpv's choice, "null" for none.
@@ -91,9 +93,13 @@ public:
     void setAdUrl(const QString &url) override { adUrl_ = url; }
 
     // The widget the video is drawn into while not full screen. Needs the
-    // "libmpv" video output; the widget must outlive playback or be deleted
-    // before the player (the player notices either way).
+    // "libmpv" or "window" video output; the widget must outlive playback or
+    // be deleted before the player (the player notices either way). With
+    // "window" it becomes a native window (no native ancestors) and must be
+    // attached before the first item plays; full screen then moves it into
+    // the full-screen window and back.
     void attachVideoWidget(VideoWidget *widget);
+    bool drawsIntoNativeWindow() const { return nativeWindow_; }
     bool isFullScreen() const { return fullScreenWindow_ != nullptr; }
     // The full-screen window while there is one (tests).
     VideoWidget *fullScreenWindow() const { return fullScreenWindow_.get(); }
@@ -115,6 +121,7 @@ private:
     void drainEvents();
     void handlePropertyChange(uint64_t id, const mpv_event_property &property);
     void renderFrame(bool newFrameOnly);
+    void setNativeFullScreen(bool on);
     VideoWidget *activeSurface() const;
     void command(std::initializer_list<const char *> args, uint64_t replyId = 0);
     void setFlag(const char *name, bool value);
@@ -157,6 +164,8 @@ private:
     bool viaTerminal_ = false;                 // the current item plays through it
     QPointer<VideoWidget> embedded_;
     std::unique_ptr<VideoWidget> fullScreenWindow_;
+    bool nativeWindow_ = false;        // the "window" video output
+    QPointer<QWidget> embeddedParent_; // where the widget goes back after full screen
 };
 
 } // namespace vantoli

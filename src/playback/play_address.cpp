@@ -1,8 +1,12 @@
 #include "playback/play_address.h"
 
-#include <QFileInfo>
+#include "platform/file_name.h"
+
 #include <QRegularExpression>
 #include <QUrl>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vantoli {
 namespace {
@@ -38,10 +42,17 @@ bool isWebAddress(const QString &text) {
 }
 
 bool isOpenableLocalFile(const QString &path) {
-    if (path.contains(QChar::ReplacementCharacter))
-        return false;
-    const QFileInfo info(path);
-    return info.isFile() && info.isReadable() && info.size() > 0;
+    // By the name's own bytes: Qt's file functions cannot name a file whose
+    // name is not UTF-8.
+    const QByteArray name = fileNameBytes(path);
+    struct stat info {};
+    return ::stat(name.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+           ::access(name.constData(), R_OK) == 0;
+}
+
+bool localFileExists(const QString &path) {
+    struct stat info {};
+    return ::stat(fileNameBytes(path).constData(), &info) == 0;
 }
 
 PlayAddress checkPlayAddress(const QString &text, AddressOrigin origin) {
@@ -60,8 +71,9 @@ PlayAddress checkPlayAddress(const QString &text, AddressOrigin origin) {
         const bool here = url.host().isEmpty() || url.host() == u"localhost";
         if (!url.isValid() || !url.isLocalFile() || !here || url.hasQuery() || url.hasFragment())
             return {};
-        url.setHost(QString());
-        path = url.toLocalFile();
+        // The path's bytes as the URL carries them ("%E9" stays the byte,
+        // where toLocalFile would make it U+FFFD).
+        path = fileNameFromBytes(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
     }
     // Only absolute paths: a relative one would be read against whatever
     // folder the player runs in, and "-" or "name:..." mean other things to

@@ -38,10 +38,12 @@ struct PlayAddress {
 PlayAddress checkPlayAddress(const QString &text, AddressOrigin origin);
 
 // Whether a local path names something the player can be asked to open: an
-// existing, readable, non-empty regular file whose name survived decoding
-// (a name that is not valid in the local encoding arrives with U+FFFD in it
-// and names no file).
+// existing, readable, non-empty regular file. Paths are looked up by their
+// bytes (fileNameBytes); a name that lost its bytes on the way (U+FFFD in
+// place of them) names no file.
 bool isOpenableLocalFile(const QString &path);
+// Whether anything exists at the path, looked up the same way.
+bool localFileExists(const QString &path);
 
 // True for http and https addresses with a host, the form the player limits
 // to network protocols (what such an item names may not lead elsewhere).

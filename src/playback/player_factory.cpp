@@ -3,7 +3,9 @@
 #include "playback/mpv_library.h"
 #include "playback/mpv_player.h"
 #include "playback/video_widget.h"
+#include "platform/graphics_path.h"
 
+#include <QGuiApplication>
 #include <QVBoxLayout>
 
 namespace vantoli {
@@ -31,6 +33,13 @@ public:
         options.useTerminal = true; // network items through PeerTerminal when it runs
         // For tests and silent demonstrations: VANTOLI_AUDIO_OUTPUT=null.
         options.audioOutput = qEnvironmentVariable("VANTOLI_AUDIO_OUTPUT");
+        // On X11 with the software scene mpv draws into a native window of
+        // its own; VANTOLI_VIDEO=image renders into an image instead
+        // (screenshots of the video in tests).
+        const bool softwareScene = qgetenv("QT_QUICK_BACKEND") == "software";
+        if (videoHost && chooseVideoSurface(QGuiApplication::platformName(), qEnvironmentVariable("VANTOLI_VIDEO"),
+                                            softwareScene) == VideoSurface::NativeWindow)
+            options.videoOutput = QStringLiteral("window");
         auto player = MpvPlayer::create(options);
         if (!player)
             return nullptr;

@@ -30,6 +30,10 @@ void VideoWidget::resizeEvent(QResizeEvent *) {
     emit resized();
 }
 
+void VideoWidget::showEvent(QShowEvent *) {
+    emit shown();
+}
+
 void VideoWidget::mouseDoubleClickEvent(QMouseEvent *event) {
     event->accept();
     emit doubleClicked();

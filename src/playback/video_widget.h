@@ -1,7 +1,8 @@
 #pragma once
-// The surface the player draws its video into: a plain (non-native) widget,
-// so other widgets can be shown above it and screenshots capture it. The
-// player renders each frame in software into frame() and calls update().
+// The surface the player draws its video into. Either a plain widget, so
+// other widgets can be shown above it and screenshots capture it: the player
+// renders each frame in software into frame() and calls update(). Or, on
+// X11, a native window the player draws into by itself.
 
 #include <QImage>
 #include <QWidget>
@@ -21,10 +22,12 @@ signals:
     void resized();
     void doubleClicked();
     void escapePressed();
+    void shown();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 

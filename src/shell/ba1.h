@@ -287,6 +287,10 @@ private:
     void titleButtonMove(int index, QPoint pos, bool left);
     void textButtonHover(QLabel *label);
     void popupPlayerMenu(const QPoint &globalPos);
+    // The player draws into a native window of its own (X11); a widget that
+    // may overlap the video then needs one too (ba1_playback.cpp).
+    bool videoInNativeWindow() const;
+    static void keepAboveNativeVideo(QWidget *w);
     bool controlMouseEvent(QWidget *w, QEvent *event);
 
     MainWindowOptions options_;

@@ -238,10 +238,14 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
         }
         return true;
     }
-    if (name == QStringLiteral("Lpeer")) {
+    // The mouse layer over the video; where the player draws into a native
+    // window, the video widget below it gets the events instead (in the
+    // window only: full screen, the player handles them).
+    if (name == QStringLiteral("Lpeer") || (name == QStringLiteral("video") && w->window() == this)) {
         if (type == QEvent::MouseMove) {
             setCursor(Qt::ArrowCursor);
-            control(QStringLiteral("Peerx"))->setEnabled(false);
+            if (name == QStringLiteral("Lpeer") && !videoInNativeWindow())
+                control(QStringLiteral("Peerx"))->setEnabled(false);
         } else if (type == QEvent::MouseButtonPress && me->button() == Qt::RightButton) {
             popupPlayerMenu(me->globalPosition().toPoint());
         } else if (type == QEvent::MouseButtonDblClick && me->button() == Qt::LeftButton) {

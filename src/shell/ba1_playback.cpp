@@ -29,6 +29,16 @@ namespace vantoli::shell {
 void BA1::createPlayback() {
     if (options_.playerFactory)
         player_ = options_.playerFactory->create(control(QStringLiteral("PeerC")), options_.programFolder);
+    // Where the player draws into a native window nothing Qt paints shows
+    // above the video: the mouse layer's events come from the video widget
+    // itself, and the tooltip box, which may overlap it, gets a native
+    // window of its own that is raised above the video's.
+    if (auto *video = control(QStringLiteral("PeerC"))->findChild<QWidget *>(QStringLiteral("video"));
+        video && video->testAttribute(Qt::WA_NativeWindow)) {
+        video->setMouseTracking(true);
+        video->installEventFilter(this);
+        keepAboveNativeVideo(control(QStringLiteral("P1")));
+    }
     if (!player_) {
         auto standIn = std::make_unique<FakePlayer>();
         standIn->autoState = false;
@@ -176,6 +186,17 @@ void BA1::paintTransportFrame(int button, int strip, int frame) {
     }
     b->setPicture(skin_.cell(cell));
     b->update();
+}
+
+bool BA1::videoInNativeWindow() const {
+    const auto *video = findChild<QWidget *>(QStringLiteral("video"));
+    return video && video->testAttribute(Qt::WA_NativeWindow);
+}
+
+void BA1::keepAboveNativeVideo(QWidget *w) {
+    // Its own window, a sibling of the video's; showing it raises it.
+    w->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    w->setAttribute(Qt::WA_NativeWindow);
 }
 
 void BA1::balloon(const QString &text) {

@@ -106,6 +106,13 @@ public:
         setFixedWidth(width);
         adjustSize();
         move(window->width() - width - 12, window->height() - height() - 40);
+        // Where the video is a native window (X11), only a native window
+        // shows above it.
+        if (const auto *video = window->findChild<QWidget *>(QStringLiteral("video"));
+            video && video->testAttribute(Qt::WA_NativeWindow) && !testAttribute(Qt::WA_NativeWindow)) {
+            setAttribute(Qt::WA_DontCreateNativeAncestors);
+            setAttribute(Qt::WA_NativeWindow);
+        }
         raise();
         show();
         timer_.start(kShowMs);

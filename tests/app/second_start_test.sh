@@ -41,15 +41,28 @@ ffmpeg -loglevel error -f lavfi -i testsrc=duration=2:size=160x120:rate=10 -pix_
 wait_for 20 grep -q "second start.mp4|$media|0" "$home/date_f.dat" || fail "the first did not play the file"
 alive "$first" || fail "the first instance ended"
 
+# A name that is not UTF-8 ("été.mp4" in Latin-1) reaches the first by its
+# bytes, plays and is recorded as %XX bytes.
+latin=$'\xe9t\xe9.mp4'
+cp "$media" "$home/$latin"
+timeout 30 "$exe" --home "$home" "$home/$latin" >/dev/null 2>&1 || fail "the second start with a Latin-1 name did not end"
+wait_for 20 env LC_ALL=C grep -qF "|$home/%E9t%E9.mp4|0" "$home/date_f.dat" ||
+  fail "the first did not play the Latin-1 name by its bytes"
+
 # Without a file the second start only brings the first to the front.
 timeout 30 "$exe" --home "$home" >/dev/null 2>&1 || fail "the second start without a file did not end"
 alive "$first" || fail "the first instance ended"
 
-# Killed without a chance to clean up: the next start takes over.
+# Killed without a chance to clean up: the next start takes over. It
+# plays the Latin-1 name given relative to its folder.
 kill -KILL "$first"; wait "$first" 2>/dev/null || true
-"$exe" --home "$home" --content-base http://127.0.0.1:9/ >/dev/null 2>&1 &
+printf '\r\n' >"$home/date_f.dat"
+( cd "$home" && exec "$exe" --home "$home" --content-base http://127.0.0.1:9/ "$latin" >/dev/null 2>&1 ) &
 again=$!; pids+=("$again")
-sleep 8
+wait_for 20 env LC_ALL=C grep -qF "|$home/%E9t%E9.mp4|0" "$home/date_f.dat" ||
+  fail "a first start did not play the Latin-1 name on its command line"
+sleep 2
+env LC_ALL=C grep -qF "|$home/%E9t%E9.mp4|" "$home/date_f.dat" || fail "the Latin-1 name was taken back as unplayable"
 alive "$again" || fail "a start after a killed instance did not stay"
 kill "$again"; wait "$again" 2>/dev/null || true
 

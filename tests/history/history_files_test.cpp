@@ -1,11 +1,17 @@
 #include "history/history_files.h"
 
+#include "app/text_util.h"
 #include "catalog/escape.h"
+#include "platform/ansi_codec.h"
+#include "platform/file_name.h"
+#include "platform/text_file.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 using namespace vantoli;
 
@@ -167,4 +173,34 @@ TEST_F(HistoryTest, LocalNamesWithSeparatorsAndLineBreaksKeepOneLineAndComeBackE
     ASSERT_TRUE(store_.addLocalPlay(QStringLiteral("b.mp4"), QStringLiteral("/m/b.mp4"), 5));
     EXPECT_TRUE(raw("date_f.dat").startsWith("b.mp4|/m/b.mp4|5\r\n"));
     EXPECT_EQ(history_text::decodeLocalField(QStringLiteral("/m/100%.mp4")), QStringLiteral("/m/100%.mp4"));
+}
+
+TEST_F(HistoryTest, ALocalPathOfAnyBytesIsStoredOnOneLineAndReadBackExactly) {
+    // A file name in Latin-1: its bytes are stored as %XX, which GB18030 text
+    // cannot mistake for a character of its own.
+    const QString latin = fileNameFromBytes("/m/\xE9t\xE9.mp4");
+    ASSERT_TRUE(store_.addLocalPlay(fileNameForDisplay(displayName(latin)), latin));
+    EXPECT_EQ(raw("date_f.dat"), QByteArray("\xEF\xBF\xBDt\xEF\xBF\xBD.mp4|/m/%E9t%E9.mp4|0\r\n\r\n")
+                                     .replace("\xEF\xBF\xBD", encodeAnsi(QStringLiteral("\uFFFD"))));
+    EXPECT_TRUE(raw("f.htm").contains(encodeAnsi(QStringLiteral("\uFFFDt\uFFFD.mp4"))));
+    ASSERT_TRUE(store_.updateLocalPlayPosition(latin, 42));
+    EXPECT_EQ(store_.localPlayPosition(latin), 42);
+
+    std::mt19937 rng(4242);
+    std::uniform_int_distribution<int> length(1, 14), byte(1, 255), high(0x80, 0xFF), coin(0, 2);
+    for (int i = 0; i < 300; ++i) {
+        QByteArray bytes("/");
+        for (int n = length(rng); n > 0; --n)
+            bytes += char(coin(rng) ? high(rng) : byte(rng));
+        const QString path = fileNameFromBytes(bytes);
+        ASSERT_TRUE(store_.addLocalPlay(QStringLiteral("n"), path));
+        ASSERT_TRUE(store_.updateLocalPlayPosition(path, i + 1));
+        const auto lines = readTextLines(file("date_f.dat"));
+        ASSERT_TRUE(lines && !lines->isEmpty());
+        ASSERT_EQ(lines->at(0).count(u'|'), 2) << bytes.toHex().constData();
+        const auto entry = parseLocalPlayLine(lines->at(0));
+        ASSERT_EQ(fileNameBytes(entry->path), bytes) << bytes.toHex().constData();
+        ASSERT_EQ(entry->position, i + 1);
+        ASSERT_EQ(store_.localPlayPosition(path), i + 1);
+    }
 }

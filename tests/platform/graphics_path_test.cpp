@@ -50,13 +50,17 @@ TEST(GraphicsPlanTest, TheUsersSceneBackendWins) {
     EXPECT_TRUE(plan(false, "", "xcb_glx").softwareScene);
 }
 
-TEST(VideoSurfaceTest, NativeWindowOnX11UnlessForced) {
-    EXPECT_EQ(chooseVideoSurface(QStringLiteral("xcb"), {}), VideoSurface::NativeWindow);
-    EXPECT_EQ(chooseVideoSurface(QStringLiteral("xcb"), QStringLiteral("window")), VideoSurface::NativeWindow);
-    EXPECT_EQ(chooseVideoSurface(QStringLiteral("xcb"), QStringLiteral("image")), VideoSurface::RenderedImage);
+TEST(VideoSurfaceTest, NativeWindowOnX11WithTheSoftwareSceneUnlessForced) {
+    const QString xcb = QStringLiteral("xcb");
+    EXPECT_EQ(chooseVideoSurface(xcb, {}, true), VideoSurface::NativeWindow);
+    EXPECT_EQ(chooseVideoSurface(xcb, QStringLiteral("window"), true), VideoSurface::NativeWindow);
+    EXPECT_EQ(chooseVideoSurface(xcb, QStringLiteral("image"), true), VideoSurface::RenderedImage);
+    // A native child crashes a window whose panes render through OpenGL.
+    EXPECT_EQ(chooseVideoSurface(xcb, {}, false), VideoSurface::RenderedImage);
+    EXPECT_EQ(chooseVideoSurface(xcb, QStringLiteral("window"), false), VideoSurface::RenderedImage);
     for (const char *platform : {"wayland", "offscreen", "minimal"}) {
-        EXPECT_EQ(chooseVideoSurface(QString::fromLatin1(platform), {}), VideoSurface::RenderedImage);
-        EXPECT_EQ(chooseVideoSurface(QString::fromLatin1(platform), QStringLiteral("window")),
+        EXPECT_EQ(chooseVideoSurface(QString::fromLatin1(platform), {}, true), VideoSurface::RenderedImage);
+        EXPECT_EQ(chooseVideoSurface(QString::fromLatin1(platform), QStringLiteral("window"), true),
                   VideoSurface::RenderedImage)
             << "no native window outside X11";
     }

@@ -1,5 +1,7 @@
 #include "playback/play_address.h"
 
+#include "platform/file_name.h"
+
 #include <gtest/gtest.h>
 
 using namespace vantoli;
@@ -46,6 +48,8 @@ TEST(PlayAddress, TheUsersOwnChoiceMayAlsoNameALocalFileByAbsolutePath) {
     EXPECT_TRUE(user("/home/u/a.mp4").isLocalFile());
     EXPECT_EQ(user("file:///home/u/a%20b.mp4").address, QStringLiteral("/home/u/a b.mp4"));
     EXPECT_EQ(user("file://localhost/tmp/x.mp4").address, QStringLiteral("/tmp/x.mp4"));
+    // A file manager's URL keeps a name's bytes that are not UTF-8.
+    EXPECT_EQ(fileNameBytes(user("file:///tmp/%E9t%E9%20%C3%A9.mp4").address), QByteArray("/tmp/\xE9t\xE9 \xC3\xA9.mp4"));
     // Not even the user's own action gets the engine's protocols, another
     // machine's file or a path the player would read against its own folder.
     for (const char *a : {"av://lavfi:testsrc", "file://other/x.mp4", "a.mp4", "-", "C:\\Media\\a.mp4",

@@ -173,3 +173,105 @@ TEST_F(VideoWidgetTest, FullScreenCoversTheScreenAndEscapeOrDoubleClickLeaves) {
 }
 
 } // namespace
+
+namespace {
+
+// mpv drawing into the widget's native window by itself (X11 only). Its
+// picture is not in the widget's own grab, only on the screen.
+class NativeVideoWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != u"xcb")
+            GTEST_SKIP() << "a native video window needs X11";
+        MpvPlayerOptions o;
+        o.videoOutput = QStringLiteral("window");
+        o.audioOutput = QStringLiteral("null");
+        o.cacheFolder = cache_.path();
+        o.extraOptions = {{"loop-file", "inf"}};
+        if (qEnvironmentVariableIsSet("VANTOLI_MPV_LOG"))
+            o.extraOptions.push_back({"log-file", qEnvironmentVariable("VANTOLI_MPV_LOG")});
+        player_ = MpvPlayer::create(o);
+        ASSERT_TRUE(player_);
+        window_.setWindowFlag(Qt::FramelessWindowHint);
+        window_.setGeometry(40, 40, 320, 240);
+        auto *layout = new QVBoxLayout(&window_);
+        layout->setContentsMargins(0, 0, 0, 0);
+        video_ = new VideoWidget(&window_);
+        layout->addWidget(video_);
+        player_->attachVideoWidget(video_);
+        window_.show();
+    }
+
+    QImage onScreen(QWidget *w) {
+        const QPoint at = w->mapToGlobal(QPoint(0, 0));
+        return w->screen()->grabWindow(0, at.x(), at.y(), w->width(), w->height()).toImage();
+    }
+    bool screenShowsVideo(QWidget *w) {
+        return waitFor([&] { return colourCount(onScreen(w)) > 20; }, 8000);
+    }
+
+    QTemporaryDir cache_;
+    std::unique_ptr<MpvPlayer> player_;
+    QWidget window_;
+    VideoWidget *video_ = nullptr;
+};
+
+TEST_F(NativeVideoWindowTest, MpvDrawsIntoTheWidgetsWindowAndFullScreenKeepsIt) {
+    EXPECT_TRUE(player_->drawsIntoNativeWindow());
+    EXPECT_TRUE(video_->testAttribute(Qt::WA_NativeWindow));
+    EXPECT_FALSE(window_.testAttribute(Qt::WA_NativeWindow) && window_.internalWinId() == video_->internalWinId());
+    player_->setUrl(testMedia().clip);
+    player_->Play();
+    ASSERT_TRUE(screenShowsVideo(video_));
+    EXPECT_TRUE(video_->frame().isNull()) << "nothing is rendered through Qt";
+
+    const WId wid = video_->winId();
+    for (const bool byKey : {true, false}) {
+        player_->setFullScreen(kPlayerTrue);
+        ASSERT_TRUE(player_->isFullScreen());
+        VideoWidget *full = player_->fullScreenWindow();
+        ASSERT_TRUE(waitFor([&] { return full->isVisible() && video_->window() == full; }, 3000));
+        EXPECT_EQ(video_->winId(), wid) << "the same native window, moved";
+        ASSERT_TRUE(waitFor([&] { return video_->size() == full->size(); }, 3000));
+        EXPECT_TRUE(screenShowsVideo(video_));
+        if (byKey) {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(video_, &escape);
+        } else {
+            const QPointF at(20, 20);
+            QMouseEvent dbl(QEvent::MouseButtonDblClick, at, video_->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                            Qt::NoModifier);
+            QApplication::sendEvent(video_, &dbl);
+        }
+        EXPECT_FALSE(player_->isFullScreen());
+        ASSERT_TRUE(waitFor([&] { return video_->window() == &window_ && video_->isVisible(); }, 3000));
+        EXPECT_EQ(video_->winId(), wid);
+        EXPECT_TRUE(screenShowsVideo(video_)) << "back in the window";
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The window keeps the video hidden behind its cover until the item plays,
+// and hides it again for the cover while paused.
+TEST_F(NativeVideoWindowTest, VideoShownAfterItStartedHiddenAppears) {
+    // Hidden before its window was ever shown, as in the main window.
+    window_.hide();
+    video_->hide();
+    window_.show();
+    player_->setUrl(testMedia().clip);
+    player_->Play();
+    ASSERT_TRUE(waitFor([&] { return player_->PlayState() == kStatePlaying; }, 8000));
+    spin(500);
+    video_->show();
+    EXPECT_TRUE(screenShowsVideo(video_));
+    player_->Pause();
+    video_->hide();
+    spin(300);
+    video_->show();
+    EXPECT_TRUE(screenShowsVideo(video_)) << "the paused picture comes back";
+}
+
+} // namespace

@@ -8,7 +8,10 @@
 #include "app/fake_dialogs.h"
 #include "catalog/escape.h"
 #include "controls/transport.h"
+#include "history/history_files.h"
+#include "platform/ansi_codec.h"
 #include "platform/fake_http_get.h"
+#include "platform/file_name.h"
 #include "platform/fake_power.h"
 #include "platform/web_pane.h"
 #include "playback/playback_controller.h"
@@ -215,9 +218,10 @@ TEST_F(PlayAddressWindow, AFileTheRealPlayerCannotOpenIsSaidAndNotRecorded) {
     }
 }
 
-TEST_F(PlayAddressWindow, ANameThatIsNotValidUtf8IsSaidAndNoPathThatNamesNoFileIsStored) {
-    // "café" written in Latin-1 on a UTF-8 system: the command line reaches
-    // the program as text with U+FFFD in it, which names no file.
+TEST_F(PlayAddressWindow, ANameThatLostItsBytesIsSaidAndNoPathThatNamesNoFileIsStored) {
+    // "café" written in Latin-1 on a UTF-8 system, taken by a reader that
+    // put U+FFFD in place of the byte (Qt's own file dialog does): the text
+    // names no file.
     const QByteArray bytes = QFile::encodeName(home_.path()) + "/caf\xe9.mp4";
     {
         // Qt cannot name it; it is written by its bytes.
@@ -234,4 +238,45 @@ TEST_F(PlayAddressWindow, ANameThatIsNotValidUtf8IsSaidAndNoPathThatNamesNoFileI
     EXPECT_EQ(file("date_f.dat"), before);
     EXPECT_TRUE(player().Url().isEmpty());
     std::remove(bytes.constData()); // the temporary folder cannot name it either
+}
+
+TEST_F(PlayAddressWindow, ANameThatIsNotUtf8PlaysIsRecordedByItsBytesAndReopensWhereItStopped) {
+    // "été.mp4" in Latin-1. Qt cannot name it; it is written by its bytes.
+    const QByteArray bytes = QFile::encodeName(home_.path()) + "/\xE9t\xE9.mp4";
+    {
+        QFile clip(media_->filePath(QStringLiteral("clip.mp4")));
+        ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
+        const QByteArray data = clip.readAll();
+        FILE *f = std::fopen(bytes.constData(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(data.constData(), 1, size_t(data.size()), f);
+        std::fclose(f);
+    }
+    // As the command line or a later start hands it on.
+    const QString path = fileNameFromBytes(bytes);
+    window_->openFromOutside(path);
+    ASSERT_TRUE(playing(8000)) << dialogs_.messages.join(u',').toStdString();
+    EXPECT_EQ(fileNameBytes(player().Url()), bytes);
+    EXPECT_TRUE(dialogs_.messages.isEmpty());
+    // The name is shown with U+FFFD, the path keeps its bytes as %XX.
+    const QByteArray line = encodeAnsi(QStringLiteral("\uFFFDt\uFFFD.mp4|")) + QFile::encodeName(home_.path()) +
+                            "/%E9t%E9.mp4|";
+    EXPECT_TRUE(file("date_f.dat").startsWith(line + "0\r\n")) << file("date_f.dat").constData();
+    EXPECT_TRUE(file("f.htm").contains(encodeAnsi(QStringLiteral("\uFFFDt\uFFFD.mp4"))));
+
+    ASSERT_TRUE(waitFor([&] { return player().Position() >= 4; }, 8000));
+    window_->bo_but_Click(1);
+    const auto stored = parseLocalPlayLine(decodeAnsi(file("date_f.dat")).split(QStringLiteral("\r\n")).value(0));
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(fileNameBytes(stored->path), bytes);
+    EXPECT_GE(stored->position, 2) << "the position the status tick last saw";
+
+    // Opened again from the local list: that file, where it stopped.
+    window_->webPane(4)->navigate(QStringLiteral("open://1"));
+    ASSERT_TRUE(playing(8000)) << dialogs_.messages.join(u',').toStdString();
+    EXPECT_EQ(fileNameBytes(player().Url()), bytes);
+    EXPECT_TRUE(waitFor([&] { return player().Position() >= stored->position; }, 3000)) << player().Position();
+    EXPECT_TRUE(dialogs_.messages.isEmpty());
+    window_->bo_but_Click(1);
+    std::remove(bytes.constData()); // the temporary folder cannot name it
 }

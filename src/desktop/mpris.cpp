@@ -3,6 +3,7 @@
 #include "app/text_util.h"
 #include "catalog/escape.h"
 #include "catalog/links.h"
+#include "platform/file_name.h"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusMessage>
@@ -199,7 +200,8 @@ MprisSnapshot MprisService::read() {
     }
     if (title.isEmpty())
         title = displayName(url);
-    m.insert(QStringLiteral("xesam:title"), title);
+    // A file name's bytes that are not UTF-8 are shown as U+FFFD.
+    m.insert(QStringLiteral("xesam:title"), fileNameForDisplay(title));
     return snap;
 }
 

@@ -3,6 +3,7 @@
 // hears PropertiesChanged and Seeked.
 
 #include "desktop/mpris.h"
+#include "platform/file_name.h"
 #include "playback/fake_playback_view.h"
 #include "playback/fake_player.h"
 #include "private_bus.h"
@@ -161,6 +162,11 @@ TEST_F(MprisTest, ReportsWhatPlays) {
     const QVariantMap local = asMap(get(kPlayer, QStringLiteral("Metadata")));
     EXPECT_EQ(local.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("假期 1.mkv"));
     EXPECT_NE(local.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path(), track);
+    // A name whose bytes are not UTF-8 ("été" in Latin-1) is shown with U+FFFD.
+    state.currentItemReference = fileNameFromBytes("/home/u/\xE9t\xE9.mkv");
+    EXPECT_EQ(asMap(get(kPlayer, QStringLiteral("Metadata"))).value(QStringLiteral("xesam:title")).toString(),
+              QStringLiteral("\uFFFDt\uFFFD.mkv"));
+    state.currentItemReference = QStringLiteral("/home/u/Media/假期 1.mkv");
 
     // Paused, on its way, and nothing loaded (whatever the state code says).
     player.state = kStatePaused;

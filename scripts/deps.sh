@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6webenginecore6-bin qt6-webchannel-dev libqt6opengl6-dev libgl-dev
   qt6-svg-dev qt6-l10n-tools qt6-qpa-plugins
-  libmpv-dev ffmpeg
+  libmpv-dev libxcb1-dev ffmpeg mpv
   xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
   libgtest-dev libgmock-dev googletest
   libcpp-httplib-dev libboost-dev libsqlite3-dev sqlite3 nginx dbus-daemon

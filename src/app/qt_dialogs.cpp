@@ -1,6 +1,7 @@
 #include "app/qt_dialogs.h"
 
 #include "platform/child_process.h"
+#include "platform/file_name.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -39,7 +40,11 @@ void QtDialogs::openFolder(const QString &folder) {
 }
 
 QString QtDialogs::chooseFile(const QString &title, const QString &filter) {
-    return QFileDialog::getOpenFileName(owner_, title, QString(), filter);
+    // As a URL: a desktop's own file chooser hands over a name's bytes that
+    // are not UTF-8 intact there (Qt's own dialog has lost them already).
+    const QUrl chosen = QFileDialog::getOpenFileUrl(owner_, title, QUrl(), filter, nullptr, {},
+                                                      {QStringLiteral("file")});
+    return chosen.isLocalFile() ? fileNameFromUrl(chosen) : QString();
 }
 
 QString QtDialogs::chooseFolder(const QString &title, const QString &initialFolder) {

@@ -1,6 +1,7 @@
 #include "platform/file_name.h"
 
 #include <QDir>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -111,6 +112,10 @@ QByteArray fileNameBytes(const QString &name) {
         }
     }
     return out;
+}
+
+QString fileNameFromUrl(const QUrl &url) {
+    return fileNameFromBytes(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
 }
 
 QString absoluteFileName(const QString &name) {

@@ -14,6 +14,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QUrl;
+
 namespace vantoli {
 
 QString fileNameFromBytes(const QByteArray &bytes);
@@ -21,6 +23,10 @@ QString fileNameFromBytes(const QByteArray &bytes);
 // outside U+DC80..U+DCFF (never made by fileNameFromBytes) is written as
 // U+FFFD.
 QByteArray fileNameBytes(const QString &name);
+
+// The path of a local "file:" URL by the bytes it carries ("%E9" stays the
+// byte, where QUrl::toLocalFile would make it U+FFFD).
+QString fileNameFromUrl(const QUrl &url);
 
 // A relative name joined to the current folder (taken by its bytes too),
 // "." and ".." resolved; an absolute name only cleaned.

@@ -71,9 +71,7 @@ PlayAddress checkPlayAddress(const QString &text, AddressOrigin origin) {
         const bool here = url.host().isEmpty() || url.host() == u"localhost";
         if (!url.isValid() || !url.isLocalFile() || !here || url.hasQuery() || url.hasFragment())
             return {};
-        // The path's bytes as the URL carries them ("%E9" stays the byte,
-        // where toLocalFile would make it U+FFFD).
-        path = fileNameFromBytes(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+        path = fileNameFromUrl(url);
     }
     // Only absolute paths: a relative one would be read against whatever
     // folder the player runs in, and "-" or "name:..." mean other things to

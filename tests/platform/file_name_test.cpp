@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -78,4 +79,10 @@ TEST(FileName, ARelativeNameIsTakenFromTheCurrentFolderByItsBytes) {
     EXPECT_EQ(fileNameBytes(absolute), folder + "/f.mp4");
     EXPECT_EQ(absoluteFileName(QStringLiteral("/a/./b//c")), QStringLiteral("/a/b/c"));
     ::rmdir(folder.constData());
+}
+
+TEST(FileName, AFileUrlGivesBackThePathItWasMadeOf) {
+    for (const char *name : {"/m/a b.mp4", "/m/100%.mp4", "/m/a#b?c.mp4", "/m/[x];y=z&.mp4", "/m/中文 é.mkv"})
+        EXPECT_EQ(fileNameFromUrl(QUrl::fromLocalFile(QString::fromUtf8(name))), QString::fromUtf8(name)) << name;
+    EXPECT_EQ(fileNameBytes(fileNameFromUrl(QUrl(QStringLiteral("file:///m/%E9t%E9.mp4")))), QByteArray("/m/\xE9t\xE9.mp4"));
 }

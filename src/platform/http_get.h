@@ -51,7 +51,8 @@ public:
 std::unique_ptr<AsyncHttpGet> makeAsyncHttpGet(int timeoutMs = kHttpGetTimeoutMs);
 
 // One fetch at a time for one purpose: a new one replaces the one still
-// waiting, whose reply is then never delivered. Destroying it cancels.
+// waiting, whose reply is then never delivered. Destroying it cancels; the
+// getter must outlive it.
 class SingleFetch {
 public:
     explicit SingleFetch(AsyncHttpGet *http) : http_(http) {}

@@ -88,6 +88,17 @@ const char *channelFilter(int channel) {
     }
 }
 
+// Large blocks (an item's frames and packets) come straight from the system,
+// so that freeing them gives them back. glibc would otherwise raise this
+// threshold each time such a block is freed and from then on keep them in
+// its arenas, where the next item's blocks rarely fit the holes.
+void mapLargeBlocks() {
+#ifdef __GLIBC__
+    static const bool done = mallopt(M_MMAP_THRESHOLD, 256 * 1024) != 0;
+    (void)done;
+#endif
+}
+
 int toThousandths(double part, double whole) {
     if (whole <= 0)
         return 0;
@@ -124,6 +135,7 @@ std::unique_ptr<MpvPlayer> MpvPlayer::create(const MpvPlayerOptions &options, QO
     const MpvApi *api = loadMpv();
     if (!api)
         return nullptr;
+    mapLargeBlocks();
     // mpv refuses to start unless numbers are formatted the C way; Qt sets the
     // user's locale when the application object is made.
     std::setlocale(LC_NUMERIC, "C");

@@ -28,7 +28,8 @@ class VideoWidget;
 // Hands the memory the process has freed back to the system. glibc keeps
 // freed blocks in its arenas, and the buffers of an item (video frames,
 // demuxer packets, from several threads) leave them fragmented: without this
-// the process grows with every item played.
+// the process grows with every item played. (Making a player also has blocks
+// of 256 KiB and more mapped from the system one by one, for the same reason.)
 void releaseFreedMemory();
 
 struct MpvPlayerOptions {

@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   libcpp-httplib-dev libboost-dev libsqlite3-dev sqlite3 nginx dbus-daemon
   libssl-dev libarchive-dev openssl libnss3-tools
+  libtorrent-rasterbar-dev opentracker
   clang libclang-rt-14-dev
   lintian desktop-file-utils dbus dbus-bin
 )

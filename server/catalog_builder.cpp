@@ -1,5 +1,7 @@
 #include "catalog_builder.h"
 
+#include "torrents.h"
+
 #include "catalog.h"
 #include "media_tools.h"
 
@@ -185,7 +187,7 @@ std::string createDemo(const DemoOptions &o, const Progress &progress) {
     if (ec)
         return "cannot move the catalog into place: " + ec.message();
     fs::remove_all(tmpDir, ec);
-    return {};
+    return makeTorrents(o.dataDir, progress, nullptr);
 }
 
 bool naturalLess(const QString &a, const QString &b) {
@@ -351,7 +353,8 @@ std::string importMedia(const ImportOptions &o, const Progress &progress, int *c
             progress((g.series ? "series " : "film ") + g.name.toStdString() + " (" +
                      std::to_string(src.episodes.size()) + (g.series ? " episodes)" : " file)"));
     }
-    return {};
+    // The new files' torrents; the others are kept as they are.
+    return makeTorrents(o.dataDir, nullptr, nullptr);
 }
 
 } // namespace vantoli::server

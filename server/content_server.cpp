@@ -137,19 +137,45 @@ std::shared_ptr<const Catalog> ContentServer::catalog() {
     // The catalog file changes when titles are imported while the server
     // runs; a new snapshot is read then, and the old one stays in use by
     // requests that hold it.
-    const long long stamp = fileStamp(catalogPath(options_.dataDir));
+    const long long stamp =
+        fileStamp(catalogPath(options_.dataDir)) * 31 + fileStamp(torrentIndexPath(options_.dataDir));
     if (catalog_ && stamp == catalogStamp_)
         return catalog_;
     CatalogStore store;
     if (store.openForReading(options_.dataDir)) {
         if (auto c = store.load()) {
+            auto byHash = std::make_shared<std::unordered_map<std::string, TorrentEntry>>();
+            for (const TorrentStatus &t : listTorrents(options_.dataDir))
+                if (t.state == TorrentState::Current)
+                    byHash->emplace(t.entry.infoHash, t.entry);
+            // With a tracker, player episodes whose file has a current
+            // torrent are played from peers; the rest keep their media URL.
+            if (!options_.tracker.empty()) {
+                QHash<QString, QString> peers;
+                for (const auto &[hash, entry] : *byHash)
+                    peers.insert(entry.path, peerAddress(entry));
+                for (Title &t : c->titles)
+                    for (Source &s : t.sources)
+                        for (Episode &e : s.episodes)
+                            if (e.kind == kPlayerKind && peers.contains(e.address))
+                                e.address = peers.value(e.address);
+            }
             catalog_ = std::make_shared<const Catalog>(std::move(*c));
+            torrents_ = std::move(byHash);
             catalogStamp_ = stamp;
         }
     }
     if (!catalog_)
         catalog_ = std::make_shared<const Catalog>();
+    if (!torrents_)
+        torrents_ = std::make_shared<const std::unordered_map<std::string, TorrentEntry>>();
     return catalog_;
+}
+
+std::shared_ptr<const std::unordered_map<std::string, TorrentEntry>> ContentServer::torrents() {
+    catalog();
+    std::lock_guard lock(catalogMutex_);
+    return torrents_;
 }
 
 QString ContentServer::baseFor(const http::Request &req) const {
@@ -441,6 +467,21 @@ void ContentServer::routes() {
     // it has no updater of its own.
     s.route("/update/", [data, html](const http::Request &, http::Response &res) {
         html(res, updatePage(data));
+    });
+    // A media file's torrent, by its info-hash: the stored info dictionary
+    // with this server's tracker and the media URL as web seed.
+    s.routeMatching(R"(/torrent/([0-9a-f]{40})\.torrent)", [this, data](const http::Request &req, http::Response &res) {
+        const auto all = torrents();
+        const auto it = all->find(req.matches[1]);
+        const auto info = it == all->end() ? std::nullopt : torrentInfo(data, it->first);
+        if (!info) {
+            res.status = 404;
+            return;
+        }
+        res.setHeader("Cache-Control", "no-cache");
+        res.setContent(torrentFile(*info, fromUtf8(options_.tracker), mediaUrl(baseFor(req), it->second.path))
+                           .toStdString(),
+                       "application/x-bittorrent");
     });
     s.routePrefix("/media/", [this, data](const http::Request &req, http::Response &res) {
         serveFile(req, res, data + "/media", req.matches[1]);

@@ -4,6 +4,7 @@
 #include "catalog.h"
 #include "http_server.h"
 #include "stats.h"
+#include "torrents.h"
 
 #include <QString>
 
@@ -38,6 +39,10 @@ struct ServerOptions {
     std::chrono::milliseconds pingInterval{2000};
     // Newest pings kept in full; older ones live on only in the totals.
     long long keepPings = 100000;
+    // Announce URL of the tracker for the media torrents. With one, player
+    // episodes whose media has a current torrent are answered with their
+    // peer address; without, with the media URL.
+    std::string tracker;
 };
 
 // Token buckets per client address. Addresses whose bucket is full again
@@ -80,6 +85,7 @@ public:
 
 private:
     std::shared_ptr<const Catalog> catalog();
+    std::shared_ptr<const std::unordered_map<std::string, TorrentEntry>> torrents();
     QString baseFor(const http::Request &req) const;
     std::string clientAddress(const http::Request &req) const;
     void routes();
@@ -96,6 +102,8 @@ private:
 
     std::mutex catalogMutex_;
     std::shared_ptr<const Catalog> catalog_;
+    // The current torrents by info-hash, as of the catalog snapshot.
+    std::shared_ptr<const std::unordered_map<std::string, TorrentEntry>> torrents_;
     long long catalogStamp_ = -1;
     long long lastCheck_ = 0;
 };

@@ -24,7 +24,7 @@ namespace {
 const char *kUsage =
     "usage:\n"
     "  vantoli-content-server serve --data DIR [--bind 127.0.0.1] [--port 8260] [--public-base URL]\n"
-    "                                [--behind-proxy] [--request-timeout SECONDS]\n"
+    "                                [--behind-proxy] [--request-timeout SECONDS] [--tracker URL]\n"
     "  vantoli-content-server demo --data DIR [--public-base URL]\n"
     "  vantoli-content-server check --data DIR\n"
     "  vantoli-content-server import --data DIR [--kind peer] MEDIA_FOLDER\n"
@@ -57,7 +57,7 @@ int main(int argc, char **argv) {
     if (command == "operator")
         return runOperator(argc, argv);
 
-    std::string data, bind = "127.0.0.1", publicBase, kind = "peer", size = "640x360";
+    std::string data, bind = "127.0.0.1", publicBase, kind = "peer", size = "640x360", tracker;
     int port = 8260, clipSeconds = 25, requestTimeout = 10;
     bool behindProxy = false;
     std::string positional;
@@ -74,6 +74,13 @@ int main(int argc, char **argv) {
         } else if (a == "--bind" && value(bind)) {
         } else if (a == "--public-base" && value(publicBase)) {
         } else if (a == "--kind" && value(kind)) {
+        } else if (a == "--tracker" && value(tracker)) {
+            // Written into every served torrent and announced to by
+            // viewers: an http URL ending in "/announce".
+            const std::string path = "announce";
+            if (tracker.size() <= path.size() || tracker.compare(tracker.size() - path.size(), path.size(), path) != 0 ||
+                !validBase(tracker.substr(0, tracker.size() - path.size())))
+                return usage("--tracker must be an http(s) URL ending in \"/announce\"");
         } else if (a == "--port" && value(v)) {
             port = std::atoi(v.c_str());
             if (port < 0 || port > 65535 || v.find_first_not_of("0123456789") != std::string::npos)
@@ -154,6 +161,7 @@ int main(int argc, char **argv) {
     o.port = port;
     o.publicBase = publicBase;
     o.behindProxy = behindProxy;
+    o.tracker = tracker;
     o.requestDeadline = std::chrono::seconds(requestTimeout);
     static std::mutex logMutex;
     o.log = [](const std::string &line) {

@@ -3,6 +3,7 @@
 #include "operator_cli.h"
 
 #include "operator_commands.h"
+#include "torrents.h"
 
 #include <QString>
 
@@ -28,7 +29,12 @@ const char *kOperatorUsage =
     "      (VERSION: numbers separated by dots, newer than the installed program's)\n"
     "  release-key\n"
     "      prints the public key releases are signed with (made on first use, mode 0600);\n"
-    "      build the program with -DVANTOLI_RELEASE_PUBLIC_KEY=<it> to let it update itself\n";
+    "      build the program with -DVANTOLI_RELEASE_PUBLIC_KEY=<it> to let it update itself\n"
+    "  torrents\n"
+    "      lists the media torrents: info-hash, size, state (current, changed, missing), media path\n"
+    "  make-torrents\n"
+    "      makes the torrents of new or changed media files and drops unused ones\n"
+    "      (torrents/whitelist.txt then lists the info-hashes for the tracker)\n";
 
 int usage(const std::string &problem) {
     std::cerr << "vantoli-content-server: " << problem << "\n" << kOperatorUsage;
@@ -159,6 +165,28 @@ int runOperator(int argc, char **argv) {
         if (made)
             std::cerr << "vantoli-content-server: made a new release signing key in " << data << "/keys/\n";
         std::cout << publicKey.toStdString() << "\n";
+        return 0;
+    }
+    if (command == "torrents") {
+        if (i != argc)
+            return usage("torrents takes no arguments");
+        for (const TorrentStatus &t : listTorrents(data)) {
+            const char *state = t.state == TorrentState::Current ? "current"
+                                : t.state == TorrentState::Changed ? "changed"
+                                                                   : "missing";
+            std::cout << t.entry.infoHash << '\t' << t.entry.size << '\t' << state << '\t'
+                      << t.entry.path.toStdString() << '\n';
+        }
+        return 0;
+    }
+    if (command == "make-torrents") {
+        if (i != argc)
+            return usage("make-torrents takes no arguments");
+        int made = 0;
+        if (std::string err = makeTorrents(data, [](const std::string &s) { std::cout << s << '\n'; }, &made);
+            !err.empty())
+            return done(err);
+        std::cout << made << " torrent(s) made; the tracker's whitelist is " << data << "/torrents/whitelist.txt\n";
         return 0;
     }
     return usage("unknown operator command " + command);

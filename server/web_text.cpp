@@ -55,6 +55,9 @@ QString safeUrl(const QString &url) {
 }
 
 QString mediaUrl(const QString &base, const QString &address) {
+    // A peer address names a torrent, not a file under the base.
+    if (address.startsWith(u"peer://"))
+        return address;
     if (address.startsWith(u"http://") || address.startsWith(u"https://"))
         return safeUrl(address);
     return base + QStringLiteral("media/") + encodePath(address);

@@ -3,9 +3,11 @@
 #include "catalog.h"
 #include "catalog_builder.h"
 #include "media_tools.h"
+#include "torrents.h"
 
 #include <gtest/gtest.h>
 
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <filesystem>
@@ -70,6 +72,15 @@ TEST(Demo, CreatesTheCatalogWithPlayableMedia) {
     EXPECT_GE(films, 2);
     EXPECT_GE(twoSources, 1);
     EXPECT_GE(c.channels.size(), 3);
+    // A current torrent for each player episode's file.
+    QSet<QString> playerFiles;
+    for (const Title &t : c.titles)
+        for (const Source &s : t.sources)
+            for (const Episode &e : s.episodes)
+                if (e.kind == kPlayerKind)
+                    playerFiles.insert(e.address);
+    const QHash<QString, QString> peers = currentPeerAddresses(dir);
+    EXPECT_EQ(QSet<QString>(peers.keyBegin(), peers.keyEnd()), playerFiles);
 
     // Control files: no newer release, switches off, two notices each.
     EXPECT_EQ(readFile(dir + "/lib/wen.txt"), "0====0====0====0====0====1.0");
@@ -119,6 +130,7 @@ TEST(Import, FilesBecomeFilmsAndFoldersSeries) {
         EXPECT_EQ(readFile(data + "/media/" + e.address.toStdString()), e.name.toStdString() + ".mkv");
     }
     EXPECT_EQ(names, (QStringList{"Ep 1", "Ep 2", "Ep 10"}));
+    EXPECT_EQ(listTorrents(data).size(), 4u); // every imported file
 
     // Importing again adds new titles in folders of their own.
     ASSERT_EQ(importMedia({data, src, QStringLiteral("peer")}, nullptr, &count), "");

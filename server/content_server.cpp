@@ -137,8 +137,10 @@ std::shared_ptr<const Catalog> ContentServer::catalog() {
     // The catalog file changes when titles are imported while the server
     // runs; a new snapshot is read then, and the old one stays in use by
     // requests that hold it.
-    const long long stamp =
-        fileStamp(catalogPath(options_.dataDir)) * 31 + fileStamp(torrentIndexPath(options_.dataDir));
+    // Mixed in unsigned arithmetic: the stamps are large and may wrap.
+    const long long stamp = static_cast<long long>(
+        static_cast<unsigned long long>(fileStamp(catalogPath(options_.dataDir))) * 31u +
+        static_cast<unsigned long long>(fileStamp(torrentIndexPath(options_.dataDir))));
     if (catalog_ && stamp == catalogStamp_)
         return catalog_;
     CatalogStore store;

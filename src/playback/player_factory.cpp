@@ -15,14 +15,19 @@ namespace {
 class MpvPlayerFactory final : public PlayerFactory {
 public:
     PlayerCreation probe() override {
-        MpvPlayerOptions options;
-        options.videoOutput = QStringLiteral("null");
-        options.audioOutput = QStringLiteral("null");
-        // No library is "not installed"; a library that loads but whose
-        // engine will not start is another failure, which start-up ignores.
-        if (!loadMpv())
+        // No library is "not installed"; a library that loads but makes no
+        // engine is another failure, which start-up ignores. The engine is
+        // made and released without starting it: starting one (threads,
+        // options, outputs) would hold the start of the window for as long
+        // as the window's own player takes to start.
+        const MpvApi *api = loadMpv();
+        if (!api)
             return PlayerCreation::CannotBeCreated;
-        return MpvPlayer::create(options) ? PlayerCreation::Created : PlayerCreation::OtherError;
+        mpv_handle *engine = api->create();
+        if (!engine)
+            return PlayerCreation::OtherError;
+        api->terminate_destroy(engine);
+        return PlayerCreation::Created;
     }
     // Registering means: players load libmpv from that file from now on.
     void registerComponent(const QString &componentFile) override { setRegisteredMpvLibrary(componentFile); }

@@ -547,6 +547,12 @@ bool BA1::load() {
 
     p_p(skinFromSetting(settings_.read(QStringLiteral("Skin"), QStringLiteral("Num"))));
 
+    // Started with something to play: the player starts first, so that it
+    // opens and decodes while the panes load, instead of after them.
+    player_->setAdUrl(options_.contentBase + QStringLiteral("js/ads/peerad.html"));
+    if (!options_.commandLine.isEmpty())
+        l_com(options_.commandLine);
+
     loadPanes();
 
     menuTargets_.catalog = this;
@@ -562,9 +568,6 @@ bool BA1::load() {
     setCompactMenuCaption(kCompactCaption);
     tray_ = new TrayIcon(this, *this, this);
     tray_->install(windowTitle());
-    player_->setAdUrl(options_.contentBase + QStringLiteral("js/ads/peerad.html"));
-    if (!options_.commandLine.isEmpty())
-        l_com(options_.commandLine);
     return true;
 }
 

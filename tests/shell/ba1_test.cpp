@@ -6,6 +6,7 @@
 #include "platform/web_pane.h"
 
 #include <QWebEngineView>
+#include <QWebEnginePage>
 #include "playback/fake_player.h"
 #include "playback/player_factory.h"
 #include "playback/playback_controller.h"
@@ -647,4 +648,69 @@ TEST_F(BA1Test, PagesThatFailShowTheProgramsRetryPictureAndAClickLoadsThemAgain)
     }
     EXPECT_TRUE(waitFor([&] { return !w("Pic1")->isHidden() && w("wait")->isHidden(); }, 20000));
     EXPECT_TRUE(waitFor([&] { return !tvList->isShowingFailure(); }, 20000));
+}
+
+namespace {
+
+// Looks at the panes when the window asks it to play.
+class PanesAtPlayPlayer : public FakePlayer {
+public:
+    std::function<void()> onPlay;
+    void Play() override {
+        if (onPlay)
+            onPlay();
+        FakePlayer::Play();
+    }
+};
+
+} // namespace
+
+// Started with a file, the window starts playing it before the panes begin
+// to load, so the player opens it while they do.
+TEST_F(BA1Test, AFileOnTheCommandLinePlaysBeforeThePanesLoad) {
+    for (const char *n : {"date.dat", "date_f.dat"}) {
+        QFile f(dir.filePath(QString::fromLatin1(n)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\r\n");
+    }
+    const QString clip = dir.filePath(QStringLiteral("clip.mp4"));
+    QFile media(clip);
+    ASSERT_TRUE(media.open(QIODevice::WriteOnly));
+    media.write(QByteArray(64, 'v'));
+    media.close();
+
+    struct Factory : PlayerFactory {
+        PanesAtPlayPlayer *made = nullptr;
+        PlayerCreation probe() override { return PlayerCreation::Created; }
+        void registerComponent(const QString &) override {}
+        std::unique_ptr<Player> create(QWidget *, const QString &) override {
+            auto p = std::make_unique<PanesAtPlayPlayer>();
+            made = p.get();
+            return p;
+        }
+    } factory;
+    FakeHttpGet http;
+    FakePower power;
+    MainWindowOptions o;
+    o.programFolder = dir.path();
+    o.contentBase = QStringLiteral("http://127.0.0.1:9/");
+    o.playerFactory = &factory;
+    o.http = &http;
+    o.power = &power;
+    o.commandLine = clip;
+    window = std::make_unique<BA1>(o, dialogs);
+    ASSERT_NE(factory.made, nullptr);
+    QStringList addressesAtPlay;
+    factory.made->onPlay = [&] {
+        for (int i = 1; i <= 11; ++i)
+            if (WebPane *p = window->webPane(i))
+                addressesAtPlay << p->view()->page()->requestedUrl().toString();
+    };
+    ASSERT_EQ(window->show(), MainWindowHost::ShowResult::Shown);
+    EXPECT_EQ(factory.made->url, clip);
+    ASSERT_FALSE(addressesAtPlay.isEmpty()) << "played at load";
+    for (const QString &address : addressesAtPlay)
+        EXPECT_TRUE(address.isEmpty() || address == u"about:blank") << qPrintable(address);
+    // The panes load all the same (asked for at once, as checked above).
+    EXPECT_EQ(window->webPane(1)->view()->page()->requestedUrl().toString(), QStringLiteral("http://127.0.0.1:9/"));
 }

@@ -87,8 +87,14 @@ TEST_F(PlayerLimits, WhatANetworkItemNamesIsOpenedOverTheNetworkOnly) {
     server.add("/crypto.m3u8", hls("crypto+file://" + local));
     server.add("/absolute.ffconcat", "ffconcat version 1.0\nfile " + local + "\n");
     server.add("/file-url.ffconcat", "ffconcat version 1.0\nfile file:" + local + "\n");
+    // The engine's own formats, known by their content whatever the name.
+    server.add("/edl.mp4", "# mpv EDL v0\n" + local + ",0,1\n");
+    server.add("/edl-filter.mp4", "# mpv EDL v0\n" + writingFilter() + "\n");
+    server.add("/sheet.cue", "FILE \"" + local + "\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    server.add("/nested.m3u", "#EXTM3U\nedl://" + local + ",0,1\nmemory://x\n");
     for (const char *path : {"/list.m3u", "/file-url.m3u", "/filter.m3u", "/file.m3u8", "/crypto.m3u8",
-                             "/absolute.ffconcat", "/file-url.ffconcat"}) {
+                             "/absolute.ffconcat", "/file-url.ffconcat", "/edl.mp4", "/edl-filter.mp4",
+                             "/sheet.cue", "/nested.m3u"}) {
         EXPECT_FALSE(plays(server.url(path), 2500)) << path;
     }
     EXPECT_FALSE(QFileInfo::exists(written_));
@@ -98,7 +104,8 @@ TEST_F(PlayerLimits, WhatANetworkItemNamesIsOpenedOverTheNetworkOnly) {
     server.add("/seg.ts", readAll(localSegment_));
     server.add("/ok.m3u8", hls("seg.ts"));
     server.add("/ok.ffconcat", "ffconcat version 1.0\nfile clip.mp4\n");
-    for (const char *path : {"/clip.mp4", "/ok.m3u8", "/ok.ffconcat"})
+    server.add("/edl-ok.mp4", "# mpv EDL v0\n" + server.url("/clip.mp4").toStdString() + ",0,1\n");
+    for (const char *path : {"/clip.mp4", "/ok.m3u8", "/ok.ffconcat", "/edl-ok.mp4"})
         EXPECT_TRUE(plays(server.url(path), 8000)) << path;
 }
 

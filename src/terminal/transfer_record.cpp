@@ -1,5 +1,7 @@
 #include "terminal/transfer_record.h"
 
+#include "playback/play_address.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -92,7 +94,8 @@ std::optional<ItemState> readItemState(const QString &path) {
         s.file = {}; // a record without an identity vouches for no file
     // A state that names another file, or no fetchable item, is not ours.
     const bool controlInName = std::any_of(s.name.cbegin(), s.name.cend(), [](QChar c) { return c.unicode() < 0x20; });
-    if (!isFetchableUrl(s.url) || s.name.isEmpty() || s.name.contains(u'/') || s.name.startsWith(u'.') || controlInName ||
+    const bool peerItem = checkPlayAddress(s.url, AddressOrigin::Remote).kind == PlayAddress::Peer;
+    if ((!isFetchableUrl(s.url) && !peerItem) || s.name.isEmpty() || s.name.contains(u'/') || s.name.startsWith(u'.') || controlInName ||
         s.name == u".." || s.have < 0 || (s.total >= 0 && s.have > s.total))
         return std::nullopt;
     return s;

@@ -27,13 +27,14 @@ std::optional<FileIdentity> identityOf(const QString &path);
 std::optional<FileIdentity> identityOfFd(int fd);
 
 struct ItemState {
-    QString url;          // the origin address
+    QString url;          // the origin address, or the item's peer address
     QString name;         // the cached file's name in the cache folder
     std::int64_t total = -1; // the item's size; -1 while unknown
-    std::int64_t have = 0;   // bytes from the start already in the file
+    std::int64_t have = 0;   // bytes from the start already in the file (peer items: verified bytes)
     std::int64_t lastPlayed = 0; // ms since the epoch
     QString contentType;
     QString validator;    // the origin's ETag or Last-Modified, to resume only the same item
+                          // (peer items: where their torrent was fetched)
     FileIdentity file;    // the file as the transfer program last wrote it
 };
 

@@ -2,7 +2,8 @@
 // 127.0.0.1 out of the cache folder named in PeerCfg.ini of the player's
 // configuration folder (its own folder, or the user's own that the window
 // passes as --player-folder); NBPEERTERMINAL/cachelimitmb caps that folder
-// (MiB).
+// (MiB). Peer items: NBPEERTERMINAL/uploadlimitkb (KiB/s, 0 for none),
+// seeding (1/0), listenport (0 for any), listenaddress (127.0.0.1).
 //
 //   PeerTerminal [--player-folder DIR]
 //
@@ -17,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QLockFile>
 #include <QRandomGenerator>
 #include <QSaveFile>
@@ -48,6 +50,30 @@ std::int64_t cacheLimitFrom(const QString &cfg) {
         readSetting(cfg, QStringLiteral("NBPEERTERMINAL"), QStringLiteral("cachelimitmb"), QStringLiteral("4096"))
             .toLongLong(&ok);
     return ok && mib > 0 ? std::int64_t(mib) << 20 : std::int64_t(4096) << 20;
+}
+
+// The peer-to-peer settings of PeerCfg.ini, each with its default.
+PeerSettings peerSettingsFrom(const QString &cfg) {
+    const auto read = [&](const char *key, const char *fallback) {
+        return readSetting(cfg, QStringLiteral("NBPEERTERMINAL"), QString::fromLatin1(key), QString::fromLatin1(fallback))
+            .trimmed();
+    };
+    PeerSettings s;
+    bool ok = false;
+    const int uploadKb = read("uploadlimitkb", "0").toInt(&ok);
+    s.uploadRateLimit = ok && uploadKb > 0 && uploadKb < (1 << 21) ? uploadKb * 1024 : 0;
+    s.seeding = read("seeding", "1") != u"0";
+    const int port = read("listenport", "0").toInt(&ok);
+    s.listenPort = ok && port > 0 && port < 65536 ? port : 0;
+    // One literal address only: a name or a list would widen what the
+    // session binds to.
+    const QString address = read("listenaddress", "127.0.0.1");
+    QHostAddress parsed;
+    s.address = parsed.setAddress(address) && parsed.protocol() == QAbstractSocket::IPv4Protocol &&
+                         !parsed.isEqual(QHostAddress::AnyIPv4)
+                     ? parsed.toString().toStdString()
+                     : std::string("127.0.0.1");
+    return s;
 }
 
 } // namespace
@@ -88,6 +114,7 @@ int main(int argc, char **argv) {
     TerminalConfig config;
     config.cacheFolder = cacheFolderOf(playerFolder);
     config.cacheLimitBytes = cacheLimitFrom(cfg);
+    config.peer = peerSettingsFrom(cfg);
     if (!QDir().mkpath(config.cacheFolder)) {
         std::fprintf(stderr, "PeerTerminal: cannot create the cache folder %s\n", qPrintable(config.cacheFolder));
         return 1;

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrl>
 
 #include <httplib.h>
 
@@ -69,6 +70,16 @@ struct Item {
     int speedKBs = 0;
     Clock::time_point lastData{};
 
+    // Peer items: the info-hash, where the torrent came from, its web
+    // seed, and whether the session holds the item.
+    bool peer = false;
+    std::string infoHash;
+    QString torrentUrl;
+    QString webSeed;
+    std::optional<CheckedTorrent> torrent;
+    bool inSession = false;
+    std::mutex setup; // one start of a peer item at a time
+
     bool complete() const { return total >= 0 && have >= total; }
 };
 
@@ -95,11 +106,57 @@ void setError(httplib::Response &res, int status, const std::string &text) {
     res.set_content(text + "\n", "text/plain; charset=utf-8");
 }
 
+// A peer item's file name, made safe as every item's is.
+QString peerFileName(const QString &name) {
+    return safeItemName(QStringLiteral("http://peer/") + QString::fromLatin1(QUrl::toPercentEncoding(name)));
+}
+
+// Peer items have no origin to name their type; the player looks at the bytes anyway.
+QString typeByName(const QString &name) {
+    const QString ext = name.section(u'.', -1).toLower();
+    if (ext == u"mp4" || ext == u"m4v")
+        return QStringLiteral("video/mp4");
+    if (ext == u"mkv")
+        return QStringLiteral("video/x-matroska");
+    if (ext == u"webm")
+        return QStringLiteral("video/webm");
+    if (ext == u"flv")
+        return QStringLiteral("video/x-flv");
+    return QStringLiteral("application/octet-stream");
+}
+
+// The torrent file at url, at most 16 MiB; empty with *error when none.
+QByteArray fetchTorrent(const std::string &url, std::string *error) {
+    QByteArray bytes;
+    constexpr std::int64_t limit = 16 << 20;
+    const auto outcome = fetchRange(
+        url, 0, -1, [&](const OriginReply &reply) { return reply.status == 200 && reply.total <= limit; },
+        [&](const char *data, std::size_t n) {
+            if (bytes.size() + std::int64_t(n) > limit)
+                return false;
+            bytes.append(data, qsizetype(n));
+            return true;
+        },
+        nullptr, {5, 10}, error);
+    if (outcome != FetchOutcome::Complete) {
+        if (error && error->empty())
+            *error = "the torrent is too large";
+        return {};
+    }
+    return bytes;
+}
+
 } // namespace
 
 TerminalService::TerminalService(TerminalConfig config) : config_(std::move(config)) {
     QDir().mkpath(config_.cacheFolder);
     loadIndex();
+    if (config_.peerToPeer) {
+        torrents_ = std::make_unique<TorrentSession>(
+            config_.peer, [this](const std::string &hash, std::int64_t verified, bool complete) {
+                peerProgress(hash, verified, complete);
+            });
+    }
 }
 
 TerminalService::~TerminalService() {
@@ -142,11 +199,18 @@ void TerminalService::loadIndex() {
         item->contentType = state->contentType;
         item->validator = state->validator;
         item->file = state->file;
+        if (const auto address = parsePeerAddress(state->url)) {
+            item->peer = true;
+            item->infoHash = address->infoHash;
+            item->torrentUrl = state->validator;
+        } else if (isPeerAddress(state->url)) {
+            continue;
+        }
         items_.emplace(item->url, item);
     }
 }
 
-std::shared_ptr<Item> TerminalService::itemFor(const QString &url, bool reader) {
+std::shared_ptr<Item> TerminalService::itemFor(const QString &url, bool reader, const QString &fileName) {
     std::shared_ptr<Item> item;
     std::shared_ptr<Item> replaced;
     bool created = false;
@@ -159,7 +223,7 @@ std::shared_ptr<Item> TerminalService::itemFor(const QString &url, bool reader) 
             // commands delete downloaded films), or another file may have
             // taken its name: go by what is there.
             const std::lock_guard itemLock(item->m);
-            if (!item->downloading && item->readers == 0) {
+            if (!item->downloading && !item->inSession && item->readers == 0) {
                 const auto now = identityOf(filePath(item->name));
                 if (!now && !QFileInfo(filePath(item->name)).isSymLink() && !QFileInfo::exists(filePath(item->name))) {
                     item->have = 0;
@@ -180,11 +244,18 @@ std::shared_ptr<Item> TerminalService::itemFor(const QString &url, bool reader) 
             item = std::make_shared<Item>();
             item->url = url;
             item->urlBytes = url.toStdString();
-            item->name = uniqueName(safeItemName(url), [&](const QString &n) {
+            item->name = uniqueName(fileName.isEmpty() ? safeItemName(url) : fileName, [&](const QString &n) {
                 if (QFileInfo::exists(filePath(n)) || QFileInfo::exists(filePath(stateFileName(n))))
                     return true;
                 return std::any_of(items_.cbegin(), items_.cend(), [&](const auto &e) { return e.second->name == n; });
             });
+            if (const auto address = parsePeerAddress(url)) {
+                item->peer = true;
+                item->infoHash = address->infoHash;
+                item->total = address->size;
+                item->headKnown = true;
+                item->contentType = typeByName(address->name);
+            }
             items_.emplace(url, item);
             created = true;
         }
@@ -233,6 +304,17 @@ void TerminalService::forgetIfNothingArrived(const std::shared_ptr<Item> &item) 
 }
 
 void TerminalService::removeFiles(const std::shared_ptr<Item> &item) {
+    bool inSession = false;
+    {
+        const std::lock_guard lock(mutex_);
+        const std::lock_guard itemLock(item->m);
+        inSession = item->inSession;
+        item->inSession = false;
+        if (inSession)
+            peerItems_.erase(item->infoHash);
+    }
+    if (inSession && torrents_)
+        torrents_->remove(item->infoHash);
     const std::lock_guard filesLock(item->files);
     FileIdentity recorded;
     {
@@ -275,7 +357,7 @@ void TerminalService::saveState(const std::shared_ptr<Item> &item) {
         s.have = item->have;
         s.lastPlayed = item->lastPlayed;
         s.contentType = item->contentType;
-        s.validator = item->validator;
+        s.validator = item->peer ? item->torrentUrl : item->validator;
         s.file = item->file;
     }
     writeItemState(filePath(stateFileName(s.name)), s);
@@ -529,7 +611,7 @@ void TerminalService::enforceLimit() {
             if (used <= budget)
                 break;
             const std::lock_guard itemLock(item->m);
-            if (item->readers > 0 || item->downloading)
+            if (item->readers > 0 || item->downloading || (item->inSession && !item->complete()))
                 continue; // in use
             item->removed = true;
             used -= item->have;
@@ -632,12 +714,31 @@ bool TerminalService::authorised(const httplib::Request &req, httplib::Response 
     return false;
 }
 
+bool TerminalService::rangeAcceptable(const httplib::Request &req, httplib::Response &res, std::int64_t total) {
+    if (req.ranges.size() != 1)
+        return true;
+    const auto [a, b] = req.ranges.front();
+    const bool suffix = a < 0;
+    const bool bad = suffix ? b <= 0 : (a >= total || (b >= 0 && b < a));
+    if (!bad)
+        return true;
+    res.set_header("Content-Range", "bytes */" + std::to_string(total));
+    setError(res, 416, "range not satisfiable");
+    return false;
+}
+
 void TerminalService::handlePlay(const httplib::Request &req, httplib::Response &res) {
     if (!authorised(req, res))
         return;
     const QString url = QString::fromStdString(req.get_param_value("url"));
+    if (isPeerAddress(url))
+        return servePeer(req, res, url);
     if (!isFetchableUrl(url))
         return setError(res, 400, "url must be an http or https address");
+    servePlain(req, res, url);
+}
+
+void TerminalService::servePlain(const httplib::Request &req, httplib::Response &res, const QString &url) {
     auto item = itemFor(url, true);
     // The reader counted by itemFor is released with the reply, or here.
     struct Release {
@@ -672,15 +773,9 @@ void TerminalService::handlePlay(const httplib::Request &req, httplib::Response 
             Release{this, item});
         return;
     }
-    if (req.ranges.size() == 1) {
-        const auto [a, b] = req.ranges.front();
-        const bool suffix = a < 0;
-        const bool bad = suffix ? b <= 0 : (a >= total || (b >= 0 && b < a));
-        if (bad) {
-            Release{this, item}(false);
-            res.set_header("Content-Range", "bytes */" + std::to_string(total));
-            return setError(res, 416, "range not satisfiable");
-        }
+    if (!rangeAcceptable(req, res, total)) {
+        Release{this, item}(false);
+        return;
     }
     res.set_header("Accept-Ranges", "bytes");
     if (total == 0) {
@@ -696,10 +791,217 @@ void TerminalService::handlePlay(const httplib::Request &req, httplib::Response 
         Release{this, item});
 }
 
+bool TerminalService::startPeer(const std::shared_ptr<Item> &item, const PeerAddress &address,
+                                const QString &server, std::string *error) {
+    if (!torrents_) {
+        *error = "peer-to-peer is off";
+        return false;
+    }
+    const std::lock_guard setupLock(item->setup);
+    {
+        const std::lock_guard lock(item->m);
+        if (item->inSession)
+            return true;
+    }
+    std::optional<CheckedTorrent> torrent;
+    {
+        const std::lock_guard lock(item->m);
+        torrent = item->torrent;
+    }
+    if (!torrent) {
+        // From the content server the player names, else from where it came
+        // before (a partial item after a restart).
+        QString url = item->torrentUrl;
+        if (isFetchableUrl(server)) {
+            QUrl base(server.endsWith(u'/') ? server : server + u'/');
+            base.setQuery(QString());
+            base.setFragment(QString());
+            url = base.resolved(QUrl(QStringLiteral("torrent/%1.torrent").arg(QString::fromStdString(address.infoHash))))
+                      .toString();
+        }
+        if (!isFetchableUrl(url)) {
+            *error = "no content server to fetch the torrent from";
+            return false;
+        }
+        std::string why;
+        const QByteArray bytes = fetchTorrent(url.toStdString(), &why);
+        if (bytes.isEmpty()) {
+            *error = "the torrent could not be fetched: " + why;
+            return false;
+        }
+        torrent = checkTorrent(bytes, address, &why);
+        if (!torrent) {
+            *error = "the torrent was refused: " + why;
+            return false;
+        }
+        const std::lock_guard lock(item->m);
+        item->torrent = torrent;
+        item->torrentUrl = url;
+        item->webSeed = torrent->webSeeds.empty() ? QString() : QString::fromStdString(torrent->webSeeds.front());
+    }
+    {
+        // Only into our own file: one that took its name is left alone.
+        const std::lock_guard lock(item->m);
+        const auto now = identityOf(filePath(item->name));
+        if (!now || *now != item->file) {
+            *error = "the cache file was replaced";
+            return false;
+        }
+    }
+    if (torrents_->listenPort() == 0) {
+        *error = "the peer-to-peer session cannot listen on " + config_.peer.address;
+        return false;
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        peerItems_[address.infoHash] = item;
+    }
+    if (std::string why = torrents_->add(*torrent, config_.cacheFolder, item->name); !why.empty()) {
+        const std::lock_guard lock(mutex_);
+        peerItems_.erase(address.infoHash);
+        *error = why;
+        return false;
+    }
+    {
+        const std::lock_guard lock(item->m);
+        item->inSession = true;
+        item->failed = false;
+        item->error.clear();
+    }
+    saveState(item);
+    return true;
+}
+
+void TerminalService::peerProgress(const std::string &infoHash, std::int64_t verified, bool complete) {
+    std::shared_ptr<Item> item;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto it = peerItems_.find(infoHash);
+        if (it == peerItems_.end())
+            return;
+        item = it->second;
+    }
+    // The session writes the file: what it is now is what we made.
+    const auto now = identityOf(filePath(item->name));
+    {
+        const std::lock_guard lock(item->m);
+        if (item->removed)
+            return;
+        item->have = complete ? item->total : std::min(verified, item->total);
+        if (now)
+            item->file = *now;
+        item->cv.notify_all();
+    }
+    saveState(item);
+    enforceLimit();
+}
+
+bool TerminalService::streamPeer(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length,
+                                 httplib::DataSink &sink) {
+    const std::int64_t at = std::int64_t(offset);
+    for (;;) {
+        if (stopping_)
+            return false;
+        const std::int64_t n = torrents_->verifiedBytes(item->infoHash, at, std::int64_t(std::min(length, kReadPiece)));
+        if (n > 0) {
+            // Bytes of pieces that passed their hash check only.
+            torrents_->want(item->infoHash, at + n);
+            Fd in;
+            in.fd = ::open(QFile::encodeName(filePath(item->name)).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+            if (in.fd < 0)
+                return false;
+            std::string buffer(std::size_t(n), '\0');
+            const ssize_t got = ::pread(in.fd, buffer.data(), std::size_t(n), at);
+            if (got <= 0)
+                return false;
+            return sink.write(buffer.data(), std::size_t(got));
+        }
+        if (!torrents_->has(item->infoHash))
+            return false;
+        if (const PeerStatus st = torrents_->status(item->infoHash); !st.error.empty()) {
+            const std::lock_guard lock(item->m);
+            item->failed = true;
+            item->error = st.error;
+            return false;
+        }
+        torrents_->want(item->infoHash, at);
+        if (torrents_->waitFor(item->infoHash, at, std::chrono::milliseconds(250)))
+            continue;
+        // The check waits while the client's window is full.
+        if (!sink.is_writable())
+            return false;
+    }
+}
+
+void TerminalService::servePeer(const httplib::Request &req, httplib::Response &res, const QString &url) {
+    const auto address = parsePeerAddress(url);
+    if (!address)
+        return setError(res, 400, "not a peer address of a v1 torrent");
+    const QString server = QString::fromStdString(req.get_param_value("server"));
+    auto item = itemFor(url, true, peerFileName(address->name));
+    struct Release {
+        TerminalService *self;
+        std::shared_ptr<Item> item;
+        void operator()(bool) const { self->releaseReader(item); }
+    };
+    bool complete = false;
+    {
+        const std::lock_guard lock(item->m);
+        complete = item->complete();
+    }
+    std::string error;
+    const bool inSession = (complete && !config_.peer.seeding) || startPeer(item, *address, server, &error);
+    if (!complete && !inSession) {
+        QString webSeed;
+        {
+            const std::lock_guard lock(item->m);
+            webSeed = item->webSeed;
+            item->failed = true;
+            item->error = error;
+        }
+        Release{this, item}(false);
+        // Plain http from the web seed, when the torrent named one.
+        if (isFetchableUrl(webSeed))
+            return servePlain(req, res, webSeed);
+        return setError(res, 502, error);
+    }
+    const std::int64_t total = address->size;
+    if (!rangeAcceptable(req, res, total)) {
+        Release{this, item}(false);
+        return;
+    }
+    std::string type;
+    {
+        const std::lock_guard lock(item->m);
+        type = item->contentType.isEmpty() ? typeByName(address->name).toStdString() : item->contentType.toStdString();
+    }
+    res.set_header("Accept-Ranges", "bytes");
+    res.set_content_provider(
+        std::size_t(total), type,
+        [this, item](std::size_t offset, std::size_t length, httplib::DataSink &sink) {
+            bool fromFile = false;
+            {
+                const std::lock_guard lock(item->m);
+                fromFile = item->complete() || !item->inSession;
+            }
+            // A complete item was checked piece by piece as it arrived.
+            return fromFile ? streamTo(item, offset, length, sink) : streamPeer(item, offset, length, sink);
+        },
+        Release{this, item});
+}
+
 void TerminalService::handlePrefetch(const httplib::Request &req, httplib::Response &res) {
     if (!authorised(req, res))
         return;
     const QString url = QString::fromStdString(req.get_param_value("url"));
+    if (const auto address = parsePeerAddress(url)) {
+        auto item = itemFor(url, false, peerFileName(address->name));
+        std::string error;
+        if (startPeer(item, *address, QString::fromStdString(req.get_param_value("server")), &error))
+            torrents_->want(address->infoHash, 0);
+        res.set_content("ok\n", "text/plain");
+        return;
+    }
     if (!isFetchableUrl(url))
         return setError(res, 400, "url must be an http or https address");
     auto item = itemFor(url, false);
@@ -711,8 +1013,8 @@ void TerminalService::handleStatus(const httplib::Request &req, httplib::Respons
     if (!authorised(req, res))
         return;
     const QString url = QString::fromStdString(req.get_param_value("url"));
-    if (!isFetchableUrl(url))
-        return setError(res, 400, "url must be an http or https address");
+    if (!isFetchableUrl(url) && !parsePeerAddress(url))
+        return setError(res, 400, "url must be an http or https address or a peer address");
     std::shared_ptr<Item> item;
     {
         const std::lock_guard lock(mutex_);
@@ -725,8 +1027,26 @@ void TerminalService::handleStatus(const httplib::Request &req, httplib::Respons
         o[QStringLiteral("state")] = QStringLiteral("unknown");
         o[QStringLiteral("progress")] = 0;
         o[QStringLiteral("speed")] = 0;
+        o[QStringLiteral("upload")] = 0;
+        o[QStringLiteral("peers")] = 0;
     } else {
+        PeerStatus peer;
+        bool inSession = false;
+        {
+            const std::lock_guard lock(item->m);
+            inSession = item->inSession;
+        }
+        if (inSession && torrents_)
+            peer = torrents_->status(item->infoHash);
         const std::lock_guard lock(item->m);
+        if (peer.known) {
+            // The session's rates; its bytes are what passed the hash check.
+            item->have = peer.complete ? item->total : std::min(peer.verifiedBytes, item->total);
+            if (!peer.complete && !peer.error.empty()) {
+                item->failed = true;
+                item->error = peer.error;
+            }
+        }
         const bool complete = item->complete();
         int progress = 0;
         if (complete)
@@ -735,11 +1055,15 @@ void TerminalService::handleStatus(const httplib::Request &req, httplib::Respons
             progress = int(std::clamp<std::int64_t>(item->have * 1000 / item->total, 0, 1000));
         const bool fresh = item->downloading && Clock::now() - item->lastData < std::chrono::seconds(2);
         o[QStringLiteral("state")] = complete          ? QStringLiteral("complete")
-                                     : item->downloading ? QStringLiteral("downloading")
+                                     : item->downloading || (peer.known && peer.error.empty()) ? QStringLiteral("downloading")
                                      : item->failed      ? QStringLiteral("failed")
                                                          : QStringLiteral("paused");
         o[QStringLiteral("progress")] = progress;
-        o[QStringLiteral("speed")] = fresh ? item->speedKBs : 0;
+        o[QStringLiteral("speed")] = peer.known ? std::min(peer.downloadRate / 1024, 32767) : fresh ? item->speedKBs : 0;
+        o[QStringLiteral("upload")] = std::min(peer.uploadRate / 1024, 32767);
+        o[QStringLiteral("peers")] = peer.peers;
+        if (item->peer)
+            o[QStringLiteral("webSeed")] = peer.webSeedOn;
         o[QStringLiteral("bytes")] = double(item->have);
         o[QStringLiteral("total")] = double(item->total);
         o[QStringLiteral("file")] = item->name;
@@ -834,6 +1158,24 @@ void TerminalService::stop() {
             serverThread_.join();
         ::unlink((socketFolder_ + "/http").c_str());
         ::rmdir(socketFolder_.c_str());
+    }
+    // The session closes its files as it ends; then each peer item records
+    // its file as the session left it, to be resumed at the next start.
+    torrents_.reset();
+    std::map<std::string, std::shared_ptr<Item>> peers;
+    {
+        const std::lock_guard lock(mutex_);
+        peers.swap(peerItems_);
+    }
+    for (const auto &[hash, item] : peers) {
+        const auto now = identityOf(filePath(item->name));
+        {
+            const std::lock_guard lock(item->m);
+            item->inSession = false;
+            if (now)
+                item->file = *now;
+        }
+        saveState(item);
     }
 }
 

@@ -22,6 +22,14 @@
 //   from the origin and the download is tried again only after a pause that
 //   grows with every failure.
 // - Without the configured token a request is answered 403.
+// - A peer address ("peer://" size "|" info-hash "|" name "|") is played
+//   from other viewers and the content server's web seed through a
+//   TorrentSession: its torrent comes from the content server the request
+//   names (`server=`), only hash-checked bytes are served, and the reader's
+//   position steers which pieces come first. When the torrent cannot be
+//   used there, the item is served as a plain http item from its web seed.
+
+#include "terminal/peer_terminal/torrent_session.h"
 
 #include <QString>
 
@@ -69,6 +77,9 @@ struct TerminalConfig {
     // folder's file system (-1 unknown) and the write of downloaded bytes.
     std::function<std::int64_t()> freeBytes;
     std::function<long(int fd, const char *data, std::size_t n, std::int64_t at)> writeAt;
+    // Peer items: off, and they fail unless a web seed is known.
+    bool peerToPeer = true;
+    PeerSettings peer;
 };
 
 struct Item;
@@ -91,12 +102,14 @@ public:
     // Origin fetches started by downloads and ahead reads (tests).
     int originFetches() const { return originFetches_; }
     const TerminalConfig &config() const { return config_; }
+    // The peer-to-peer session; nullptr when it is off (tests).
+    TorrentSession *torrentSession() const { return torrents_.get(); }
 
 private:
     void loadIndex();
     // The item of an address, made when new; `reader` counts a reader on it
     // before anything can evict it.
-    std::shared_ptr<Item> itemFor(const QString &url, bool reader);
+    std::shared_ptr<Item> itemFor(const QString &url, bool reader, const QString &fileName = {});
     void releaseReader(const std::shared_ptr<Item> &item);
     void forgetIfNothingArrived(const std::shared_ptr<Item> &item);
     void removeFiles(const std::shared_ptr<Item> &item);
@@ -114,6 +127,18 @@ private:
     std::int64_t freeBytes() const;
     void enforceLimit();
     void handlePlay(const httplib::Request &req, httplib::Response &res);
+    void servePlain(const httplib::Request &req, httplib::Response &res, const QString &url);
+    void servePeer(const httplib::Request &req, httplib::Response &res, const QString &url);
+    // Puts a peer item into the session, its torrent fetched from `server`
+    // (or from where it came last time) when not known yet. False with
+    // *error when it cannot be played from peers.
+    bool startPeer(const std::shared_ptr<Item> &item, const PeerAddress &address, const QString &server,
+                   std::string *error);
+    bool streamPeer(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length,
+                    httplib::DataSink &sink);
+    void peerProgress(const std::string &infoHash, std::int64_t verified, bool complete);
+    // Replies 416 for a range the item does not have; false then.
+    static bool rangeAcceptable(const httplib::Request &req, httplib::Response &res, std::int64_t total);
     void handlePrefetch(const httplib::Request &req, httplib::Response &res);
     void handleStatus(const httplib::Request &req, httplib::Response &res);
     bool authorised(const httplib::Request &req, httplib::Response &res) const;
@@ -130,6 +155,8 @@ private:
 
     std::mutex mutex_; // the index; taken before any item's own mutex
     std::map<QString, std::shared_ptr<Item>> items_; // by origin address
+    std::map<std::string, std::shared_ptr<Item>> peerItems_; // in the session, by info-hash
+    std::unique_ptr<TorrentSession> torrents_;
     std::mutex workersMutex_;
     std::condition_variable workersDone_;
     int workers_ = 0; // running download threads

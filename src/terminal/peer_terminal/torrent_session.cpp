@@ -1,0 +1,522 @@
+#include "terminal/peer_terminal/torrent_session.h"
+
+#include <QRegularExpression>
+
+#include <libtorrent/add_torrent_params.hpp>
+#include <libtorrent/alert_types.hpp>
+#include <libtorrent/bdecode.hpp>
+#include <libtorrent/error_code.hpp>
+#include <libtorrent/hex.hpp>
+#include <libtorrent/peer_info.hpp>
+#include <libtorrent/posix_disk_io.hpp>
+#include <libtorrent/session.hpp>
+#include <libtorrent/session_params.hpp>
+#include <libtorrent/settings_pack.hpp>
+#include <libtorrent/torrent_handle.hpp>
+#include <libtorrent/torrent_info.hpp>
+#include <libtorrent/torrent_status.hpp>
+
+#include <algorithm>
+#include <set>
+
+namespace lt = libtorrent;
+
+namespace vantoli::terminal {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A reader that has not asked for this long is gone.
+constexpr auto kReaderLife = std::chrono::seconds(10);
+// Verified bytes between progress reports.
+constexpr std::int64_t kReportEvery = 4 << 20;
+// The largest torrent file taken: far more than a single file's pieces need.
+constexpr int kMaxTorrentBytes = 16 << 20;
+
+std::string hexOf(const lt::sha1_hash &h) {
+    return lt::aux::to_hex(h);
+}
+
+bool isWebUrl(const std::string &url) {
+    const auto starts = [&](const char *p) {
+        const std::size_t n = std::char_traits<char>::length(p);
+        return url.size() > n && std::equal(p, p + n, url.begin(), [](char a, char b) {
+                   return a == char(std::tolower(static_cast<unsigned char>(b)));
+               });
+    };
+    return starts("http://") || starts("https://");
+}
+
+} // namespace
+
+bool isPeerAddress(const QString &address) {
+    return address.startsWith(QStringLiteral("peer://"), Qt::CaseInsensitive);
+}
+
+std::optional<PeerAddress> parsePeerAddress(const QString &address) {
+    // v1 info-hashes only: the session takes no v2 torrents.
+    static const QRegularExpression form(
+        QStringLiteral("^peer://([0-9]{1,19})\\|([0-9A-Fa-f]{40})\\|([^|/\\\\]+)\\|$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = form.match(address);
+    if (!m.hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const qlonglong size = m.captured(1).toLongLong(&ok);
+    if (!ok || size <= 0)
+        return std::nullopt;
+    return PeerAddress{size, m.captured(2).toLower().toStdString(), m.captured(3)};
+}
+
+std::optional<CheckedTorrent> checkTorrent(const QByteArray &bytes, const PeerAddress &address,
+                                           std::string *error) {
+    const auto fail = [&](const std::string &why) -> std::optional<CheckedTorrent> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    if (bytes.isEmpty() || bytes.size() > kMaxTorrentBytes)
+        return fail("the torrent is empty or too large");
+    lt::error_code ec;
+    const lt::bdecode_node node =
+        lt::bdecode(lt::span<char const>(bytes.constData(), bytes.size()), ec, nullptr, 100, 1000000);
+    if (ec)
+        return fail("the torrent does not parse: " + ec.message());
+    auto info = std::make_shared<lt::torrent_info>(node, ec);
+    if (ec)
+        return fail("the torrent does not parse: " + ec.message());
+    if (!info->info_hashes().has_v1() || info->info_hashes().has_v2())
+        return fail("the torrent is not a v1 torrent");
+    if (hexOf(info->info_hashes().v1) != address.infoHash)
+        return fail("the torrent's info-hash is not the address's");
+    if (!info->priv())
+        return fail("the torrent is not private");
+    const lt::file_storage &files = info->files();
+    if (files.num_files() != 1)
+        return fail("the torrent holds more than one file");
+    const lt::file_index_t first{0};
+    if (files.file_flags(first) & (lt::file_storage::flag_pad_file | lt::file_storage::flag_symlink))
+        return fail("the torrent's file is not a plain file");
+    if (files.file_size(first) != address.size || files.total_size() != address.size)
+        return fail("the torrent's file is not of the address's size");
+    CheckedTorrent out;
+    for (const lt::web_seed_entry &seed : info->web_seeds()) {
+        if (seed.type == lt::web_seed_entry::url_seed && isWebUrl(seed.url))
+            out.webSeeds.push_back(seed.url);
+    }
+    info->set_web_seeds({});
+    out.pieceLength = info->piece_length();
+    out.pieces = info->num_pieces();
+    out.info = std::move(info);
+    return out;
+}
+
+lt::settings_pack sessionSettings(const PeerSettings &s) {
+    lt::settings_pack p;
+    // Each of these would send packets to addresses other than the tracker
+    // and the viewers it names.
+    p.set_bool(lt::settings_pack::enable_dht, false);
+    p.set_bool(lt::settings_pack::enable_lsd, false);
+    p.set_bool(lt::settings_pack::enable_upnp, false);
+    p.set_bool(lt::settings_pack::enable_natpmp, false);
+    p.set_str(lt::settings_pack::dht_bootstrap_nodes, "");
+    p.set_bool(lt::settings_pack::enable_ip_notifier, false);
+    // TCP only, on the one address.
+    p.set_bool(lt::settings_pack::enable_incoming_utp, false);
+    p.set_bool(lt::settings_pack::enable_outgoing_utp, false);
+    p.set_str(lt::settings_pack::listen_interfaces, s.address + ':' + std::to_string(std::max(s.listenPort, 0)));
+    p.set_str(lt::settings_pack::outgoing_interfaces, s.address);
+    if (s.listenPort > 0) {
+        // A port the user names is that port or none (it may be forwarded).
+        p.set_bool(lt::settings_pack::listen_system_port_fallback, false);
+        p.set_int(lt::settings_pack::max_retry_port_bind, 0);
+    }
+    p.set_int(lt::settings_pack::upload_rate_limit, std::max(s.uploadRateLimit, 0));
+    p.set_int(lt::settings_pack::alert_mask,
+              int(lt::alert_category::error | lt::alert_category::status | lt::alert_category::storage |
+                  lt::alert_category::tracker | lt::alert_category::piece_progress));
+    // A player waits for the pieces it reads: ask for what it needs at
+    // once and in small steps, web seed requests a piece or two long.
+    p.set_int(lt::settings_pack::initial_picker_threshold, 0);
+    p.set_int(lt::settings_pack::request_queue_time, 1);
+    p.set_int(lt::settings_pack::tick_interval, 100);
+    p.set_int(lt::settings_pack::urlseed_pipeline_size, 2);
+    p.set_int(lt::settings_pack::urlseed_max_request_bytes, 2 << 20);
+    p.set_int(lt::settings_pack::urlseed_wait_retry, 5);
+    // Leaving must not wait long for a tracker that does not answer.
+    p.set_int(lt::settings_pack::stop_tracker_timeout, 1);
+    return p;
+}
+
+struct TorrentSession::Torrent {
+    std::string hash;
+    lt::torrent_handle handle;
+    std::int64_t total = 0;
+    int pieceLength = 0;
+    std::vector<bool> have; // verified pieces
+    std::int64_t verified = 0;
+    std::int64_t reported = 0;
+    bool checking = true;
+    bool complete = false;
+    bool paused = false;
+    std::string error;
+    std::vector<std::string> webSeeds;
+    bool webSeedOn = false;
+    // Readers' positions and when they last asked.
+    struct Reader {
+        std::int64_t offset = 0;
+        Clock::time_point at{};
+        int deadlinePiece = -1; // the first piece given a deadline for it
+    };
+    std::vector<Reader> readers;
+
+    std::int64_t pieceSize(int piece) const {
+        return std::min<std::int64_t>(pieceLength, total - std::int64_t(piece) * pieceLength);
+    }
+    // Verified bytes from offset on, up to limit.
+    std::int64_t aheadOf(std::int64_t offset, std::int64_t limit) const {
+        if (offset >= total)
+            return 0;
+        std::int64_t n = 0;
+        int piece = int(offset / pieceLength);
+        std::int64_t inPiece = offset - std::int64_t(piece) * pieceLength;
+        while (piece < int(have.size()) && have[std::size_t(piece)] && n < limit) {
+            n += pieceSize(piece) - inPiece;
+            inPiece = 0;
+            ++piece;
+        }
+        return std::min(n, limit);
+    }
+};
+
+TorrentSession::TorrentSession(PeerSettings settings, ProgressFn onProgress)
+    : settings_(std::move(settings)), onProgress_(std::move(onProgress)) {
+    lt::session_params params(sessionSettings(settings_));
+    // Plain reads and writes instead of mapping each file into memory.
+    params.disk_io_constructor = lt::posix_disk_io_constructor;
+    session_ = std::make_unique<lt::session>(std::move(params));
+    thread_ = std::thread([this] { run(); });
+}
+
+TorrentSession::~TorrentSession() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+    session_.reset();
+}
+
+int TorrentSession::listenPort() const {
+    return session_->is_listening() ? session_->listen_port() : 0;
+}
+
+lt::settings_pack TorrentSession::currentSettings() const {
+    return session_->get_settings();
+}
+
+std::shared_ptr<TorrentSession::Torrent> TorrentSession::find(const std::string &infoHash) const {
+    const std::lock_guard lock(mutex_);
+    const auto it = torrents_.find(infoHash);
+    return it == torrents_.end() ? nullptr : it->second;
+}
+
+bool TorrentSession::has(const std::string &infoHash) const {
+    return find(infoHash) != nullptr;
+}
+
+std::string TorrentSession::add(const CheckedTorrent &torrent, const QString &folder, const QString &fileName) {
+    if (!torrent.info)
+        return "no torrent";
+    const std::string hash = hexOf(torrent.info->info_hashes().v1);
+    if (has(hash))
+        return {};
+    lt::add_torrent_params atp;
+    atp.ti = std::make_shared<lt::torrent_info>(*torrent.info);
+    atp.save_path = folder.toStdString();
+    // The file's name is ours, not the torrent's.
+    atp.renamed_files[lt::file_index_t{0}] = fileName.toStdString();
+    atp.flags &= ~(lt::torrent_flags::auto_managed | lt::torrent_flags::paused);
+    atp.flags |= lt::torrent_flags::disable_dht | lt::torrent_flags::disable_lsd | lt::torrent_flags::disable_pex;
+    auto t = std::make_shared<Torrent>();
+    t->hash = hash;
+    t->total = torrent.info->total_size();
+    t->pieceLength = torrent.pieceLength;
+    t->have.assign(std::size_t(torrent.pieces), false);
+    t->webSeeds = torrent.webSeeds;
+    {
+        // Known before its first alert (the end of its check) is handled.
+        const std::lock_guard lock(mutex_);
+        lt::error_code ec;
+        t->handle = session_->add_torrent(std::move(atp), ec);
+        if (ec)
+            return "the session does not take the torrent: " + ec.message();
+        torrents_[hash] = t;
+    }
+    changed_.notify_all();
+    return {};
+}
+
+void TorrentSession::remove(const std::string &infoHash) {
+    std::shared_ptr<Torrent> t;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto it = torrents_.find(infoHash);
+        if (it == torrents_.end())
+            return;
+        t = it->second;
+        torrents_.erase(it);
+    }
+    session_->remove_torrent(t->handle);
+    changed_.notify_all();
+}
+
+void TorrentSession::setDeadlines(Torrent &t, std::int64_t offset, bool seek) {
+    // Called with mutex_ held; the handle's calls only post to the session.
+    if (seek)
+        t.handle.clear_piece_deadlines();
+    const int first = int(offset / t.pieceLength);
+    const int last = int(std::min<std::int64_t>(t.total - 1, offset + settings_.deadlineWindow) / t.pieceLength);
+    int step = 0;
+    for (int p = first; p <= last; ++p) {
+        if (t.have[std::size_t(p)])
+            continue;
+        // The piece the reader waits for at once, the rest a little later each.
+        t.handle.set_piece_deadline(lt::piece_index_t{p}, step == 0 ? 0 : 200 + step * 100);
+        ++step;
+    }
+}
+
+void TorrentSession::want(const std::string &infoHash, std::int64_t offset) {
+    const auto t = find(infoHash);
+    if (!t)
+        return;
+    bool resumed = false;
+    {
+        const std::lock_guard lock(mutex_);
+        if (offset < 0 || offset >= t->total)
+            return;
+        const auto now = Clock::now();
+        const int piece = int(offset / t->pieceLength);
+        const int windowPieces = int(settings_.deadlineWindow / t->pieceLength) + 1;
+        Torrent::Reader *reader = nullptr;
+        for (auto &r : t->readers) {
+            const int rp = int(r.offset / t->pieceLength);
+            if (piece >= rp && piece <= rp + windowPieces && now - r.at < kReaderLife) {
+                reader = &r;
+                break;
+            }
+        }
+        const bool seek = reader == nullptr;
+        if (seek) {
+            // A new reader or a seek: a reader that has not asked for a
+            // while, or whose window this is not, makes room.
+            std::erase_if(t->readers, [&](const auto &r) { return now - r.at >= kReaderLife; });
+            if (t->readers.size() >= 4)
+                t->readers.erase(t->readers.begin());
+            t->readers.push_back({offset, now, -1});
+            reader = &t->readers.back();
+        }
+        reader->offset = offset;
+        reader->at = now;
+        if (reader->deadlinePiece != piece && !t->complete) {
+            // Only the reader that moved starts over; others keep theirs.
+            setDeadlines(*t, offset, seek && t->readers.size() == 1);
+            reader->deadlinePiece = piece;
+        }
+        if (t->paused) {
+            t->paused = false;
+            resumed = true;
+        }
+    }
+    if (resumed)
+        t->handle.resume();
+    changed_.notify_all();
+}
+
+std::int64_t TorrentSession::verifiedBytes(const std::string &infoHash, std::int64_t offset,
+                                           std::int64_t limit) const {
+    const auto t = find(infoHash);
+    if (!t)
+        return 0;
+    const std::lock_guard lock(mutex_);
+    return t->aheadOf(offset, limit);
+}
+
+bool TorrentSession::waitFor(const std::string &infoHash, std::int64_t offset, std::chrono::milliseconds timeout) {
+    const auto t = find(infoHash);
+    if (!t)
+        return false;
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] {
+        return stopping_ || !t->error.empty() || t->aheadOf(offset, 1) > 0 || !torrents_.count(infoHash);
+    }) && t->aheadOf(offset, 1) > 0;
+}
+
+PeerStatus TorrentSession::status(const std::string &infoHash) const {
+    const auto t = find(infoHash);
+    PeerStatus s;
+    if (!t)
+        return s;
+    {
+        const std::lock_guard lock(mutex_);
+        s.known = true;
+        s.checking = t->checking;
+        s.complete = t->complete;
+        s.verifiedBytes = t->verified;
+        s.webSeedOn = t->webSeedOn;
+        s.error = t->error;
+    }
+    const lt::torrent_status ts = t->handle.status({});
+    s.downloadRate = ts.download_payload_rate;
+    s.uploadRate = ts.upload_payload_rate;
+    std::vector<lt::peer_info> peers;
+    t->handle.get_peer_info(peers);
+    s.peers = int(std::count_if(peers.begin(), peers.end(), [](const lt::peer_info &p) {
+        return p.connection_type == lt::peer_info::standard_bittorrent;
+    }));
+    return s;
+}
+
+void TorrentSession::run() {
+    auto nextTick = Clock::now();
+    for (;;) {
+        {
+            const std::lock_guard lock(mutex_);
+            if (stopping_)
+                return;
+        }
+        session_->wait_for_alert(lt::milliseconds(100));
+        handleAlerts();
+        if (Clock::now() >= nextTick) {
+            tick();
+            nextTick = Clock::now() + std::chrono::milliseconds(250);
+        }
+    }
+}
+
+void TorrentSession::handleAlerts() {
+    std::vector<lt::alert *> alerts;
+    session_->pop_alerts(&alerts);
+    // Reports go out after the lock is let go.
+    std::vector<std::tuple<std::string, std::int64_t, bool>> reports;
+    std::vector<std::shared_ptr<Torrent>> loadPieces;
+    {
+        const std::lock_guard lock(mutex_);
+        for (lt::alert *a : alerts) {
+            // alert_cast matches exact types only; this is their base.
+            const auto *ta = dynamic_cast<const lt::torrent_alert *>(a);
+            if (!ta)
+                continue;
+            const auto it = torrents_.find(hexOf(ta->handle.info_hashes().v1));
+            if (it == torrents_.end())
+                continue;
+            Torrent &t = *it->second;
+            if (const auto *pf = lt::alert_cast<lt::piece_finished_alert>(a)) {
+                const int p = int(static_cast<int>(pf->piece_index));
+                if (p >= 0 && p < int(t.have.size()) && !t.have[std::size_t(p)]) {
+                    t.have[std::size_t(p)] = true;
+                    t.verified += t.pieceSize(p);
+                    if (t.verified - t.reported >= kReportEvery) {
+                        t.reported = t.verified;
+                        reports.emplace_back(t.hash, t.verified, false);
+                    }
+                }
+            } else if (lt::alert_cast<lt::torrent_checked_alert>(a)) {
+                loadPieces.push_back(it->second);
+            } else if (lt::alert_cast<lt::torrent_finished_alert>(a)) {
+                loadPieces.push_back(it->second);
+            } else if (const auto *fe = lt::alert_cast<lt::file_error_alert>(a)) {
+                t.error = "the cache file: " + fe->error.message();
+            } else if (const auto *te = lt::alert_cast<lt::torrent_error_alert>(a)) {
+                t.error = te->error.message();
+            }
+        }
+    }
+    // What the session holds after a check, or at the end, by its own count.
+    for (const auto &t : loadPieces) {
+        const lt::torrent_status ts = t->handle.status(lt::torrent_handle::query_pieces);
+        const std::lock_guard lock(mutex_);
+        t->checking = false;
+        std::int64_t verified = 0;
+        for (int p = 0; p < int(t->have.size()) && p < ts.pieces.size(); ++p) {
+            t->have[std::size_t(p)] = ts.pieces[lt::piece_index_t{p}];
+            if (t->have[std::size_t(p)])
+                verified += t->pieceSize(p);
+        }
+        t->verified = verified;
+        t->reported = verified;
+        t->complete = verified >= t->total;
+        reports.emplace_back(t->hash, verified, t->complete);
+    }
+    if (!alerts.empty() || !loadPieces.empty())
+        changed_.notify_all();
+    if (onProgress_) {
+        for (const auto &[hash, verified, complete] : reports)
+            onProgress_(hash, verified, complete);
+    }
+}
+
+void TorrentSession::tick() {
+    std::vector<std::shared_ptr<Torrent>> all;
+    {
+        const std::lock_guard lock(mutex_);
+        for (const auto &[hash, t] : torrents_)
+            all.push_back(t);
+    }
+    const auto now = Clock::now();
+    for (const auto &t : all) {
+        std::vector<lt::peer_info> peers;
+        t->handle.get_peer_info(peers);
+        const long viewers = std::count_if(peers.begin(), peers.end(), [](const lt::peer_info &p) {
+            return p.connection_type == lt::peer_info::standard_bittorrent;
+        });
+        bool seedOn = false;
+        bool seedOff = false;
+        bool pause = false;
+        std::vector<std::string> seeds;
+        {
+            const std::lock_guard lock(mutex_);
+            std::erase_if(t->readers, [&](const auto &r) { return now - r.at >= kReaderLife; });
+            if (t->complete || t->checking) {
+                seedOff = t->webSeedOn;
+                t->webSeedOn = false;
+                // Without seeding a complete item uploads only while read.
+                if (t->complete && !settings_.seeding && t->readers.empty() && !t->paused) {
+                    t->paused = true;
+                    pause = true;
+                }
+            } else {
+                bool shortAhead = false;
+                bool allFar = true;
+                for (const auto &r : t->readers) {
+                    const std::int64_t ahead = t->aheadOf(r.offset, settings_.highWater);
+                    const bool toEnd = r.offset + ahead >= t->total;
+                    shortAhead |= ahead < settings_.lowWater && !toEnd;
+                    allFar &= ahead >= settings_.highWater || toEnd;
+                }
+                const bool want = shortAhead || viewers == 0;
+                if (want && !t->webSeedOn && !t->webSeeds.empty()) {
+                    t->webSeedOn = seedOn = true;
+                } else if (t->webSeedOn && !shortAhead && viewers > 0 && (allFar || t->readers.empty())) {
+                    t->webSeedOn = false;
+                    seedOff = true;
+                }
+            }
+            seeds = t->webSeeds;
+        }
+        for (const auto &url : seeds) {
+            if (seedOn)
+                t->handle.add_url_seed(url);
+            else if (seedOff)
+                t->handle.remove_url_seed(url);
+        }
+        if (pause)
+            t->handle.pause();
+    }
+}
+
+} // namespace vantoli::terminal
+

@@ -6,7 +6,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -44,29 +47,69 @@ std::optional<QStringList> readTextLines(const QString &path) {
     return splitLines(*text);
 }
 
+namespace {
+
+constexpr qsizetype kRandomPart = 6;
+const QString kTemporaryMark = QStringLiteral(".vantoli-");
+
+bool isAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool isAsciiUpper(char16_t c) { return c >= u'A' && c <= u'Z'; }
+
+} // namespace
+
 bool writeTextFile(const QString &path, const QString &text) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
+    // The temporary file carries a mark of ours, so that a leftover of an
+    // interrupted write is never confused with a user's own file beside it.
+    QTemporaryFile f(path + kTemporaryMark + QString(kRandomPart, u'X'));
+    if (!f.open())
         return false;
     const QByteArray bytes = encodeAnsi(text);
-    if (f.write(bytes) != bytes.size()) {
-        f.cancelWriting();
-        return false;
+    struct stat old {};
+    const QByteArray target = QFile::encodeName(path);
+    // A file that exists keeps its permissions; a new one gets the usual ones.
+    if (::stat(target.constData(), &old) == 0) {
+        if (::fchmod(f.handle(), old.st_mode & 07777) != 0)
+            return false;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(f.handle(), 0666 & ~mask) != 0)
+            return false;
     }
-    return f.commit();
+    if (f.write(bytes) != bytes.size() || !f.flush() || ::fsync(f.handle()) != 0)
+        return false;
+    if (::rename(QFile::encodeName(f.fileName()).constData(), target.constData()) != 0)
+        return false;
+    f.setAutoRemove(false); // its name is gone: it is the file now
+    return true;
 }
 
 bool isWriteLeftoverOf(const QString &fileName, const QString &ownName) {
-    constexpr qsizetype kRandomPart = 6;
-    if (fileName.size() != ownName.size() + 1 + kRandomPart || !fileName.startsWith(ownName) ||
-        fileName.at(ownName.size()) != u'.')
+    if (!fileName.startsWith(ownName))
         return false;
-    for (qsizetype i = ownName.size() + 1; i < fileName.size(); ++i) {
-        const char16_t c = fileName.at(i).unicode();
-        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')))
-            return false;
+    const QString rest = fileName.mid(ownName.size());
+    if (rest.size() == kTemporaryMark.size() + kRandomPart && rest.startsWith(kTemporaryMark)) {
+        for (qsizetype i = kTemporaryMark.size(); i < rest.size(); ++i) {
+            const char16_t c = rest.at(i).unicode();
+            if (!isAsciiLetter(c) && !(c >= u'0' && c <= u'9'))
+                return false;
+        }
+        return true;
     }
-    return true;
+    // An earlier writer named its temporary files "NAME." and six random
+    // letters. A word ("backup", "Backup", "BACKUP") is a user's own name:
+    // only letters that mix case the way a random draw does count.
+    if (rest.size() != 1 + kRandomPart || rest.at(0) != u'.')
+        return false;
+    int upper = 0;
+    for (qsizetype i = 1; i < rest.size(); ++i) {
+        const char16_t c = rest.at(i).unicode();
+        if (!isAsciiLetter(c))
+            return false;
+        upper += isAsciiUpper(c) ? 1 : 0;
+    }
+    const bool capitalised = upper == 1 && isAsciiUpper(rest.at(1).unicode());
+    return upper > 0 && upper < kRandomPart && !capitalised;
 }
 
 int removeWriteLeftovers(const QString &folder, const QStringList &ownNames, qint64 minAgeMs) {

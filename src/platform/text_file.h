@@ -25,9 +25,11 @@ bool writeTextFile(const QString &path, const QString &text);
 
 inline const QString kCrLf = QStringLiteral("\r\n");
 
-// writeTextFile writes NAME's new text to a temporary "NAME." + six ASCII
-// letters beside it and renames that over NAME; a process killed at the
-// rename leaves the temporary file behind. True for exactly such a name.
+// writeTextFile writes NAME's new text to a temporary "NAME.vantoli-" + six
+// ASCII letters or digits beside it and renames that over NAME; a process
+// killed before the rename leaves the temporary file behind. True for such
+// a name, and for "NAME." + six letters of mixed case, the leftovers of the
+// earlier writer (a word such as "backup" or "Backup" is a user's name).
 bool isWriteLeftoverOf(const QString &fileName, const QString &ownName);
 
 // Removes, in folder, the regular files left over by interrupted writes of

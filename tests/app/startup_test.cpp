@@ -185,10 +185,13 @@ TEST_F(StartupTest, APageThatDoesNotShowItsFileIsRebuilt) {
 }
 
 TEST_F(StartupTest, LeftoversOfInterruptedWritesGoAndNothingElse) {
-    const QByteArray leftovers[] = {"date.dat.AbCdEf", "date_f.dat.qwerty", "c.htm.ZZZZZZ", "f.htm.aBcDeF",
-                                    "App.ini.XyZabc", "t.htm.Qwerty"};
+    const QByteArray leftovers[] = {"date.dat.vantoli-AbC1eF", "date_f.dat.vantoli-qwerty", "c.htm.vantoli-ZZ0000",
+                                    "f.htm.aBcDeF", "App.ini.XyZabc", "t.htm.QwErty"};
+    // A user's own copies beside the files are never taken for leftovers.
     const QByteArray others[] = {"date.dat.AbCdE1", "date.dat.AbCdEfg", "date.dat.AbCdE", "date.dat-AbCdEf",
-                                 "notes.txt.AbCdEf", "xdate.dat.AbCdEf", "date.dat.ÄbCdEf", "young.txt"};
+                                 "notes.txt.AbCdEf", "xdate.dat.AbCdEf", "date.dat.ÄbCdEf", "young.txt",
+                                 "date.dat.backup", "date_f.dat.Backup", "App.ini.BACKUP", "c.htm.vantoli-AbC1e",
+                                 "c.htm.vantoli-AbC1e-"};
     for (const QByteArray &name : leftovers) {
         writeRaw(QString::fromUtf8(name), "x");
         age(QString::fromUtf8(name));
@@ -199,19 +202,19 @@ TEST_F(StartupTest, LeftoversOfInterruptedWritesGoAndNothingElse) {
     }
     // One being written right now (another instance's), a folder and a link
     // with a leftover's name.
-    writeRaw("date.dat.Youngx", "x");
-    QDir(dir_.path()).mkdir(QStringLiteral("c.htm.Folder"));
-    QFile::link(file("young.txt"), file("f.htm.Linked"));
-    age("f.htm.Linked");
+    writeRaw("date.dat.YoUngx", "x");
+    QDir(dir_.path()).mkdir(QStringLiteral("c.htm.FoLder"));
+    QFile::link(file("young.txt"), file("f.htm.LiNked"));
+    age("f.htm.LiNked");
 
     runStartup(ctx());
     for (const QByteArray &name : leftovers)
         EXPECT_FALSE(QFileInfo::exists(file(QString::fromUtf8(name)))) << name.constData();
     for (const QByteArray &name : others)
         EXPECT_TRUE(QFileInfo::exists(file(QString::fromUtf8(name)))) << name.constData();
-    EXPECT_TRUE(QFileInfo::exists(file("date.dat.Youngx")));
-    EXPECT_TRUE(QFileInfo(file("c.htm.Folder")).isDir());
-    EXPECT_TRUE(QFileInfo(file("f.htm.Linked")).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(file("date.dat.YoUngx")));
+    EXPECT_TRUE(QFileInfo(file("c.htm.FoLder")).isDir());
+    EXPECT_TRUE(QFileInfo(file("f.htm.LiNked")).isSymLink());
     EXPECT_TRUE(QFileInfo::exists(file("young.txt")));
 }
 

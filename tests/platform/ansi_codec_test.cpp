@@ -1,6 +1,7 @@
 #include "platform/ansi_codec.h"
 #include "platform/text_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -70,4 +71,9 @@ TEST(TextFile, ReplacesFilesWhole) {
     EXPECT_EQ(readTextFile(path), QStringLiteral("b\r\n"));
     // A folder that does not exist cannot be written, and nothing is created.
     EXPECT_FALSE(writeTextFile(dir.filePath(QStringLiteral("no/such/x.txt")), QStringLiteral("x")));
+    // A replaced file keeps its permissions, and no temporary file stays.
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    ASSERT_TRUE(writeTextFile(path, QStringLiteral("c\r\n")));
+    EXPECT_EQ(QFile::permissions(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("x.txt")});
 }

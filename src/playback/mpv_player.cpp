@@ -205,8 +205,10 @@ MpvPlayer::MpvPlayer(const MpvApi *api, mpv_handle *handle, const MpvPlayerOptio
     const QString folder = options.cacheFolder.isEmpty() ? defaultPlayerCacheFolder({}) : options.cacheFolder;
     prebuffer_ = std::make_unique<PrebufferCache>(folder, options.prebufferBytes, options.prebufferKeep);
     prebuffer_->registerProtocol(api_, mpv_);
+    contentBase_ = options.contentBase;
     if (options.useTerminal) {
         terminal_ = std::make_unique<TerminalClient>(options.terminalPortFile);
+        terminal_->setContentBase(contentBase_);
         connect(terminal_.get(), &TerminalClient::statusChanged, this, &MpvPlayer::changed);
     }
 
@@ -327,6 +329,8 @@ void MpvPlayer::Play() {
         address = source->address;
         prebufferedBytes_ = source->prefixBytes;
         fileSize_ = source->totalBytes;
+    } else {
+        address = directAddress(url_);
     }
     const bool network = isNetworkAddress(url_);
     // mpv only caches streams it knows to be remote; ours from the prebuffer
@@ -467,8 +471,17 @@ void MpvPlayer::SetAudioChannel(int channel) {
 void MpvPlayer::Prebuffer(const QString &link) {
     if (link == loadedUrl_ && (engine_.loaded || engine_.loading))
         return;
-    if (!terminal_ || !terminal_->prefetch(link))
+    // A peer address is fetched ahead only by the transfer program.
+    if ((!terminal_ || !terminal_->prefetch(link)) && !link.startsWith(QStringLiteral("peer://"), Qt::CaseInsensitive))
         prebuffer_->start(link);
+}
+
+QString MpvPlayer::directAddress(const QString &url) const {
+    if (!url.startsWith(QStringLiteral("peer://"), Qt::CaseInsensitive))
+        return url;
+    const QString seed = fetchWebSeed(contentBase_, url);
+    // Without one the engine refuses the address and the item fails to open.
+    return seed.isEmpty() ? url : seed;
 }
 
 void MpvPlayer::setCacheFolder(const QString &folder) {
@@ -513,7 +526,7 @@ void MpvPlayer::drainEvents() {
                 // The transfer program could not serve it: play it directly.
                 viaTerminal_ = false;
                 terminal_->watch({});
-                load(loadedUrl_);
+                load(directAddress(loadedUrl_));
                 break;
             }
             if (end->reason == MPV_END_FILE_REASON_ERROR && !fileOpen_ && pendingLoads_ == 0)

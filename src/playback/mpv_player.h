@@ -51,6 +51,10 @@ struct MpvPlayerOptions {
     // port file names it; empty for its usual place).
     bool useTerminal = false;
     QString terminalPortFile;
+    // The content server (its base URL): peer addresses play through the
+    // transfer program, which fetches their torrents from it, or without
+    // one from their web seed, named in the torrent.
+    QString contentBase;
     // Further mpv options, name and value, set before the engine starts.
     std::vector<std::pair<QString, QString>> extraOptions;
     // Runs each time the engine has let go of an item (it was replaced,
@@ -118,6 +122,9 @@ signals:
 private:
     MpvPlayer(const MpvApi *api, mpv_handle *handle, const MpvPlayerOptions &options, QObject *parent);
     static void onWakeup(void *self);
+    // What the engine opens for an item played without the transfer
+    // program: a peer address's web seed, else the item itself.
+    QString directAddress(const QString &url) const;
     static void onRenderUpdate(void *self);
     void drainEvents();
     void handlePropertyChange(uint64_t id, const mpv_event_property &property);
@@ -163,6 +170,7 @@ private:
     std::unique_ptr<PrebufferCache> prebuffer_;
     std::unique_ptr<TerminalClient> terminal_; // null unless useTerminal
     bool viaTerminal_ = false;                 // the current item plays through it
+    QString contentBase_;                      // where peer addresses' torrents are
     QPointer<VideoWidget> embedded_;
     std::unique_ptr<VideoWidget> fullScreenWindow_;
     bool nativeWindow_ = false;        // the "window" video output

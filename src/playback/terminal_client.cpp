@@ -1,6 +1,9 @@
 #include "playback/terminal_client.h"
 
+#include "playback/play_address.h"
 #include "terminal/peer_terminal/terminal_paths.h"
+
+#include <QCryptographicHash>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,6 +16,8 @@
 #include <httplib.h>
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 
 namespace vantoli {
 namespace {
@@ -31,7 +36,109 @@ bool isHttpItem(const QString &url) {
     return (scheme == u"http" || scheme == u"https") && !u.host().isEmpty();
 }
 
+bool isPeerItem(const QString &url) {
+    return checkPlayAddress(url, AddressOrigin::Remote).kind == PlayAddress::Peer;
+}
+
+// The end of the bencoded value at p, nullptr when it is malformed or
+// nested deeper than `depth`.
+const char *skipValue(const char *p, const char *end, int depth = 32) {
+    if (p >= end || depth == 0)
+        return nullptr;
+    if (*p == 'i') {
+        const char *e = static_cast<const char *>(std::memchr(p, 'e', std::size_t(end - p)));
+        return e ? e + 1 : nullptr;
+    }
+    if (*p == 'l' || *p == 'd') {
+        ++p;
+        while (p && p < end && *p != 'e')
+            p = skipValue(p, end, depth - 1);
+        return p && p < end ? p + 1 : nullptr;
+    }
+    // A string: length ':' bytes.
+    std::size_t length = 0;
+    while (p < end && *p >= '0' && *p <= '9') {
+        length = length * 10 + std::size_t(*p - '0');
+        if (length > std::size_t(end - p))
+            return nullptr;
+        ++p;
+    }
+    if (p >= end || *p != ':' || length > std::size_t(end - p - 1))
+        return nullptr;
+    return p + 1 + length;
+}
+
+// The bytes of the bencoded string at p; nullopt when it is none.
+std::optional<QByteArray> stringAt(const char *p, const char *end) {
+    const char *after = (p < end && *p >= '0' && *p <= '9') ? skipValue(p, end) : nullptr;
+    if (!after)
+        return std::nullopt;
+    const char *colon = static_cast<const char *>(std::memchr(p, ':', std::size_t(after - p)));
+    return QByteArray(colon + 1, qsizetype(after - colon - 1));
+}
+
+bool isWebSeed(const QByteArray &url) {
+    return isHttpItem(QString::fromUtf8(url));
+}
+
 } // namespace
+
+QString webSeedOfTorrent(const QByteArray &torrent, const QString &infoHash) {
+    const char *p = torrent.constData();
+    const char *end = p + torrent.size();
+    if (p >= end || *p != 'd')
+        return {};
+    ++p;
+    QByteArray infoHashHex;
+    QString seed;
+    while (p < end && *p != 'e') {
+        const auto key = stringAt(p, end);
+        if (!key)
+            return {};
+        p = skipValue(p, end);
+        const char *valueEnd = skipValue(p, end);
+        if (!valueEnd)
+            return {};
+        if (*key == "info") {
+            infoHashHex = QCryptographicHash::hash(QByteArray(p, qsizetype(valueEnd - p)), QCryptographicHash::Sha1)
+                              .toHex();
+        } else if (*key == "url-list" && seed.isEmpty()) {
+            // One address, or a list of them: the first http(s) one.
+            if (*p == 'l') {
+                for (const char *q = p + 1; q && q < valueEnd - 1; q = skipValue(q, end)) {
+                    const auto url = stringAt(q, end);
+                    if (url && isWebSeed(*url)) {
+                        seed = QString::fromUtf8(*url);
+                        break;
+                    }
+                }
+            } else if (const auto url = stringAt(p, end); url && isWebSeed(*url)) {
+                seed = QString::fromUtf8(*url);
+            }
+        }
+        p = valueEnd;
+    }
+    if (p >= end || infoHashHex.isEmpty() || infoHashHex != infoHash.toLower().toLatin1())
+        return {};
+    return seed;
+}
+
+QString fetchWebSeed(const QString &contentBase, const QString &peerAddress) {
+    if (!isPeerItem(peerAddress) || !isHttpItem(contentBase))
+        return {};
+    const QString hash = peerAddress.mid(7).section(u'|', 1, 1);
+    const QUrl base(contentBase.endsWith(u'/') ? contentBase : contentBase + u'/');
+    const QUrl torrent = base.resolved(QUrl(QStringLiteral("torrent/%1.torrent").arg(hash.toLower())));
+    const QString scheme = torrent.scheme().toLower();
+    const std::string origin = (scheme + QStringLiteral("://") + torrent.authority()).toStdString();
+    httplib::Client client(origin);
+    client.set_connection_timeout(2, 0);
+    client.set_read_timeout(3, 0);
+    const auto res = client.Get(torrent.path(QUrl::FullyEncoded).toStdString());
+    if (!res || res->status != 200 || res->body.size() > (16u << 20))
+        return {};
+    return webSeedOfTorrent(QByteArray::fromStdString(res->body), hash);
+}
 
 TerminalClient::TerminalClient(QString portFile, QObject *parent)
     : QObject(parent), portFile_(portFile.isEmpty() ? terminal::portFilePath() : std::move(portFile)) {
@@ -78,20 +185,29 @@ bool TerminalClient::available() {
 }
 
 QString TerminalClient::localUrl(const char *path, const QString &url) const {
-    return QStringLiteral("http://127.0.0.1:%1%2?%3=%4&url=%5")
-        .arg(port_)
-        .arg(QString::fromLatin1(path), QString::fromLatin1(terminal::kTokenParam),
-             QString::fromLatin1(QUrl::toPercentEncoding(token_)), QString::fromLatin1(QUrl::toPercentEncoding(url)));
+    QString address = QStringLiteral("http://127.0.0.1:%1%2?%3=%4&url=%5")
+                          .arg(port_)
+                          .arg(QString::fromLatin1(path), QString::fromLatin1(terminal::kTokenParam),
+                               QString::fromLatin1(QUrl::toPercentEncoding(token_)),
+                               QString::fromLatin1(QUrl::toPercentEncoding(url)));
+    if (isPeerItem(url))
+        address += QStringLiteral("&server=") + QString::fromLatin1(QUrl::toPercentEncoding(contentBase_));
+    return address;
+}
+
+bool TerminalClient::servable(const QString &url) const {
+    // A peer address needs the content server its torrent comes from.
+    return isHttpItem(url) || (isPeerItem(url) && isHttpItem(contentBase_));
 }
 
 QString TerminalClient::playAddress(const QString &url) {
-    if (!isHttpItem(url) || !available())
+    if (!servable(url) || !available())
         return {};
     return localUrl(terminal::kPlayPath, url);
 }
 
 bool TerminalClient::prefetch(const QString &url) {
-    if (!isHttpItem(url) || !available())
+    if (!servable(url) || !available())
         return false;
     if (!network_)
         network_ = new QNetworkAccessManager(this);
@@ -106,6 +222,8 @@ void TerminalClient::watch(const QString &url) {
     watched_ = url;
     progress_ = 0;
     speed_ = 0;
+    upload_ = 0;
+    peers_ = 0;
     if (pending_) {
         pending_->disconnect(this);
         pending_->abort();
@@ -137,6 +255,8 @@ void TerminalClient::poll() {
         const QJsonObject o = QJsonDocument::fromJson(reply->read(64 * 1024)).object();
         progress_ = std::clamp(o.value(QStringLiteral("progress")).toInt(), 0, 1000);
         speed_ = std::clamp(o.value(QStringLiteral("speed")).toInt(), 0, 32767);
+        upload_ = std::clamp(o.value(QStringLiteral("upload")).toInt(), 0, 32767);
+        peers_ = std::clamp(o.value(QStringLiteral("peers")).toInt(), 0, 100000);
         emit statusChanged();
     });
 }

@@ -16,6 +16,16 @@ class QNetworkReply;
 
 namespace vantoli {
 
+// The web seed (an http or https address) of a torrent file's bytes, when
+// its info dictionary has the v1 info-hash `infoHash` (40 hex digits); ""
+// when it does not, or names none.
+QString webSeedOfTorrent(const QByteArray &torrent, const QString &infoHash);
+
+// The web seed of a peer address ("peer://" size "|" info-hash "|" name
+// "|"), from its torrent on the content server at contentBase (a few
+// seconds at most); "" when there is none to be had.
+QString fetchWebSeed(const QString &contentBase, const QString &peerAddress);
+
 class TerminalClient : public QObject {
     Q_OBJECT
 public:
@@ -27,8 +37,11 @@ public:
     // answer takes a loopback round trip, a missing port file nothing, and a
     // terminal that hangs at most a few hundred milliseconds.
     bool available();
-    // The local address that plays an http(s) item through the terminal;
-    // "" for other items or when no terminal answers.
+    // The content server whose torrents the terminal fetches for peer
+    // addresses (its base URL, ending with "/").
+    void setContentBase(const QString &base) { contentBase_ = base; }
+    // The local address that plays an http(s) item or a peer address
+    // through the terminal; "" for other items or when no terminal answers.
     QString playAddress(const QString &url);
     // Asks the terminal to fetch the start of an item; false when none answers.
     bool prefetch(const QString &url);
@@ -38,6 +51,8 @@ public:
     QString watched() const { return watched_; }
     int progress() const { return progress_; } // thousandths
     int speed() const { return speed_; }       // KB/s
+    int uploadSpeed() const { return upload_; } // KB/s, to other viewers
+    int peers() const { return peers_; }        // other viewers connected
 
 signals:
     void statusChanged();
@@ -46,6 +61,7 @@ private:
     int port();
     void poll();
     QString localUrl(const char *path, const QString &url) const;
+    bool servable(const QString &url) const;
 
     QString portFile_;
     int port_ = 0;
@@ -58,6 +74,9 @@ private:
     QString watched_;
     int progress_ = 0;
     int speed_ = 0;
+    int upload_ = 0;
+    int peers_ = 0;
+    QString contentBase_;
 };
 
 } // namespace vantoli

@@ -852,6 +852,25 @@ bool TerminalService::startPeer(const std::shared_ptr<Item> &item, const PeerAdd
         *error = "the peer-to-peer session cannot listen on " + config_.peer.address;
         return false;
     }
+    // The session writes the whole item: it must fit the cache, after older
+    // items made room, and leave the margin free. Else the web seed serves
+    // it as an http item, which stores only what fits.
+    std::int64_t missing = 0;
+    {
+        const std::lock_guard lock(item->m);
+        missing = address.size - item->have;
+    }
+    if (address.size > config_.cacheLimitBytes) {
+        *error = "the item is larger than the cache";
+        return false;
+    }
+    if (freeBytes() >= 0 && freeBytes() < missing + config_.freeMarginBytes) {
+        enforceLimit();
+        if (const std::int64_t room = freeBytes(); room >= 0 && room < missing + config_.freeMarginBytes) {
+            *error = "no room for the item in the cache folder";
+            return false;
+        }
+    }
     {
         const std::lock_guard lock(mutex_);
         peerItems_[address.infoHash] = item;

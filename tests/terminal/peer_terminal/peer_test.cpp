@@ -16,6 +16,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -233,12 +234,14 @@ protected:
     QString base() const { return QStringLiteral("http://127.0.0.1:%1/").arg(server_->port()); }
 
     // A terminal whose session is on `address`.
-    TerminalService &terminal(const std::string &address, int listenPort = 0) {
+    TerminalService &terminal(const std::string &address, int listenPort = 0,
+                              std::int64_t cacheLimit = std::int64_t(4) << 30) {
         caches_.push_back(std::make_unique<QTemporaryDir>());
         TerminalConfig c;
         c.cacheFolder = caches_.back()->path();
         c.peer.address = address;
         c.peer.listenPort = listenPort;
+        c.cacheLimitBytes = cacheLimit;
         terminals_.push_back(std::make_unique<TerminalService>(c));
         EXPECT_TRUE(terminals_.back()->start(0));
         return *terminals_.back();
@@ -404,6 +407,18 @@ TEST_F(PeerTest, WithoutTrackerOrSessionTheWebSeedServes) {
     EXPECT_EQ(plain.find("unknown"), std::string::npos) << plain;
     ::close(taken);
 
+    // An item larger than the whole cache: the session would store all of
+    // it, so the web seed serves it as an http item, stored up to the limit.
+    TerminalService &small = terminal("127.0.0.7", 0, 1 << 20);
+    body = get(small.port(), playTarget(base()), &status);
+    EXPECT_EQ(status, 200);
+    EXPECT_TRUE(body == media_);
+    const std::string webSeedStatus = get(small.port(), "/status?url=" + query(QString::fromStdString(webSeed)));
+    EXPECT_NE(webSeedStatus.find("\"bytes\":1048576"), std::string::npos) << webSeedStatus;
+    const QStringList files = QDir(cacheOf(2)).entryList(QDir::Files);
+    EXPECT_EQ(files, QStringList{QStringLiteral("film one.mp4")});
+    EXPECT_EQ(QFileInfo(QDir(cacheOf(2)).filePath(QStringLiteral("film one.mp4"))).size(), 1 << 20);
+
     // No torrent and no web seed known: the player is told so.
     TerminalService &nothing = terminal("127.0.0.6");
     get(nothing.port(), playTarget(QStringLiteral("http://127.0.0.1:9/")), &status);
@@ -511,4 +526,42 @@ TEST_F(PeerTest, TheProgramOpensNoSocketOutsideLoopback) {
         sessionListens |= local == "127.0.0.9";
     }
     EXPECT_TRUE(sessionListens);
+}
+
+TEST_F(PeerTest, ACompleteItemIsServedFromTheCacheAfterARestartWhileItIsStillOurs) {
+    startServer("http://127.0.0.1:9/announce");
+    int status = 0;
+    ASSERT_TRUE(get(terminal("127.0.0.12").port(), playTarget(base()), &status) == media_);
+    terminals_.clear(); // ends the session; the record keeps the file as it left it
+    const QString torrentsGone = QStringLiteral("http://127.0.0.1:9/");
+    stopServer();
+
+    TerminalConfig c;
+    c.cacheFolder = cacheOf(0);
+    c.peer.address = "127.0.0.12";
+    {
+        TerminalService again(c);
+        ASSERT_TRUE(again.start(0));
+        const std::string body = get(again.port(), playTarget(torrentsGone), &status, "bytes=1000-1999");
+        EXPECT_EQ(status, 206);
+        EXPECT_EQ(body, media_.substr(1000, 1000));
+    }
+
+    // The user's own file took the name: neither served nor touched.
+    const QString path = QDir(cacheOf(0)).filePath(QStringLiteral("film one.mp4"));
+    ASSERT_TRUE(QFile::remove(path));
+    {
+        QFile mine(path);
+        ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+        mine.write(QByteArray(qsizetype(media_.size()), 'u'));
+    }
+    {
+        TerminalService again(c);
+        ASSERT_TRUE(again.start(0));
+        get(again.port(), playTarget(torrentsGone), &status);
+        EXPECT_EQ(status, 502);
+    }
+    QFile mine(path);
+    ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mine.readAll(), QByteArray(qsizetype(media_.size()), 'u'));
 }

@@ -1149,7 +1149,35 @@ bool TerminalService::start(int port) {
         server_.reset();
         return false;
     }
+    startSeeding();
     return true;
+}
+
+void TerminalService::startSeeding() {
+    if (!torrents_ || !config_.peer.seeding)
+        return;
+    // Complete peer items of earlier runs go back into the session, their
+    // torrents fetched from where they came, one after another.
+    std::vector<std::shared_ptr<Item>> cached;
+    {
+        const std::lock_guard lock(mutex_);
+        for (const auto &[url, item] : items_) {
+            const std::lock_guard itemLock(item->m);
+            if (item->peer && item->complete() && isFetchableUrl(item->torrentUrl))
+                cached.push_back(item);
+        }
+    }
+    if (cached.empty())
+        return;
+    seeder_ = std::thread([this, cached] {
+        for (const auto &item : cached) {
+            if (stopping_)
+                return;
+            std::string error;
+            if (const auto address = parsePeerAddress(item->url))
+                startPeer(item, *address, {}, &error);
+        }
+    });
 }
 
 void TerminalService::stop() {
@@ -1178,6 +1206,8 @@ void TerminalService::stop() {
         ::unlink((socketFolder_ + "/http").c_str());
         ::rmdir(socketFolder_.c_str());
     }
+    if (seeder_.joinable())
+        seeder_.join();
     // The session closes its files as it ends; then each peer item records
     // its file as the session left it, to be resumed at the next start.
     torrents_.reset();

@@ -137,6 +137,7 @@ private:
     bool streamPeer(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length,
                     httplib::DataSink &sink);
     void peerProgress(const std::string &infoHash, std::int64_t verified, bool complete);
+    void startSeeding();
     // Replies 416 for a range the item does not have; false then.
     static bool rangeAcceptable(const httplib::Request &req, httplib::Response &res, std::int64_t total);
     void handlePrefetch(const httplib::Request &req, httplib::Response &res);
@@ -157,6 +158,7 @@ private:
     std::map<QString, std::shared_ptr<Item>> items_; // by origin address
     std::map<std::string, std::shared_ptr<Item>> peerItems_; // in the session, by info-hash
     std::unique_ptr<TorrentSession> torrents_;
+    std::thread seeder_; // puts cached peer items back into the session at start
     std::mutex workersMutex_;
     std::condition_variable workersDone_;
     int workers_ = 0; // running download threads

@@ -565,3 +565,31 @@ TEST_F(PeerTest, ACompleteItemIsServedFromTheCacheAfterARestartWhileItIsStillOur
     ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
     EXPECT_EQ(mine.readAll(), QByteArray(qsizetype(media_.size()), 'u'));
 }
+
+TEST_F(PeerTest, CachedItemsAreSeededAgainAfterARestart) {
+    Tracker tracker(dataDir_ + "/torrents");
+    ASSERT_TRUE(tracker.listensOnLoopbackOnly());
+    startServer(tracker.announce());
+    int status = 0;
+    ASSERT_TRUE(get(terminal("127.0.0.13").port(), playTarget(base()), &status) == media_);
+    terminals_.clear();
+
+    TerminalConfig c;
+    c.cacheFolder = cacheOf(0);
+    c.peer.address = "127.0.0.13";
+    TerminalService again(c);
+    ASSERT_TRUE(again.start(0));
+    // Nobody plays it: it is back in the session by itself, checked whole.
+    const auto until = Clock::now() + std::chrono::seconds(10);
+    while (!again.torrentSession()->status(hash_).complete && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(again.torrentSession()->status(hash_).complete);
+
+    const std::string torrent = get(server_->port(), "/torrent/" + hash_ + ".torrent");
+    test::Origin origin;
+    origin.add("/torrent/" + hash_ + ".torrent", torrent);
+    stopServer();
+    const std::string body = get(terminal("127.0.0.14").port(), playTarget(QString::fromStdString(origin.url("/"))), &status);
+    EXPECT_EQ(status, 200);
+    EXPECT_TRUE(body == media_);
+}

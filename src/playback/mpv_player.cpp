@@ -6,6 +6,8 @@
 #include "playback/video_widget.h"
 
 #include <QGuiApplication>
+#include <QPlatformSurfaceEvent>
+#include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 #include <QBoxLayout>
 #include <QScreen>
@@ -241,7 +243,29 @@ MpvPlayer::MpvPlayer(const MpvApi *api, mpv_handle *handle, const MpvPlayerOptio
     api_->set_wakeup_callback(mpv_, &MpvPlayer::onWakeup, this);
 }
 
-MpvPlayer::~MpvPlayer() { destroyMpv(api_, mpv_, render_); }
+MpvPlayer::~MpvPlayer() { releaseEngine(); }
+
+void MpvPlayer::releaseEngine() {
+    if (!mpv_)
+        return;
+    destroyMpv(api_, mpv_, render_);
+    mpv_ = nullptr;
+    render_ = nullptr;
+}
+
+// libmpv draws into a window of its own inside the video widget's, over a
+// connection of its own. Once the widget's window is gone (the main window
+// closed at exit destroys it), libmpv's next requests fail, and the failures
+// that arrive while it closes its connection reach Xlib's default handler,
+// which ends the whole process from libmpv's thread. So the engine ends
+// before the window does.
+bool MpvPlayer::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::PlatformSurface &&
+        static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType() ==
+            QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
+        releaseEngine();
+    return QObject::eventFilter(watched, event);
+}
 
 // mpv calls these on its own threads: they only post a call to the UI thread,
 // at most one of each kind at a time.
@@ -256,18 +280,22 @@ void MpvPlayer::onRenderUpdate(void *self) {
 }
 
 void MpvPlayer::command(std::initializer_list<const char *> args, uint64_t replyId) {
+    if (!mpv_)
+        return;
     mpvCommand(api_, mpv_, args, replyId);
 }
 
 void MpvPlayer::setFlag(const char *name, bool value) {
     int flag = value ? 1 : 0;
-    api_->set_property_async(mpv_, 0, name, MPV_FORMAT_FLAG, &flag);
+    if (mpv_)
+        api_->set_property_async(mpv_, 0, name, MPV_FORMAT_FLAG, &flag);
 }
 
 void MpvPlayer::setString(const char *name, const QString &value) {
     const QByteArray utf8 = value.toUtf8();
     const char *data = utf8.constData();
-    api_->set_property_async(mpv_, 0, name, MPV_FORMAT_STRING, &data);
+    if (mpv_)
+        api_->set_property_async(mpv_, 0, name, MPV_FORMAT_STRING, &data);
 }
 
 void MpvPlayer::resetItemValues() {
@@ -345,6 +373,8 @@ void MpvPlayer::Play() {
 }
 
 void MpvPlayer::load(const QString &address) {
+    if (!mpv_)
+        return;
     mpvLoadFile(api_, mpv_, address, !loadedUrl_.startsWith(u'/'), kLoadReply);
     ++pendingLoads_;
     engine_.loading = true;
@@ -423,7 +453,8 @@ int MpvPlayer::DownloadProgress() const {
 void MpvPlayer::setVolume(int volume) {
     volume_ = std::clamp(volume, 0, 100);
     double v = volume_;
-    api_->set_property_async(mpv_, 0, "volume", MPV_FORMAT_DOUBLE, &v);
+    if (mpv_)
+        api_->set_property_async(mpv_, 0, "volume", MPV_FORMAT_DOUBLE, &v);
 }
 
 void MpvPlayer::setMute(int mute) {
@@ -495,7 +526,7 @@ QString MpvPlayer::cacheFolder() const {
 void MpvPlayer::drainEvents() {
     drainCall_.taken();
     bool any = false;
-    for (;;) {
+    while (mpv_) {
         mpv_event *event = api_->wait_event(mpv_, 0);
         if (!event || event->event_id == MPV_EVENT_NONE)
             break;
@@ -656,6 +687,8 @@ void MpvPlayer::attachVideoWidget(VideoWidget *widget) {
         // mpv makes its window inside this one and follows its size.
         int64_t wid = int64_t(widget->winId());
         api_->set_property_async(mpv_, 0, "wid", MPV_FORMAT_INT64, &wid);
+        if (QWindow *window = widget->windowHandle())
+            window->installEventFilter(this);
         connect(widget, &VideoWidget::shown, this, [widget] { mapEngineWindows(widget); });
         connect(widget, &VideoWidget::escapePressed, this, [this] { setFullScreen(kPlayerFalse); });
         connect(widget, &VideoWidget::doubleClicked, this, [this] {

@@ -105,6 +105,8 @@ public:
     // the full-screen window and back.
     void attachVideoWidget(VideoWidget *widget);
     bool drawsIntoNativeWindow() const { return nativeWindow_; }
+    // False once the engine has ended (the video widget's window went).
+    bool hasEngine() const { return mpv_ != nullptr; }
     bool isFullScreen() const { return fullScreenWindow_ != nullptr; }
     // The full-screen window while there is one (tests).
     VideoWidget *fullScreenWindow() const { return fullScreenWindow_.get(); }
@@ -119,8 +121,13 @@ signals:
     // Emitted after the cached values changed (tests and benchmarks wait on it).
     void changed();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     MpvPlayer(const MpvApi *api, mpv_handle *handle, const MpvPlayerOptions &options, QObject *parent);
+    // Ends the engine now; the player stays, inert, until it is deleted.
+    void releaseEngine();
     static void onWakeup(void *self);
     // What the engine opens for an item played without the transfer
     // program: a peer address's web seed, else the item itself.

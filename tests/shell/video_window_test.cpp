@@ -7,6 +7,7 @@
 #include "app/fake_dialogs.h"
 #include "platform/fake_http_get.h"
 #include "platform/fake_power.h"
+#include "playback/mpv_player.h"
 #include "playback/player.h"
 #include "playback/player_factory.h"
 #include "shell/ba1.h"
@@ -172,5 +173,29 @@ TEST_F(VideoWindowTest, PictureCoverAndMouseWorkThroughTheNativeVideoWindow) {
     window_->bo_but_Click(0);
     EXPECT_TRUE(screenShowsVideo()) << "the picture again after the pause";
 }
+
+// The exit routine stops the item and closes the window at once; libmpv then
+// still draws into the video widget's window that the close destroys. Before
+// the engine ended first, stopping it afterwards ended this whole process
+// (Xlib's default error handler, called from libmpv's thread).
+TEST_F(VideoWindowTest, ClosingTheWindowWhilePlayingEndsTheEngineFirst) {
+    window_->l_com(clip_);
+    ASSERT_TRUE(waitFor([&] { return window_->player().PlayState() == kStatePlaying; }, 15000));
+    ASSERT_TRUE(screenShowsVideo());
+    auto *player = dynamic_cast<MpvPlayer *>(&window_->player());
+    ASSERT_NE(player, nullptr);
+    window_->bo_but_Click(1);
+    window_->hide();
+    EXPECT_TRUE(player->hasEngine());
+    window_->close();
+    EXPECT_FALSE(player->hasEngine()) << "the engine ends before the window";
+    spin(1500);
+    // Still here, and the player answers without an engine.
+    window_->player().setUrl(clip_);
+    window_->player().Play();
+    window_->player().Stop();
+    spin(300);
+}
+
 
 } // namespace

@@ -151,12 +151,20 @@ QByteArray fetchTorrent(const std::string &url, std::string *error) {
 TerminalService::TerminalService(TerminalConfig config) : config_(std::move(config)) {
     QDir().mkpath(config_.cacheFolder);
     loadIndex();
-    if (config_.peerToPeer) {
-        torrents_ = std::make_unique<TorrentSession>(
+}
+
+TorrentSession *TerminalService::openSession() {
+    const std::lock_guard lock(sessionMutex_);
+    if (!sessionOwner_ && config_.peerToPeer && !stopping_) {
+        sessionOwner_ = std::make_unique<TorrentSession>(
             config_.peer, [this](const std::string &hash, std::int64_t verified, bool complete) {
                 peerProgress(hash, verified, complete);
             });
+        // Whether it could listen is known within moments.
+        sessionOwner_->waitUntilListening(std::chrono::seconds(3));
+        torrents_ = sessionOwner_.get();
     }
+    return sessionOwner_.get();
 }
 
 TerminalService::~TerminalService() {
@@ -313,8 +321,8 @@ void TerminalService::removeFiles(const std::shared_ptr<Item> &item) {
         if (inSession)
             peerItems_.erase(item->infoHash);
     }
-    if (inSession && torrents_)
-        torrents_->remove(item->infoHash);
+    if (TorrentSession *session = torrents_.load(); inSession && session)
+        session->remove(item->infoHash);
     const std::lock_guard filesLock(item->files);
     FileIdentity recorded;
     {
@@ -792,8 +800,9 @@ void TerminalService::servePlain(const httplib::Request &req, httplib::Response 
 }
 
 bool TerminalService::startPeer(const std::shared_ptr<Item> &item, const PeerAddress &address,
-                                const QString &server, std::string *error) {
-    if (!torrents_) {
+                                const QString &server, std::string *error, std::int64_t firstOffset) {
+    TorrentSession *session = openSession();
+    if (!session) {
         *error = "peer-to-peer is off";
         return false;
     }
@@ -848,7 +857,7 @@ bool TerminalService::startPeer(const std::shared_ptr<Item> &item, const PeerAdd
             return false;
         }
     }
-    if (torrents_->listenPort() == 0) {
+    if (session->listenPort() == 0) {
         *error = "the peer-to-peer session cannot listen on " + config_.peer.address;
         return false;
     }
@@ -875,12 +884,16 @@ bool TerminalService::startPeer(const std::shared_ptr<Item> &item, const PeerAdd
         const std::lock_guard lock(mutex_);
         peerItems_[address.infoHash] = item;
     }
-    if (std::string why = torrents_->add(*torrent, config_.cacheFolder, item->name); !why.empty()) {
+    if (std::string why = session->add(*torrent, config_.cacheFolder, item->name, firstOffset); !why.empty()) {
         const std::lock_guard lock(mutex_);
         peerItems_.erase(address.infoHash);
         *error = why;
         return false;
     }
+    // The reader's first pieces get their deadlines before the web seed is
+    // asked for anything: a request it has started cannot be taken back.
+    if (firstOffset >= 0)
+        session->want(address.infoHash, firstOffset);
     {
         const std::lock_guard lock(item->m);
         item->inSession = true;
@@ -918,13 +931,16 @@ void TerminalService::peerProgress(const std::string &infoHash, std::int64_t ver
 bool TerminalService::streamPeer(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length,
                                  httplib::DataSink &sink) {
     const std::int64_t at = std::int64_t(offset);
+    TorrentSession *session = torrents_.load();
+    if (!session)
+        return false;
     for (;;) {
         if (stopping_)
             return false;
-        const std::int64_t n = torrents_->verifiedBytes(item->infoHash, at, std::int64_t(std::min(length, kReadPiece)));
+        const std::int64_t n = session->verifiedBytes(item->infoHash, at, std::int64_t(std::min(length, kReadPiece)));
         if (n > 0) {
             // Bytes of pieces that passed their hash check only.
-            torrents_->want(item->infoHash, at + n);
+            session->want(item->infoHash, at + n);
             Fd in;
             in.fd = ::open(QFile::encodeName(filePath(item->name)).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
             if (in.fd < 0)
@@ -935,16 +951,16 @@ bool TerminalService::streamPeer(const std::shared_ptr<Item> &item, std::size_t 
                 return false;
             return sink.write(buffer.data(), std::size_t(got));
         }
-        if (!torrents_->has(item->infoHash))
+        if (!session->has(item->infoHash))
             return false;
-        if (const PeerStatus st = torrents_->status(item->infoHash); !st.error.empty()) {
+        if (const PeerStatus st = session->status(item->infoHash); !st.error.empty()) {
             const std::lock_guard lock(item->m);
             item->failed = true;
             item->error = st.error;
             return false;
         }
-        torrents_->want(item->infoHash, at);
-        if (torrents_->waitFor(item->infoHash, at, std::chrono::milliseconds(250)))
+        session->want(item->infoHash, at);
+        if (session->waitFor(item->infoHash, at, std::chrono::milliseconds(250)))
             continue;
         // The check waits while the client's window is full.
         if (!sink.is_writable())
@@ -969,7 +985,13 @@ void TerminalService::servePeer(const httplib::Request &req, httplib::Response &
         complete = item->complete();
     }
     std::string error;
-    const bool inSession = (complete && !config_.peer.seeding) || startPeer(item, *address, server, &error);
+    std::int64_t firstOffset = 0;
+    if (req.ranges.size() == 1) {
+        const auto [a, b] = req.ranges.front();
+        firstOffset = a >= 0 ? a : std::max<std::int64_t>(address->size - b, 0);
+    }
+    const bool inSession =
+        (complete && !config_.peer.seeding) || startPeer(item, *address, server, &error, complete ? -1 : firstOffset);
     if (!complete && !inSession) {
         QString webSeed;
         {
@@ -1016,8 +1038,7 @@ void TerminalService::handlePrefetch(const httplib::Request &req, httplib::Respo
     if (const auto address = parsePeerAddress(url)) {
         auto item = itemFor(url, false, peerFileName(address->name));
         std::string error;
-        if (startPeer(item, *address, QString::fromStdString(req.get_param_value("server")), &error))
-            torrents_->want(address->infoHash, 0);
+        startPeer(item, *address, QString::fromStdString(req.get_param_value("server")), &error, 0);
         res.set_content("ok\n", "text/plain");
         return;
     }
@@ -1055,8 +1076,8 @@ void TerminalService::handleStatus(const httplib::Request &req, httplib::Respons
             const std::lock_guard lock(item->m);
             inSession = item->inSession;
         }
-        if (inSession && torrents_)
-            peer = torrents_->status(item->infoHash);
+        if (TorrentSession *session = torrents_.load(); inSession && session)
+            peer = session->status(item->infoHash);
         const std::lock_guard lock(item->m);
         if (peer.known) {
             // The session's rates; its bytes are what passed the hash check.
@@ -1154,7 +1175,7 @@ bool TerminalService::start(int port) {
 }
 
 void TerminalService::startSeeding() {
-    if (!torrents_ || !config_.peer.seeding)
+    if (!config_.peerToPeer || !config_.peer.seeding)
         return;
     // Complete peer items of earlier runs go back into the session, their
     // torrents fetched from where they came, one after another.
@@ -1175,7 +1196,7 @@ void TerminalService::startSeeding() {
                 return;
             std::string error;
             if (const auto address = parsePeerAddress(item->url))
-                startPeer(item, *address, {}, &error);
+                startPeer(item, *address, {}, &error, -1);
         }
     });
 }
@@ -1210,7 +1231,11 @@ void TerminalService::stop() {
         seeder_.join();
     // The session closes its files as it ends; then each peer item records
     // its file as the session left it, to be resumed at the next start.
-    torrents_.reset();
+    {
+        const std::lock_guard lock(sessionMutex_);
+        torrents_ = nullptr;
+        sessionOwner_.reset();
+    }
     std::map<std::string, std::shared_ptr<Item>> peers;
     {
         const std::lock_guard lock(mutex_);

@@ -102,8 +102,8 @@ public:
     // Origin fetches started by downloads and ahead reads (tests).
     int originFetches() const { return originFetches_; }
     const TerminalConfig &config() const { return config_; }
-    // The peer-to-peer session; nullptr when it is off (tests).
-    TorrentSession *torrentSession() const { return torrents_.get(); }
+    // The peer-to-peer session; nullptr until a peer item needs it (tests).
+    TorrentSession *torrentSession() const { return torrents_.load(); }
 
 private:
     void loadIndex();
@@ -130,10 +130,11 @@ private:
     void servePlain(const httplib::Request &req, httplib::Response &res, const QString &url);
     void servePeer(const httplib::Request &req, httplib::Response &res, const QString &url);
     // Puts a peer item into the session, its torrent fetched from `server`
-    // (or from where it came last time) when not known yet. False with
-    // *error when it cannot be played from peers.
+    // (or from where it came last time) when not known yet, with a reader
+    // at firstOffset (-1: none). False with *error when it cannot be
+    // played from peers.
     bool startPeer(const std::shared_ptr<Item> &item, const PeerAddress &address, const QString &server,
-                   std::string *error);
+                   std::string *error, std::int64_t firstOffset);
     bool streamPeer(const std::shared_ptr<Item> &item, std::size_t offset, std::size_t length,
                     httplib::DataSink &sink);
     void peerProgress(const std::string &infoHash, std::int64_t verified, bool complete);
@@ -157,7 +158,12 @@ private:
     std::mutex mutex_; // the index; taken before any item's own mutex
     std::map<QString, std::shared_ptr<Item>> items_; // by origin address
     std::map<std::string, std::shared_ptr<Item>> peerItems_; // in the session, by info-hash
-    std::unique_ptr<TorrentSession> torrents_;
+    // Made when the first peer item needs it, so that a terminal that plays
+    // only http items opens no peer port.
+    TorrentSession *openSession();
+    std::mutex sessionMutex_;
+    std::unique_ptr<TorrentSession> sessionOwner_;
+    std::atomic<TorrentSession *> torrents_{nullptr};
     std::thread seeder_; // puts cached peer items back into the session at start
     std::mutex workersMutex_;
     std::condition_variable workersDone_;

@@ -143,7 +143,8 @@ lt::settings_pack sessionSettings(const PeerSettings &s) {
     p.set_int(lt::settings_pack::tick_interval, 100);
     p.set_int(lt::settings_pack::urlseed_pipeline_size, 2);
     p.set_int(lt::settings_pack::urlseed_max_request_bytes, 2 << 20);
-    p.set_int(lt::settings_pack::urlseed_wait_retry, 5);
+    // A web seed connection that was dropped is tried again soon.
+    p.set_int(lt::settings_pack::urlseed_wait_retry, 1);
     // Leaving must not wait long for a tracker that does not answer.
     p.set_int(lt::settings_pack::stop_tracker_timeout, 1);
     return p;
@@ -213,6 +214,12 @@ int TorrentSession::listenPort() const {
     return session_->is_listening() ? session_->listen_port() : 0;
 }
 
+bool TorrentSession::waitUntilListening(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, timeout, [&] { return listening_ != 0 || stopping_; });
+    return listening_ > 0;
+}
+
 lt::settings_pack TorrentSession::currentSettings() const {
     return session_->get_settings();
 }
@@ -227,7 +234,8 @@ bool TorrentSession::has(const std::string &infoHash) const {
     return find(infoHash) != nullptr;
 }
 
-std::string TorrentSession::add(const CheckedTorrent &torrent, const QString &folder, const QString &fileName) {
+std::string TorrentSession::add(const CheckedTorrent &torrent, const QString &folder, const QString &fileName,
+                                std::int64_t firstOffset) {
     if (!torrent.info)
         return "no torrent";
     const std::string hash = hexOf(torrent.info->info_hashes().v1);
@@ -240,12 +248,28 @@ std::string TorrentSession::add(const CheckedTorrent &torrent, const QString &fo
     atp.renamed_files[lt::file_index_t{0}] = fileName.toStdString();
     atp.flags &= ~(lt::torrent_flags::auto_managed | lt::torrent_flags::paused);
     atp.flags |= lt::torrent_flags::disable_dht | lt::torrent_flags::disable_lsd | lt::torrent_flags::disable_pex;
+    // A new item starts with its web seed: the session connects to it as
+    // soon as the check is done, not at its next once-a-second round, and
+    // the first bytes do not wait for the tracker. tick() takes it off once
+    // other viewers carry the item.
+    atp.url_seeds = torrent.webSeeds;
+    // The reader's first window comes first from every source, the web
+    // seed's first request included (deadlines alone reach it too late).
+    if (firstOffset >= 0 && torrent.pieceLength > 0) {
+        atp.piece_priorities.assign(std::size_t(torrent.pieces), lt::default_priority);
+        const int first = int(firstOffset / torrent.pieceLength);
+        const int last = int(std::min<std::int64_t>(torrent.info->total_size() - 1, firstOffset + settings_.deadlineWindow) /
+                             torrent.pieceLength);
+        for (int p = std::max(first, 0); p <= last && p < torrent.pieces; ++p)
+            atp.piece_priorities[std::size_t(p)] = lt::top_priority;
+    }
     auto t = std::make_shared<Torrent>();
     t->hash = hash;
     t->total = torrent.info->total_size();
     t->pieceLength = torrent.pieceLength;
     t->have.assign(std::size_t(torrent.pieces), false);
     t->webSeeds = torrent.webSeeds;
+    t->webSeedOn = !t->webSeeds.empty();
     {
         // Known before its first alert (the end of its check) is handled.
         const std::lock_guard lock(mutex_);
@@ -275,15 +299,19 @@ void TorrentSession::remove(const std::string &infoHash) {
 
 void TorrentSession::setDeadlines(Torrent &t, std::int64_t offset, bool seek) {
     // Called with mutex_ held; the handle's calls only post to the session.
-    if (seek)
+    if (seek) {
         t.handle.clear_piece_deadlines();
+        t.handle.prioritize_pieces(std::vector<lt::download_priority_t>(t.have.size(), lt::default_priority));
+    }
     const int first = int(offset / t.pieceLength);
     const int last = int(std::min<std::int64_t>(t.total - 1, offset + settings_.deadlineWindow) / t.pieceLength);
     int step = 0;
     for (int p = first; p <= last; ++p) {
         if (t.have[std::size_t(p)])
             continue;
-        // The piece the reader waits for at once, the rest a little later each.
+        // The piece the reader waits for at once, the rest a little later
+        // each; all of them before any other piece.
+        t.handle.piece_priority(lt::piece_index_t{p}, lt::top_priority);
         t.handle.set_piece_deadline(lt::piece_index_t{p}, step == 0 ? 0 : 200 + step * 100);
         ++step;
     }
@@ -406,6 +434,13 @@ void TorrentSession::handleAlerts() {
     {
         const std::lock_guard lock(mutex_);
         for (lt::alert *a : alerts) {
+            if (const auto *ok = lt::alert_cast<lt::listen_succeeded_alert>(a)) {
+                if (ok->socket_type == lt::socket_type_t::tcp)
+                    listening_ = 1;
+            } else if (const auto *failed = lt::alert_cast<lt::listen_failed_alert>(a)) {
+                if (failed->socket_type == lt::socket_type_t::tcp && listening_ == 0)
+                    listening_ = -1;
+            }
             // alert_cast matches exact types only; this is their base.
             const auto *ta = dynamic_cast<const lt::torrent_alert *>(a);
             if (!ta)
@@ -480,7 +515,9 @@ void TorrentSession::tick() {
         {
             const std::lock_guard lock(mutex_);
             std::erase_if(t->readers, [&](const auto &r) { return now - r.at >= kReaderLife; });
-            if (t->complete || t->checking) {
+            if (t->checking) {
+                // Nothing to decide until the session knows what the file holds.
+            } else if (t->complete) {
                 seedOff = t->webSeedOn;
                 t->webSeedOn = false;
                 // Without seeding a complete item uploads only while read.
@@ -519,4 +556,5 @@ void TorrentSession::tick() {
 }
 
 } // namespace vantoli::terminal
+
 

@@ -109,13 +109,17 @@ public:
     const PeerSettings &settings() const { return settings_; }
     // The port the session listens on; 0 when it could not listen.
     int listenPort() const;
+    // Waits until the session listens (true) or could not (false).
+    bool waitUntilListening(std::chrono::milliseconds timeout);
     // The settings in force (tests).
     libtorrent::settings_pack currentSettings() const;
 
     // Starts the item, or resumes from what its file holds: pieces already
     // there are checked by hash before they count. The file is `fileName`
-    // in `folder`. "" on success, else why not.
-    std::string add(const CheckedTorrent &torrent, const QString &folder, const QString &fileName);
+    // in `folder`; a reader starts at firstOffset (-1: none yet). "" on
+    // success, else why not.
+    std::string add(const CheckedTorrent &torrent, const QString &folder, const QString &fileName,
+                    std::int64_t firstOffset = -1);
     bool has(const std::string &infoHash) const;
     // Takes the item out of the session; its file stays.
     void remove(const std::string &infoHash);
@@ -147,6 +151,7 @@ private:
     std::condition_variable changed_;
     std::map<std::string, std::shared_ptr<Torrent>> torrents_;
     bool stopping_ = false;
+    int listening_ = 0; // 1 listening, -1 could not, 0 not known yet
     std::thread thread_;
 };
 

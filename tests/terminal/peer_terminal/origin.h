@@ -61,6 +61,8 @@ public:
     }
     // Bytes per second of every reply; 0 for no limit.
     std::atomic<int> rate{0};
+    // Body bytes sent so far, over all replies.
+    std::atomic<std::int64_t> bytesSent{0};
     // The next reply ends its connection after this many bytes; 0 for never.
     std::atomic<std::size_t> cutAfter{0};
 
@@ -107,6 +109,7 @@ private:
                                      if (r > 0)
                                          std::this_thread::sleep_for(std::chrono::milliseconds(50));
                                      sent += n;
+                                     bytesSent += std::int64_t(n);
                                      return sink.write(body->data() + offset, n);
                                  });
     }

@@ -580,10 +580,14 @@ TEST_F(PeerTest, CachedItemsAreSeededAgainAfterARestart) {
     TerminalService again(c);
     ASSERT_TRUE(again.start(0));
     // Nobody plays it: it is back in the session by itself, checked whole.
+    const auto seeded = [&] {
+        const TorrentSession *session = again.torrentSession(); // made by the first peer item
+        return session && session->status(hash_).complete;
+    };
     const auto until = Clock::now() + std::chrono::seconds(10);
-    while (!again.torrentSession()->status(hash_).complete && Clock::now() < until)
+    while (!seeded() && Clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    ASSERT_TRUE(again.torrentSession()->status(hash_).complete);
+    ASSERT_TRUE(seeded());
 
     const std::string torrent = get(server_->port(), "/torrent/" + hash_ + ".torrent");
     test::Origin origin;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the reference content server on
-# 127.0.0.1:8260 (creating its demo catalog on first use) and then the program.
+# 127.0.0.1:8260 (creating its demo catalog on first use) with its tracker on
+# 127.0.0.1:6969, and then the program.
 # Extra arguments are passed to the program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -31,9 +32,22 @@ cmake --build "$build" --target vantoli vantoli-content-server
 if [ -x "$server" ]; then
   # The demo catalog (about a minute of ffmpeg work) is made on first use.
   [ -f "$data/catalog.db" ] || "$server" demo --data "$data"
-  "$server" serve --data "$data" --port 8260 >"$build/server.log" 2>&1 &
+  # Episodes are also shared between viewers: torrents for media files that
+  # are new or changed (a catalog made before torrents gets them here), and
+  # Debian's opentracker on loopback, serving only the catalog's torrents.
+  "$server" operator --data "$data" make-torrents >/dev/null
+  tracker_args=()
+  tracker_pid=
+  if command -v opentracker >/dev/null && ! (exec 3<>/dev/tcp/127.0.0.1/6969) 2>/dev/null; then
+    opentracker -d "$data/torrents" -w whitelist.txt -i 127.0.0.1 -p 6969 -P 6969 >"$build/tracker.log" 2>&1 &
+    tracker_pid=$!
+    tracker_args=(--tracker http://127.0.0.1:6969/announce)
+  else
+    echo "No tracker on 127.0.0.1:6969 (port in use or opentracker missing): episodes play over http only" >&2
+  fi
+  "$server" serve --data "$data" --port 8260 "${tracker_args[@]}" >"$build/server.log" 2>&1 &
   server_pid=$!
-  trap 'kill "$server_pid" 2>/dev/null || true' EXIT
+  trap 'kill "$server_pid" $tracker_pid 2>/dev/null || true' EXIT
   # Start the program only once the server accepts connections, so its
   # first page loads do not fail.
   for _ in $(seq 50); do

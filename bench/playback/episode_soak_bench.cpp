@@ -130,9 +130,10 @@ public:
     bool keepFreedMemory = false;
     PlayerCreation probe() override { return PlayerCreation::Created; }
     void registerComponent(const QString &) override {}
-    std::unique_ptr<Player> create(QWidget *videoHost, const QString &programFolder) override {
+    std::unique_ptr<Player> create(QWidget *videoHost, const QString &programFolder, const QString &contentBase) override {
         MpvPlayerOptions o;
         o.cacheFolder = defaultPlayerCacheFolder(programFolder);
+        o.contentBase = contentBase;
         o.audioOutput = QStringLiteral("null");
         o.extraOptions = options;
         if (keepFreedMemory)

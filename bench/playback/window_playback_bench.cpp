@@ -391,7 +391,7 @@ int main(int argc, char *argv[]) {
     if (args.contains(QStringLiteral("--bare"))) {
         QWidget host;
         host.resize(784, 541);
-        std::unique_ptr<Player> player = factory->create(&host, home.path());
+        std::unique_ptr<Player> player = factory->create(&host, home.path(), QString());
         paints.video = host.findChild<VideoWidget *>(QStringLiteral("video"));
         if (!player || !paints.video)
             return 1;

@@ -32,8 +32,9 @@ public:
     // Registering means: players load libmpv from that file from now on.
     void registerComponent(const QString &componentFile) override { setRegisteredMpvLibrary(componentFile); }
 
-    std::unique_ptr<Player> create(QWidget *videoHost, const QString &programFolder) override {
+    std::unique_ptr<Player> create(QWidget *videoHost, const QString &programFolder, const QString &contentBase) override {
         MpvPlayerOptions options;
+        options.contentBase = contentBase; // where peer addresses' torrents are fetched
         options.cacheFolder = defaultPlayerCacheFolder(programFolder);
         options.useTerminal = true; // network items through PeerTerminal when it runs
         // For tests and silent demonstrations: VANTOLI_AUDIO_OUTPUT=null.

@@ -31,8 +31,11 @@ public:
     // next creation can use it. Does not wait for the outcome.
     virtual void registerComponent(const QString &componentFile) = 0;
     // The window's player: its video fills videoHost (and follows its size);
-    // its cache lives under the program folder. nullptr when none can be made.
-    virtual std::unique_ptr<Player> create(QWidget *videoHost, const QString &programFolder) = 0;
+    // its cache lives under the program folder; the torrents of peer
+    // addresses come from the content server at contentBase. nullptr when
+    // none can be made.
+    virtual std::unique_ptr<Player> create(QWidget *videoHost, const QString &programFolder,
+                                           const QString &contentBase) = 0;
 };
 
 std::unique_ptr<PlayerFactory> makePlayerFactory();

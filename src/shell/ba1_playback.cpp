@@ -28,7 +28,8 @@ namespace vantoli::shell {
 
 void BA1::createPlayback() {
     if (options_.playerFactory)
-        player_ = options_.playerFactory->create(control(QStringLiteral("PeerC")), options_.programFolder);
+        player_ = options_.playerFactory->create(control(QStringLiteral("PeerC")), options_.programFolder,
+                                                 options_.contentBase);
     // Where the player draws into a native window nothing Qt paints shows
     // above the video: the mouse layer's events come from the video widget
     // itself, and the tooltip box, which may overlap it, gets a native

@@ -23,7 +23,7 @@ public:
     QStringList registered;
     PlayerCreation probe() override { return result; }
     void registerComponent(const QString &file) override { registered.append(file); }
-    std::unique_ptr<Player> create(QWidget *, const QString &) override { return nullptr; }
+    std::unique_ptr<Player> create(QWidget *, const QString &, const QString &) override { return nullptr; }
 };
 
 class FakeWindow : public MainWindowHost {

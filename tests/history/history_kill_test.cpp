@@ -25,7 +25,7 @@ class ReadyFactory : public PlayerFactory {
 public:
     PlayerCreation probe() override { return PlayerCreation::Created; }
     void registerComponent(const QString &) override {}
-    std::unique_ptr<Player> create(QWidget *, const QString &) override { return nullptr; }
+    std::unique_ptr<Player> create(QWidget *, const QString &, const QString &) override { return nullptr; }
 };
 
 class ReadyWindow : public MainWindowHost {

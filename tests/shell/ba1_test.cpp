@@ -252,7 +252,7 @@ public:
     FakePlayer *made = nullptr;
     PlayerCreation probe() override { return PlayerCreation::Created; }
     void registerComponent(const QString &) override {}
-    std::unique_ptr<Player> create(QWidget *, const QString &) override {
+    std::unique_ptr<Player> create(QWidget *, const QString &, const QString &) override {
         auto p = std::make_unique<FakePlayer>();
         made = p.get();
         return p;
@@ -681,9 +681,11 @@ TEST_F(BA1Test, AFileOnTheCommandLinePlaysBeforeThePanesLoad) {
 
     struct Factory : PlayerFactory {
         PanesAtPlayPlayer *made = nullptr;
+        QString contentBase;
         PlayerCreation probe() override { return PlayerCreation::Created; }
         void registerComponent(const QString &) override {}
-        std::unique_ptr<Player> create(QWidget *, const QString &) override {
+        std::unique_ptr<Player> create(QWidget *, const QString &, const QString &base) override {
+            contentBase = base;
             auto p = std::make_unique<PanesAtPlayPlayer>();
             made = p.get();
             return p;
@@ -700,6 +702,8 @@ TEST_F(BA1Test, AFileOnTheCommandLinePlaysBeforeThePanesLoad) {
     o.commandLine = clip;
     window = std::make_unique<BA1>(o, dialogs);
     ASSERT_NE(factory.made, nullptr);
+    // The player fetches peer addresses' torrents from the content server.
+    EXPECT_EQ(factory.contentBase, o.contentBase);
     QStringList addressesAtPlay;
     factory.made->onPlay = [&] {
         for (int i = 1; i <= 11; ++i)

@@ -66,16 +66,10 @@ bool writeTextFile(const QString &path, const QString &text) {
     const QByteArray bytes = encodeAnsi(text);
     struct stat old {};
     const QByteArray target = QFile::encodeName(path);
-    // A file that exists keeps its permissions; a new one gets the usual ones.
-    if (::stat(target.constData(), &old) == 0) {
-        if (::fchmod(f.handle(), old.st_mode & 07777) != 0)
-            return false;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        if (::fchmod(f.handle(), 0666 & ~mask) != 0)
-            return false;
-    }
+    // A file that exists keeps its permissions; a new one (settings, play
+    // history) is the user's alone, as the temporary file was made.
+    if (::stat(target.constData(), &old) == 0 && ::fchmod(f.handle(), old.st_mode & 07777) != 0)
+        return false;
     if (f.write(bytes) != bytes.size() || !f.flush() || ::fsync(f.handle()) != 0)
         return false;
     if (::rename(QFile::encodeName(f.fileName()).constData(), target.constData()) != 0)

@@ -67,13 +67,16 @@ TEST(TextFile, ReplacesFilesWhole) {
     const QString path = dir.filePath(QStringLiteral("x.txt"));
     EXPECT_FALSE(readTextFile(path));
     ASSERT_TRUE(writeTextFile(path, QStringLiteral("第一\r\n")));
+    // A new file (settings, play history) is the user's alone.
+    EXPECT_EQ(QFile::permissions(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     ASSERT_TRUE(writeTextFile(path, QStringLiteral("b\r\n")));
     EXPECT_EQ(readTextFile(path), QStringLiteral("b\r\n"));
     // A folder that does not exist cannot be written, and nothing is created.
     EXPECT_FALSE(writeTextFile(dir.filePath(QStringLiteral("no/such/x.txt")), QStringLiteral("x")));
     // A replaced file keeps its permissions, and no temporary file stays.
-    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
     ASSERT_TRUE(writeTextFile(path, QStringLiteral("c\r\n")));
-    EXPECT_EQ(QFile::permissions(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    EXPECT_EQ(QFile::permissions(path),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("x.txt")});
 }

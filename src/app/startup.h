@@ -47,14 +47,6 @@ struct StartupContext {
 
 enum class StartupOutcome { WindowShown, Exit };
 
-// The first-start keys of App.ini, in the order they are written.
-struct DefaultSetting {
-    QStringView section;
-    QStringView key;
-    QStringView value; // empty for User/Name: the machine identifier
-};
-extern const DefaultSetting kFirstStartSettings[16];
-
 StartupOutcome runStartup(const StartupContext &ctx);
 
 } // namespace vantoli

@@ -1,5 +1,6 @@
 #include "playback/continuation.h"
 
+#include "app/app_settings.h"
 #include "catalog/escape.h"
 #include "catalog/links.h"
 #include "platform/http_get.h"
@@ -32,7 +33,7 @@ void Continuation::cancelLookups() {
 }
 
 void Continuation::lookUpNextEpisode(std::function<void()> then) {
-    if (settings_.read(QStringLiteral("S_q"), QStringLiteral("s_h")) != u"2") {
+    if (!AppSettings(settings_).bufferNextEpisode()) {
         state_.nextEpisodeState = kNothing;
         if (then)
             then();

@@ -1,5 +1,6 @@
 #include "playback/player_processes.h"
 
+#include "app/app_settings.h"
 #include "platform/process_table.h"
 
 #include <QDir>
@@ -8,8 +9,6 @@
 
 namespace vantoli {
 namespace {
-
-const QString kSection = QStringLiteral("S_q");
 
 // The folder of an executable, ending with "/"; "" for an unknown one.
 QString folderOf(const QString &executable) {
@@ -65,7 +64,7 @@ QString TablePlayerProcesses::knownPlayerFolder() {
 }
 
 QString TablePlayerProcesses::storedFolder() const {
-    QString stored = settings_.read(kSection, QStringLiteral("peerw"));
+    QString stored = AppSettings(settings_).storedPlayerFolder();
     // Only an absolute folder names the player's; anything else would be
     // taken relative to the working folder.
     if (stored == QStringLiteral("0") || !QDir::isAbsolutePath(stored))
@@ -74,7 +73,7 @@ QString TablePlayerProcesses::storedFolder() const {
 }
 
 void TablePlayerProcesses::runHousekeeping() {
-    const QString keep = settings_.read(kSection, QStringLiteral("peerqi"));
+    const bool keep = AppSettings(settings_).keepPlayerApplication();
 
     // A running player application tells where the player programs are;
     // unless the user keeps it, it is ended so that it does not compete
@@ -83,7 +82,7 @@ void TablePlayerProcesses::runHousekeeping() {
         if (!isNamed(p, kPlayerProgram) || !isPlayerProcess(p))
             continue;
         folder_ = folderOf(p.executable);
-        if (!settingIs(keep, 1))
+        if (!keep)
             table_.end(p);
     }
 
@@ -105,7 +104,7 @@ void TablePlayerProcesses::runHousekeeping() {
         folder_ = terminalFolder;
     if (folder_.isEmpty())
         return;
-    settings_.write(kSection, QStringLiteral("peerw"), folder_);
+    AppSettings(settings_).setStoredPlayerFolder(folder_);
 }
 
 bool TablePlayerProcesses::endProcessByName(const QString &text) {

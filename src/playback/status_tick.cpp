@@ -1,5 +1,6 @@
 #include "playback/status_tick.h"
 
+#include "app/app_settings.h"
 #include "app/text_util.h"
 #include "catalog/links.h"
 #include "history/history_files.h"
@@ -39,7 +40,7 @@ void StatusTick::showPauseFace(PlaybackView &view, PlaybackState &state) {
 }
 
 bool StatusTick::balloonsWanted() const {
-    return settings_.read(QStringLiteral("S_q"), QStringLiteral("s_pao")) == u"2";
+    return AppSettings(settings_).balloonsWanted();
 }
 
 void StatusTick::tick() {

@@ -127,9 +127,7 @@ void MoveSizeController::saveNormalSize() {
     if (modes_.compactMode() != 0 || host_.isMaximised())
         return;
     const QRect g = host_.windowGeometry();
-    const QString section = QStringLiteral("S_q");
-    settings_.write(section, QStringLiteral("h_w"), QString::number(pixelsToTwips(g.width())));
-    settings_.write(section, QStringLiteral("h_h"), QString::number(pixelsToTwips(g.height())));
+    settings_.setWindowSizeTwips(QSize(pixelsToTwips(g.width()), pixelsToTwips(g.height())));
 }
 
 } // namespace vantoli::shell

@@ -5,7 +5,7 @@
 // offers none (a bare X server), the window follows the mouse itself.
 // After a border resize in normal mode the size is saved to App.ini.
 
-#include "app/settings_file.h"
+#include "app/app_settings.h"
 
 #include <QPoint>
 #include <QRect>
@@ -61,7 +61,7 @@ private:
 
     MoveSizeHost &host_;
     WindowModes &modes_;
-    const Settings &settings_;
+    AppSettings settings_;
     bool resizeStarted_ = false;
     bool pointerOffBorder_ = true;
     bool leftPressed_ = false;

@@ -4,10 +4,6 @@
 
 namespace vantoli::shell {
 
-namespace {
-const QString kSection = QStringLiteral("S_q");
-}
-
 QString titleButtonTip(int index) {
     switch (index) {
     case 0: return QStringLiteral("最小化");
@@ -117,22 +113,20 @@ void WindowModes::toggleSideBar(bool tv) {
 
 void WindowModes::close() {
     view_.paintTitleButton(2);
-    const QString ts = settings_.read(kSection, QStringLiteral("ts"));
-    const QString quit = settings_.read(kSection, QStringLiteral("quit"));
-    if (ts != QStringLiteral("3")) {
-        if (quit != QStringLiteral("1"))
+    if (!settings_.closeQuestionPending()) {
+        if (settings_.closeHidesToTray())
             view_.hideToTray();
         else
             view_.runExitRoutine();
         return;
     }
-    settings_.write(kSection, QStringLiteral("ts"), QStringLiteral("1"));
+    settings_.setCloseQuestionAsked();
     const QString question = QStringLiteral("关闭 ") + kProductName + QStringLiteral("  最小化到托盘吗？");
     if (dialogs_.askYesNo(kDialogTitle, question)) {
-        settings_.write(kSection, QStringLiteral("quit"), QStringLiteral("2"));
+        settings_.setCloseHidesToTray(true);
         view_.hideToTray();
     } else {
-        settings_.write(kSection, QStringLiteral("quit"), QStringLiteral("1"));
+        settings_.setCloseHidesToTray(false);
         view_.runExitRoutine();
     }
 }
@@ -197,9 +191,7 @@ void WindowModes::jbi_Click() {
 
     // Back to the saved normal size, centred on the screen. A missing or
     // unreadable size reads as 0, which the minimum size then corrects.
-    const int w = settings_.read(kSection, QStringLiteral("h_w")).toInt();
-    const int h = settings_.read(kSection, QStringLiteral("h_h")).toInt();
-    view_.setOuterSizeTwips(QSize(w, h));
+    view_.setOuterSizeTwips(settings_.windowSizeTwips());
     const QSize outer = view_.outerSizeTwips();
     const QSize screen = view_.screenSizeTwips();
     view_.moveToTwips(QPoint((screen.width() - outer.width()) / 2, (screen.height() - outer.height()) / 2));

@@ -5,7 +5,7 @@
 // commands are checked with a fake view.
 
 #include "app/dialogs.h"
-#include "app/settings_file.h"
+#include "app/app_settings.h"
 #include "playback/playback_state.h"
 
 #include <QPoint>
@@ -124,7 +124,7 @@ private:
     void setAllTitleButtonsVisible(bool visible);
 
     ModesView &view_;
-    const Settings &settings_;
+    AppSettings settings_;
     Dialogs &dialogs_;
     const PlaybackState &playback_;
     int mainTab_ = 8;

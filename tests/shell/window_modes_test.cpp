@@ -152,8 +152,8 @@ TEST_F(WindowModesTest, CompactModeOnThePlayerPage) {
 
     // Leaving: the closed side bar stays closed, the saved size comes back centred.
     modes.npc_Click(6); // (hidden strip, but reachable through the transport button)
-    setIni("h_w", "15000");
-    setIni("h_h", "9000");
+    setIni("h_w", " 15000"); // read as numbers, as every length of App.ini
+    setIni("h_h", "9000.0");
     modes.jbi_Click();
     EXPECT_EQ(modes.compactMode(), 0);
     EXPECT_FALSE(view.visible.value("jbi", true));
@@ -215,6 +215,11 @@ TEST_F(WindowModesTest, FirstCloseYesHidesToTheTray) {
     setIni("quit", "7");
     modes.npc_Click(2);
     EXPECT_TRUE(view.hidden);
+    EXPECT_EQ(dialogs.questions.size(), 1);
+    // "1.0" is 1, as the settings dialog shows it: exit.
+    setIni("quit", "1.0");
+    modes.npc_Click(2);
+    EXPECT_TRUE(view.exited);
     EXPECT_EQ(dialogs.questions.size(), 1);
 }
 

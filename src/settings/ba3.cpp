@@ -5,6 +5,7 @@
 #include "shell/skin.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -216,6 +217,39 @@ void BA3::buildCachePage(QWidget *page) {
     dengdeng_->move(36, 110);
     dengdeng_->adjustSize();
     dengdeng_->hide();
+
+    // PeerTerminal's peer-to-peer settings, below the folder.
+    QLabel *p2p = makeLabel(QStringLiteral("head3"), page, QStringLiteral("P2P设置："));
+    p2p->setFont(headingFont);
+    p2p->move(20, 144);
+    p2p->adjustSize();
+    const auto row = [&](const char *name, const QString &caption, const QString &unit, int y) {
+        QLabel *l = makeLabel(QString::fromLatin1(name) + QStringLiteral("Label"), page, caption);
+        l->move(36, y + 4);
+        l->adjustSize();
+        auto *edit = new QLineEdit(page);
+        edit->setObjectName(QString::fromLatin1(name));
+        edit->setGeometry(110, y, 72, 24);
+        edit->setMaxLength(10);
+        QLabel *u = makeLabel(QString::fromLatin1(name) + QStringLiteral("Unit"), page, unit);
+        setColours(u, kPageWhite, QColor(0x60, 0x60, 0x60));
+        u->move(190, y + 4);
+        u->adjustSize();
+        return edit;
+    };
+    uploadLimit_ = row("uploadLimit", QStringLiteral("上传限速："), QStringLiteral("KB/秒（0为不限速）"), 172);
+    listenPort_ = row("listenPort", QStringLiteral("监听端口："), QStringLiteral("（留空为默认端口）"), 204);
+    seeding_ = new QCheckBox(QStringLiteral("下载完成后继续上传（做种）"), page);
+    seeding_->setObjectName(QStringLiteral("seeding"));
+    seeding_->move(36, 236);
+    seeding_->adjustSize();
+    QLabel *later = makeLabel(QStringLiteral("note2"), page, QStringLiteral("P2P设置在Peer播放器下次启动时生效"));
+    setColours(later, kPageWhite, QColor(0x60, 0x60, 0x60));
+    later->move(36, 264);
+    later->adjustSize();
+    connect(uploadLimit_, &QLineEdit::textEdited, this, [this] { takeFieldTexts(); });
+    connect(listenPort_, &QLineEdit::textEdited, this, [this] { takeFieldTexts(); });
+    connect(seeding_, &QCheckBox::toggled, this, [this] { takeFieldTexts(); });
 }
 
 void BA3::buildAboutPage(QWidget *page) {
@@ -257,6 +291,22 @@ void BA3::showModel() {
         boxes_[b.index]->setChecked(model_.ticked(b.index));
     }
     text1_->setText(model_.folderText());
+    showPeerFields();
+    for (QWidget *w : std::initializer_list<QWidget *>{uploadLimit_, listenPort_, seeding_})
+        w->setEnabled(model_.peerFieldsEditable());
+}
+
+void BA3::showPeerFields() {
+    const PeerFields &peer = model_.peerFields();
+    uploadLimit_->setText(peer.uploadLimit);
+    listenPort_->setText(peer.listenPort);
+    QSignalBlocker block(seeding_);
+    seeding_->setChecked(peer.seeding);
+}
+
+void BA3::takeFieldTexts() {
+    model_.setFolderText(text1_->text());
+    model_.setPeerFields({uploadLimit_->text(), seeding_->isChecked(), listenPort_->text()});
 }
 
 void BA3::showLinkLook() {
@@ -400,22 +450,31 @@ bool BA3::eventFilter(QObject *watched, QEvent *event) {
     return false;
 }
 
-bool BA3::applyAndSurvive() {
+bool BA3::applyAndSurvive(bool *accepted) {
     // The change's message runs an event loop; the exit routine may unload
     // the dialog meanwhile.
     QPointer<BA3> self(this);
-    model_.setFolderText(text1_->text());
-    model_.apply();
+    takeFieldTexts();
+    const bool taken = model_.apply();
     if (!self)
         return false;
+    if (accepted)
+        *accepted = taken;
+    if (!taken) {
+        // Refused input stays as typed, on its page, to be corrected.
+        d_z_Click(2);
+        return true;
+    }
     text1_->setText(model_.folderText());
+    showPeerFields();
     return true;
 }
 
 void BA3::cmdApply_Click() { applyAndSurvive(); }
 
 void BA3::cmdOK_Click() {
-    if (applyAndSurvive())
+    bool accepted = false;
+    if (applyAndSurvive(&accepted) && accepted)
         close();
 }
 

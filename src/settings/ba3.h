@@ -77,7 +77,11 @@ private:
     void buildCachePage(QWidget *page);
     void buildAboutPage(QWidget *page);
     void showModel();
-    bool applyAndSurvive(); // false when the dialog was deleted meanwhile
+    // False when the dialog was deleted meanwhile; *accepted tells whether
+    // the model took the input.
+    bool applyAndSurvive(bool *accepted = nullptr);
+    void takeFieldTexts();
+    void showPeerFields();
     void showLinkLook();
     void paintCloseButton(bool hover);
     QLabel *makeLabel(const QString &name, QWidget *parent, const QString &text);
@@ -95,6 +99,8 @@ private:
     QWidget *pages_[3] = {};
     QCheckBox *boxes_[9] = {}; // by box index
     QLineEdit *text1_ = nullptr;
+    QLineEdit *uploadLimit_ = nullptr, *listenPort_ = nullptr;
+    QCheckBox *seeding_ = nullptr;
     QPushButton *apply_ = nullptr, *ok_ = nullptr, *cancel_ = nullptr, *browse_ = nullptr;
 };
 

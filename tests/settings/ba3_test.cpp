@@ -178,6 +178,78 @@ TEST(BA3Window, OpensCentredOverItsOwnerInsideTheWorkArea) {
     EXPECT_EQ(centredOver(QRect(0, 0, 200, 100), QSize(500, 380), screen), QPoint(0, 0));
 }
 
+// The dialog over a player folder of its own whose PeerCfg.ini holds `cfg`.
+struct PeerWindow {
+    FakeSettingsHost host;
+    shell::SkinSet skin;
+    QPointer<BA3> dialog;
+    explicit PeerWindow(const QByteArray &cfg) {
+        host.folder = host.dir.filePath(QStringLiteral("peer")) + u'/';
+        QDir().mkpath(host.folder);
+        QFile f(cfgPath());
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(cfg);
+        f.close();
+        skin.load(0);
+        dialog = new BA3(host, skin);
+        dialog->show();
+        dialog->d_z_Click(2);
+    }
+    ~PeerWindow() { delete dialog.data(); }
+    QString cfgPath() const { return host.folder + kPeerConfigFile; }
+    QByteArray cfg() const {
+        QFile f(cfgPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+TEST(BA3Window, CachePageShowsThePeerSettingsAndApplyWritesThem) {
+    const QByteArray cfg = "[NBPEERTERMINAL]\r\ndefaultsavepath=/srv/media/\r\nuploadlimitkb=256\r\nseeding=0\r\n";
+    PeerWindow w(cfg);
+    auto *upload = find<QLineEdit>(w.dialog, "uploadLimit");
+    auto *port = find<QLineEdit>(w.dialog, "listenPort");
+    auto *seeding = find<QCheckBox>(w.dialog, "seeding");
+    EXPECT_EQ(upload->text(), "256");
+    EXPECT_EQ(port->text(), "");
+    EXPECT_FALSE(seeding->isChecked());
+    EXPECT_TRUE(upload->isVisibleTo(w.dialog) && port->isEnabled());
+
+    upload->setText(QStringLiteral("1024"));
+    port->setText(QStringLiteral(" 51413"));
+    seeding->setChecked(true);
+    click(find<QPushButton>(w.dialog, "cmdApply"));
+    EXPECT_EQ(w.cfg(), "[NBPEERTERMINAL]\r\ndefaultsavepath=/srv/media/\r\nuploadlimitkb=1024\r\nseeding=1\r\n"
+                       "listenport=51413\r\n");
+    EXPECT_EQ(port->text(), "51413");
+    EXPECT_TRUE(w.host.dialogsFake.messages.isEmpty());
+    EXPECT_FALSE(w.host.calls.contains("end")); // the folder did not change
+}
+
+TEST(BA3Window, BadPortIsRefusedAndOkKeepsTheDialogOpenOnTheCachePage) {
+    const QByteArray cfg = "[NBPEERTERMINAL]\r\nlistenport=6881\r\n";
+    PeerWindow w(cfg);
+    w.dialog->d_z_Click(1);
+    find<QCheckBox>(w.dialog, "Check15")->setChecked(false);
+    auto *port = find<QLineEdit>(w.dialog, "listenPort");
+    EXPECT_EQ(port->text(), "6881");
+    port->setText(QStringLiteral("99999"));
+    click(find<QPushButton>(w.dialog, "cmdOK"));
+    flushDeletes();
+    ASSERT_FALSE(w.dialog.isNull());
+    EXPECT_EQ(w.dialog->selectedTab(), 2);
+    EXPECT_EQ(port->text(), "99999");
+    EXPECT_EQ(w.host.dialogsFake.messages, QStringList{kDialogTitle + kListenPortRefused});
+    EXPECT_EQ(w.cfg(), cfg);
+    EXPECT_FALSE(QFile::exists(w.host.ini.path()));
+    // Corrected, OK applies and closes.
+    port->setText(QStringLiteral("6882"));
+    click(find<QPushButton>(w.dialog, "cmdOK"));
+    flushDeletes();
+    EXPECT_TRUE(w.dialog.isNull());
+    EXPECT_EQ(w.cfg(), "[NBPEERTERMINAL]\r\nlistenport=6882\r\n");
+    EXPECT_EQ(w.host.ini.read(QStringLiteral("S_q"), QStringLiteral("quit")), "1");
+}
+
 TEST(BA3Window, Screenshots) {
     const QString folder = qEnvironmentVariable("VANTOLI_SETTINGS_SHOTS");
     if (folder.isEmpty())

@@ -2,6 +2,7 @@
 // cache folder change and its steps, the folder dialog, the home page link.
 #include "settings_fakes.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -40,7 +41,7 @@ TEST(SettingsSwitches, FileWithoutTheKeysShowsAllTickedAndApplyWritesTwoInItsOrd
     Rig r;
     r.load();
     for (const SettingsBox &b : settingsBoxes())
-        EXPECT_TRUE(r.model.ticked(b.index)) << b.key.toStdString();
+        EXPECT_TRUE(r.model.ticked(b.index)) << b.key().toStdString();
     r.model.apply();
     EXPECT_EQ(fileBytes(r.host.ini.path()),
               "[S_q]\r\nquit=2\r\npeerk=2\r\ns_size=2\r\ns_h=2\r\ns_bo=2\r\ns_jd=2\r\n"
@@ -51,13 +52,13 @@ TEST(SettingsSwitches, EachBoxShowsAndWritesItsOwnKey) {
     for (const SettingsBox &off : settingsBoxes()) {
         Rig r;
         for (const SettingsBox &b : settingsBoxes())
-            r.host.ini.write(kS, b.key, b.key == off.key ? QStringLiteral("1") : QStringLiteral("0"));
+            r.host.ini.write(kS, b.key(), b.key() == off.key() ? QStringLiteral("1") : QStringLiteral("0"));
         r.load();
         for (const SettingsBox &b : settingsBoxes())
-            EXPECT_EQ(r.model.ticked(b.index), b.index != off.index) << off.key.toStdString();
+            EXPECT_EQ(r.model.ticked(b.index), b.index != off.index) << off.key().toStdString();
         r.model.apply();
         for (const SettingsBox &b : settingsBoxes())
-            EXPECT_EQ(r.host.ini.read(kS, b.key), b.key == off.key ? "1" : "2") << off.key.toStdString();
+            EXPECT_EQ(r.host.ini.read(kS, b.key()), b.key() == off.key() ? "1" : "2") << off.key().toStdString();
     }
 }
 
@@ -156,6 +157,102 @@ TEST(CacheFolderBrowse, CancelledWithoutALoadedFolderLeavesTheRootWhichApplyRepl
     r.model.apply();
     EXPECT_EQ(r.model.folderText(), "/home/u/Media/");
     EXPECT_TRUE(r.host.calls.contains("set /opt/peer/ /home/u/Media/"));
+}
+
+TEST(PeerFieldText, StoredFormsAndRefusals) {
+    EXPECT_EQ(storedUploadLimit(QString()), "0");
+    EXPECT_EQ(storedUploadLimit(QStringLiteral(" 0512 ")), "512");
+    EXPECT_EQ(storedUploadLimit(QStringLiteral("2097151")), "2097151");
+    for (const char *bad : {"2097152", "-1", "abc", "1.5", "+5", "5 k", "99999999999", "１２"})
+        EXPECT_FALSE(storedUploadLimit(QString::fromUtf8(bad))) << bad;
+    EXPECT_EQ(storedListenPort(QString()), "0");
+    EXPECT_EQ(storedListenPort(QStringLiteral(" 0")), "0");
+    EXPECT_EQ(storedListenPort(QStringLiteral("1024")), "1024");
+    EXPECT_EQ(storedListenPort(QStringLiteral("65535")), "65535");
+    for (const char *bad : {"1023", "80", "65536", "-6881", "port", "6881x", "6881.0"})
+        EXPECT_FALSE(storedListenPort(QString::fromLatin1(bad))) << bad;
+}
+
+// A player folder of the rig's own, with PeerCfg.ini holding `cfg`.
+struct PeerRig : Rig {
+    explicit PeerRig(const QByteArray &cfg = {}) {
+        host.folder = host.dir.filePath(QStringLiteral("peer")) + u'/';
+        QDir().mkpath(host.folder);
+        if (!cfg.isNull())
+            writeCfg(cfg);
+    }
+    QString cfgPath() const { return host.folder + kPeerConfigFile; }
+    void writeCfg(const QByteArray &bytes) const {
+        QFile f(cfgPath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+};
+
+TEST(PeerFields, ShowWhatTheTerminalTakesFromTheFile) {
+    EXPECT_EQ(PeerRig().model.peerFields(), PeerFields{}); // before load
+    PeerRig none;
+    none.load();
+    EXPECT_EQ(none.model.peerFields(), (PeerFields{"0", true, ""}));
+    PeerRig set("[nbpeerterminal]\r\nUploadLimitKB= 300\r\nseeding=0\r\nlistenport=6881\r\n");
+    set.load();
+    EXPECT_EQ(set.model.peerFields(), (PeerFields{"300", false, "6881"}));
+    // Values the terminal ignores show as its defaults; only "0" stops seeding.
+    PeerRig odd("[NBPEERTERMINAL]\r\nuploadlimitkb=-5\r\nseeding=no\r\nlistenport=70000\r\n");
+    odd.load();
+    EXPECT_EQ(odd.model.peerFields(), (PeerFields{"0", true, ""}));
+}
+
+TEST(PeerFields, ApplyWritesTheChangedOnesAndKeepsTheOtherLines) {
+    const QByteArray cfg = "; terminal\r\n[NBPEERTERMINAL]\r\ndefaultsavepath=/srv/media/\r\ncachelimitmb=2048\r\n";
+    PeerRig r(cfg);
+    r.load();
+    EXPECT_TRUE(r.model.apply()); // nothing changed: nothing written
+    EXPECT_EQ(fileBytes(r.cfgPath()), cfg);
+    r.model.setPeerFields({QStringLiteral(" 512"), false, QStringLiteral("6881")});
+    EXPECT_TRUE(r.model.apply());
+    EXPECT_EQ(fileBytes(r.cfgPath()), cfg + "uploadlimitkb=512\r\nseeding=0\r\nlistenport=6881\r\n");
+    EXPECT_EQ(r.model.peerFields(), (PeerFields{"512", false, "6881"}));
+    EXPECT_TRUE(r.host.dialogsFake.messages.isEmpty());
+    // Back to no cap and the terminal's own port; "" and "0" mean the same.
+    r.model.setPeerFields({QString(), true, QStringLiteral("0")});
+    EXPECT_TRUE(r.model.apply());
+    EXPECT_EQ(fileBytes(r.cfgPath()), cfg + "uploadlimitkb=0\r\nseeding=1\r\nlistenport=0\r\n");
+    EXPECT_EQ(r.model.peerFields(), (PeerFields{"0", true, ""}));
+}
+
+TEST(PeerFields, RefusedInputWritesNothingAndIsKeptToBeCorrected) {
+    const QByteArray cfg = "[NBPEERTERMINAL]\r\nlistenport=7000\r\n";
+    for (const PeerFields &bad : {PeerFields{"0", true, "80"}, PeerFields{"0", true, "abc"},
+                                  PeerFields{"-1", true, ""}, PeerFields{"1e3", true, "7000"}}) {
+        PeerRig r(cfg);
+        r.load();
+        r.model.setTicked(5, false);
+        r.model.setFolderText(QStringLiteral("/data/films/"));
+        r.model.setPeerFields({bad.uploadLimit, false, bad.listenPort});
+        EXPECT_FALSE(r.model.apply());
+        const QString refusal = bad.uploadLimit == u"0" ? kListenPortRefused : kUploadLimitRefused;
+        EXPECT_EQ(r.host.dialogsFake.messages, QStringList{kDialogTitle + refusal});
+        EXPECT_EQ(fileBytes(r.cfgPath()), cfg);
+        EXPECT_FALSE(QFile::exists(r.host.ini.path()));
+        EXPECT_TRUE(r.host.calls.isEmpty()) << r.host.calls.join(u',').toStdString();
+        EXPECT_EQ(r.model.peerFields().listenPort, bad.listenPort);
+    }
+    // A value the page would refuse but the file already holds is kept as it is.
+    PeerRig kept("[NBPEERTERMINAL]\r\nlistenport=80\r\n");
+    kept.load();
+    EXPECT_EQ(kept.model.peerFields().listenPort, "80");
+    kept.model.setPeerFields({QStringLiteral("64"), true, QStringLiteral("80")});
+    EXPECT_TRUE(kept.model.apply());
+    EXPECT_EQ(fileBytes(kept.cfgPath()), "[NBPEERTERMINAL]\r\nlistenport=80\r\nuploadlimitkb=64\r\n");
+}
+
+TEST(PeerFields, WithoutAPlayerFolderThereIsNothingToEdit) {
+    Rig r;
+    r.host.folder.clear();
+    r.load();
+    EXPECT_FALSE(r.model.peerFieldsEditable());
+    EXPECT_EQ(r.model.peerFields(), PeerFields{});
 }
 
 TEST(HomePageLink, HoverClickAndPageHover) {

@@ -52,9 +52,15 @@ QString AppSettings::text(AppKey id) const {
 
 double AppSettings::number(AppKey id) const { return settingNumber(text(id)).value_or(0); }
 
-bool AppSettings::isOn(AppKey id) const { return number(id) == 2; }
+bool AppSettings::isOn(AppKey id) const {
+    Q_ASSERT(appSetting(id).form == SettingForm::Switch);
+    return number(id) == 2;
+}
 
-bool AppSettings::isOff(AppKey id) const { return number(id) == 1; }
+bool AppSettings::isOff(AppKey id) const {
+    Q_ASSERT(appSetting(id).form == SettingForm::Switch);
+    return number(id) == 1;
+}
 
 void AppSettings::setText(AppKey id, const QString &value) const {
     const AppSetting &s = appSetting(id);
@@ -62,10 +68,14 @@ void AppSettings::setText(AppKey id, const QString &value) const {
 }
 
 void AppSettings::setSwitch(AppKey id, bool on) const {
+    Q_ASSERT(appSetting(id).form == SettingForm::Switch);
     setText(id, on ? QStringLiteral("2") : QStringLiteral("1"));
 }
 
-void AppSettings::setNumber(AppKey id, int value) const { setText(id, QString::number(value)); }
+void AppSettings::setNumber(AppKey id, int value) const {
+    Q_ASSERT(appSetting(id).form != SettingForm::Text);
+    setText(id, QString::number(value));
+}
 
 int AppSettings::skin() const { return number(AppKey::Skin_Num) == 1 ? 1 : 0; }
 

@@ -65,15 +65,6 @@ const std::array<SettingsBox, 9> &settingsBoxes() {
     return boxes;
 }
 
-bool storedValueTicked(const QString &stored) {
-    // Read as a number, as the program reads the switch: "1", " 1" and
-    // "1.0" are 1. Text that is no number shows the box ticked, like every
-    // value other than 1.
-    return !settingIs(stored, 1);
-}
-
-QString storedValueFor(bool ticked) { return ticked ? QStringLiteral("2") : QStringLiteral("1"); }
-
 PeerFields readPeerFields(const QString &playerFolder) {
     PeerFields f;
     if (playerFolder.isEmpty())

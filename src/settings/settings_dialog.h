@@ -18,7 +18,8 @@ namespace vantoli {
 class Dialogs;
 
 // One check box of the settings page: its index in the Check1 array, its
-// caption and the switch of App.ini it edits.
+// caption and the switch of App.ini it edits. A box shows ticked unless its
+// value reads as 1; Apply writes "2" ticked, "1" not.
 struct SettingsBox {
     int index;
     QString caption;
@@ -32,11 +33,6 @@ inline const QString kPlaybackHeading = QStringLiteral("播放设置");
 // three under the playback heading.
 const std::array<SettingsBox, 9> &settingsBoxes();
 inline constexpr int kGeneralBoxCount = 6;
-
-// A stored value shows its box ticked unless it reads as the number 1.
-bool storedValueTicked(const QString &stored);
-// What Apply writes for a box: "2" ticked, "1" not.
-QString storedValueFor(bool ticked);
 
 inline const QString kBrowseTitle = QStringLiteral("请选择影片下载存放的文件夹");
 inline const QString kCacheChanged = QStringLiteral("缓存路径修改成功！");

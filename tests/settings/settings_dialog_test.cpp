@@ -29,12 +29,19 @@ struct Rig {
 };
 
 TEST(SettingsSwitches, ValueReadAsNumberOneIsTheOnlyUntickedOne) {
-    for (const char *off : {"1", " 1", "1.0"})
-        EXPECT_FALSE(storedValueTicked(QString::fromLatin1(off))) << off;
-    for (const char *on : {"0", "2", "3", "", "abc", "11", "-1"})
-        EXPECT_TRUE(storedValueTicked(QString::fromLatin1(on))) << on;
-    EXPECT_EQ(storedValueFor(true), "2");
-    EXPECT_EQ(storedValueFor(false), "1");
+    // Read as a number, as the program reads the switch; text that is no
+    // number shows ticked, like every value other than 1.
+    struct Case {
+        const char *stored;
+        bool ticked;
+    };
+    for (const Case &c : {Case{"1", false}, Case{" 1", false}, Case{"1.0", false}, Case{"0", true}, Case{"2", true},
+                          Case{"3", true}, Case{"", true}, Case{"abc", true}, Case{"11", true}, Case{"-1", true}}) {
+        Rig r;
+        r.host.ini.write(kS, QStringLiteral("s_jd"), QString::fromLatin1(c.stored));
+        r.load();
+        EXPECT_EQ(r.model.ticked(3), c.ticked) << c.stored;
+    }
 }
 
 TEST(SettingsSwitches, FileWithoutTheKeysShowsAllTickedAndApplyWritesTwoInItsOrder) {

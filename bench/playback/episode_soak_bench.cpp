@@ -19,9 +19,9 @@
 //   xvfb-run -a -s "-screen 0 1280x1024x24" nice episode_soak_bench --minutes 8
 
 #include "../bench_support.h"
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "app/settings_file.h"
-#include "platform/fake_power.h"
+#include "support/fake_power.h"
 #include "platform/web_pane.h"
 #include "playback/playback_controller.h"
 #include "playback/player.h"

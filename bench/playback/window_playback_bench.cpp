@@ -14,9 +14,9 @@
 // null output.
 
 #include "../bench_support.h"
-#include "app/fake_dialogs.h"
-#include "platform/fake_http_get.h"
-#include "platform/fake_power.h"
+#include "support/fake_dialogs.h"
+#include "support/fake_http_get.h"
+#include "support/fake_power.h"
 #include "platform/web_pane.h"
 #include "playback/mpv_library.h"
 #include "playback/player.h"
@@ -384,7 +384,7 @@ int main(int argc, char *argv[]) {
     g_paints = &paints;
     g_afterRender = [&paints] { paints.afterRender(); };
     app.installEventFilter(&paints);
-    FakeHttpGet http;
+    FakeAsyncHttpGet http;
     FakePower power;
     auto factory = makePlayerFactory();
 

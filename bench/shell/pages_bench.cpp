@@ -24,10 +24,10 @@
 // when all eleven have reported theirs (or the time-out of 30 s passes).
 
 #include "../bench_support.h"
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "app/settings_file.h"
 #include "history/history_files.h"
-#include "platform/fake_power.h"
+#include "support/fake_power.h"
 #include "platform/web_pane.h"
 #include "playback/playback_controller.h"
 #include "playback/player.h"

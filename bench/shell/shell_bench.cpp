@@ -9,7 +9,7 @@
 //       Shows the window in STATE (default, blue, player, blue+player,
 //       sidebar-closed, compact, menu) for N seconds (default 8), for a screenshot of the screen.
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "app/program_folder.h"
 #include "platform/web_pane.h"
 #include "playback/playback_controller.h"

@@ -10,6 +10,11 @@
 
 namespace vantoli {
 
+// The program's only nested event loops are these modal boxes and choosers:
+// the caller's next step depends on the answer (update now or not, delete
+// the files or not, which file to play), as the interface promises. Timers
+// and replies keep running meanwhile; input goes to the box.
+
 bool QtDialogs::askYesNo(const QString &title, const QString &text) {
     return QMessageBox::question(owner_, title, text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;

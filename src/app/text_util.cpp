@@ -2,6 +2,9 @@
 
 #include "platform/ansi_codec.h"
 
+#include <QLocale>
+#include <QTime>
+
 namespace vantoli {
 
 QString truncateToWidth(const QString &text, int width) {
@@ -32,6 +35,12 @@ QString timeText(qint64 seconds) {
     const qint64 s = seconds % 60;
     const QString mmss = QStringLiteral("%1:%2").arg(m, 2, 10, QChar(u'0')).arg(s, 2, 10, QChar(u'0'));
     return h > 0 ? QString::number(h) + u':' + mmss : mmss;
+}
+
+QString clockText(const QLocale &locale, const QTime &time) {
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t')).replace(QStringLiteral("  "), QStringLiteral(" "));
+    return locale.toString(time, format.trimmed());
 }
 
 QString displayName(const QString &path) {

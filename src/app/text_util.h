@@ -3,6 +3,9 @@
 
 #include <QString>
 
+class QLocale;
+class QTime;
+
 namespace vantoli {
 
 // The text unchanged when it has at most width/2 characters; otherwise the
@@ -12,6 +15,10 @@ QString truncateToWidth(const QString &text, int width);
 
 // Whole seconds as "mm:ss", or "h:mm:ss" from one hour on.
 QString timeText(qint64 seconds);
+
+// The time of day in the locale's long time format without its time zone
+// (the status line's clock).
+QString clockText(const QLocale &locale, const QTime &time);
 
 // The part of a path after its last "/" or "\"; empty when there is none.
 QString displayName(const QString &path);

@@ -135,7 +135,8 @@ void PaneHandlers::playMediaLink(const QString &link) {
         s_.timers->setTimerEnabled(PlaybackTimer::Status, false);
     }
     st.currentItemKey = QString::number(m.videoId) + u'-' + m.source + u'-' + m.episode + u'-' + m.title;
-    showTitle(*s_.view, truncateToWidth(unescapeText(m.title), 30) + u'-' + unescapeText(m.episodeName));
+    st.currentEpisodeName = unescapeText(m.episodeName);
+    showTitle(*s_.view, truncateToWidth(unescapeText(m.title), 30) + u'-' + st.currentEpisodeName);
     if (!m.title.isEmpty() && !m.address.isEmpty()) {
         if (m.wantsListRefresh()) {
             s_.view->navigatePane(kEpisodeListPane,
@@ -233,6 +234,7 @@ void PaneHandlers::historyOpen(const QString &link) {
                               episodeListPageUrl(s_.contentBase, buildPageParameters(toIntOrZero(id), source, episode,
                                                                                      title, kNothing)));
         st.currentItemKey = key;
+        st.currentEpisodeName = unescapeText(episodeName);
         st.currentItemReference = id;
         s_.host->sendPlayPing();
     } else {

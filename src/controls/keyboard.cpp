@@ -17,7 +17,6 @@ bool Keyboard::keyDown(int qtKey) {
     if (state_.playAreaMode != kPlayAreaPlayer)
         return false;
 
-    view_.processPendingEvents();
     bool shortcut = true;
     switch (key) {
     case Qt::Key_Space:
@@ -65,7 +64,6 @@ void Keyboard::seekForward() {
     if (position <= 0)
         return;
     player_.setPosition(position + kSeekStepSeconds);
-    view_.processPendingEvents();
     // Past the end: back to two seconds before it. A length of 0 is not
     // known yet, and a stream of unknown length has no end to go back from.
     const int duration = player_.Duration();

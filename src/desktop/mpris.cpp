@@ -186,12 +186,10 @@ MprisSnapshot MprisService::read() {
     const auto itemKey = splitItemKey(st.currentItemKey);
     QString title;
     if (st.playSource == kSourceNetwork && itemKey && itemKey->fields == 4) {
-        // The window shows the title cut to its label's width, then "-" and
-        // the episode name; the full title is in the item key.
+        // The window cuts the title to its label's width; the full title is
+        // in the item key.
         const QString series = unescapeText(itemKey->title);
-        const QString shown = s_.view ? s_.view->labelText(QStringLiteral("bo_name")) : QString();
-        const QString prefix = truncateToWidth(series, 30) + u'-';
-        const QString episode = shown.startsWith(prefix) ? shown.mid(prefix.size()) : QString();
+        const QString &episode = st.currentEpisodeName;
         title = episode.isEmpty() ? series : series + QStringLiteral(" - ") + episode;
         if (!series.isEmpty())
             m.insert(QStringLiteral("xesam:album"), series);

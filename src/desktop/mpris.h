@@ -32,7 +32,7 @@ inline const QString kMprisObjectPath = QStringLiteral("/org/mpris/MediaPlayer2"
 struct MprisSources {
     Player *player = nullptr;
     const PlaybackState *state = nullptr;
-    PlaybackView *view = nullptr; // the title label "bo_name", the click-suppress flag
+    PlaybackView *view = nullptr; // the click-suppress flag
     TransportCommands *transport = nullptr;
     // Sets the volume (0 to 100) so that the volume bar follows; the
     // player's own setVolume when left out.

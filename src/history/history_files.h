@@ -76,10 +76,6 @@ struct LocalPlayEntry {
 // nullopt for a line that is not an entry (no "|").
 std::optional<LocalPlayEntry> parseLocalPlayLine(const QString &line);
 
-namespace history_text {
-
-} // namespace history_text
-
 class HistoryStore {
 public:
     explicit HistoryStore(QString programFolder, HistoryPaneReloader *reloader = nullptr);

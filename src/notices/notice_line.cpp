@@ -67,8 +67,9 @@ QString webAddressToOpen(const QString &address) {
     return web ? noticeLinkToOpen(address) : QString();
 }
 
-void NoticeLine::gun_ad(HttpGet &http, const QString &contentBase) {
-    load(http.get(contentBase + QStringLiteral("lib/gun.txt")));
+void NoticeLine::gun_ad(AsyncHttpGet &http, const QString &contentBase) {
+    fetch_ = std::make_unique<SingleFetch>(&http);
+    fetch_->start(contentBase + QStringLiteral("lib/gun.txt"), [this](const QString &text) { load(text); });
 }
 
 bool NoticeLine::load(const QString &text) {

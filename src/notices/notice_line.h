@@ -6,13 +6,14 @@
 // it) and goes on to the next. Clicking a notice opens its link in the
 // desktop's browser. No screen here: the labels are behind NoticeLineView.
 
+#include "platform/http_get.h"
+
 #include <QList>
 #include <QPoint>
 #include <QString>
 
 namespace vantoli {
 
-class HttpGet;
 
 struct NoticeEntry {
     QString text;
@@ -65,9 +66,10 @@ class NoticeLine {
 public:
     explicit NoticeLine(NoticeLineView &view) : view_(view) {}
 
-    // Fetches content base + "lib/gun.txt" and shows its notices; a failed
-    // fetch or a text without notices leaves the line as it is.
-    void gun_ad(HttpGet &http, const QString &contentBase);
+    // Fetches content base + "lib/gun.txt" and shows its notices when it
+    // arrives (a fetch still waiting is replaced); a failed fetch or a text
+    // without notices leaves the line as it is.
+    void gun_ad(AsyncHttpGet &http, const QString &contentBase);
     // The same for a text already fetched; false when it holds no notice.
     bool load(const QString &text);
 
@@ -83,6 +85,7 @@ public:
     const QList<NoticeEntry> &notices() const { return notices_; }
 
 private:
+    std::unique_ptr<SingleFetch> fetch_; // cancelled when the line goes
     NoticeLineView &view_;
     QList<NoticeEntry> notices_;
     QList<int> tops_;

@@ -47,9 +47,12 @@ std::optional<NoticeSchedule> parseNoticeSchedule(const QString &text) {
     return s;
 }
 
-void NoticeScheduler::tan_x(HttpGet &http, const QString &contentBase) {
-    if (const auto schedule = parseNoticeSchedule(http.get(contentBase + QStringLiteral("lib/tan.txt"))))
-        start(*schedule);
+void NoticeScheduler::tan_x(AsyncHttpGet &http, const QString &contentBase) {
+    fetch_ = std::make_unique<SingleFetch>(&http);
+    fetch_->start(contentBase + QStringLiteral("lib/tan.txt"), [this](const QString &text) {
+        if (const auto schedule = parseNoticeSchedule(text))
+            start(*schedule);
+    });
 }
 
 bool NoticeScheduler::start(const NoticeSchedule &schedule) {

@@ -6,6 +6,8 @@
 // window. Also the window's size and corner place for a loaded page. No
 // screen here: the window (tankou) applies what this decides.
 
+#include "platform/http_get.h"
+
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -15,7 +17,6 @@
 
 namespace vantoli {
 
-class HttpGet;
 
 inline constexpr int kNoticeDefaultDelaySeconds = 120;
 inline constexpr int kNoticeDefaultShowMinutes = 30;
@@ -51,10 +52,10 @@ class NoticeScheduler {
 public:
     explicit NoticeScheduler(NoticeWindowView &view) : view_(view) {}
 
-    // Reads the schedule from content base + "lib/tan.txt" and starts the
-    // delay. A missing or malformed file, or one without a usable address,
+    // Reads the schedule from content base + "lib/tan.txt" and, when it
+    // arrives, starts the delay. A missing or malformed file, or one without a usable address,
     // leaves the window hidden for good.
-    void tan_x(HttpGet &http, const QString &contentBase);
+    void tan_x(AsyncHttpGet &http, const QString &contentBase);
     // Applies a schedule already read; true when the delay was started.
     bool start(const NoticeSchedule &schedule);
 
@@ -68,6 +69,7 @@ public:
     const NoticeSchedule &schedule() const { return schedule_; }
 
 private:
+    std::unique_ptr<SingleFetch> fetch_; // cancelled when the scheduler goes
     NoticeWindowView &view_;
     NoticeSchedule schedule_;
     int seconds_ = 0;

@@ -27,7 +27,7 @@ constexpr QSize kShrunkPane{20, 20};
 
 } // namespace
 
-tankou::tankou(HttpGet &http, Dialogs &dialogs, QString contentBase, QWidget *parent)
+tankou::tankou(AsyncHttpGet &http, Dialogs &dialogs, QString contentBase, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
       http_(http), dialogs_(dialogs), contentBase_(std::move(contentBase)) {
     setObjectName(QStringLiteral("tankou"));

@@ -16,13 +16,13 @@ namespace vantoli {
 
 class ClosePicture;
 class Dialogs;
-class HttpGet;
+class AsyncHttpGet;
 class WebPane;
 
 class tankou final : public QWidget, private NoticeWindowView {
     Q_OBJECT
 public:
-    tankou(HttpGet &http, Dialogs &dialogs, QString contentBase, QWidget *parent = nullptr);
+    tankou(AsyncHttpGet &http, Dialogs &dialogs, QString contentBase, QWidget *parent = nullptr);
     ~tankou() override;
 
     // Window start-up: a blank page, then the schedule. The window stays
@@ -48,7 +48,7 @@ private:
     void documentComplete();
     void fitToPage(QSize pageSize);
 
-    HttpGet &http_;
+    AsyncHttpGet &http_;
     Dialogs &dialogs_;
     QString contentBase_;
     NoticeScheduler scheduler_{*this};

@@ -27,7 +27,6 @@ void PlayArea::closeWebPlayback() {
     placeTimeLabel(view_);
     view_.setControlVisible(QStringLiteral("Pic2"), false);
     view_.setControlVisible(QStringLiteral("peer"), true);
-    view_.processPendingEvents();
     view_.navigatePane(2, QStringLiteral("about:blank"));
     state_.playAreaMode = kPlayAreaNone;
 }
@@ -35,7 +34,6 @@ void PlayArea::closeWebPlayback() {
 void PlayArea::closeTvChannel() {
     view_.setControlVisible(QStringLiteral("gtv"), false);
     state_.playAreaMode = kPlayAreaNone;
-    view_.processPendingEvents();
     view_.navigatePane(10, contentBase_ + QStringLiteral("tv/ad.htm"));
 }
 

@@ -1,13 +1,12 @@
 #include "playback/playback_controller.h"
 
 #include "catalog/links.h"
-#include "platform/http_get.h"
 #include "playback/player.h"
 
 namespace vantoli {
 
 PlaybackController::PlaybackController(const PlaybackServices &s, QObject *parent)
-    : QObject(parent), state_(*s.state), player_(s.player), http_(s.http),
+    : QObject(parent), state_(*s.state), player_(s.player),
       continuation_(state_, *s.view, *this, *s.lookups, *s.settings, s.contentBase),
       tick_(*s.player, state_, *s.view, *this, *s.settings, *s.history, continuation_, s.clock),
       end_(state_, *s.view, *this, *s.power, playEndedUrl(s.contentBase)),
@@ -15,28 +14,17 @@ PlaybackController::PlaybackController(const PlaybackServices &s, QObject *paren
     timer1_.setInterval(1000);
     timer2_.setInterval(2000);
     timer4_.setInterval(50000);
-    connect(&timer1_, &QTimer::timeout, this, [this] {
-        if (!fetchRunning())
-            tick_.tick();
-    });
-    connect(&timer2_, &QTimer::timeout, this, [this] {
-        if (!fetchRunning())
-            end_.tick();
-    });
-    connect(&timer4_, &QTimer::timeout, this, [this] {
-        if (!fetchRunning())
-            continuation_.retryTick();
-    });
+    connect(&timer1_, &QTimer::timeout, this, [this] { tick_.tick(); });
+    connect(&timer2_, &QTimer::timeout, this, [this] { end_.tick(); });
+    connect(&timer4_, &QTimer::timeout, this, [this] { continuation_.retryTick(); });
     timer1_.start();
 }
 
 void PlaybackController::playerChanged() {
-    if (timer1_.isActive() && !fetchRunning() && state_.lastState != kStatePlaying &&
+    if (timer1_.isActive() && state_.lastState != kStatePlaying &&
         player_->PlayState() == kStatePlaying)
         tick_.tick();
 }
-
-bool PlaybackController::fetchRunning() const { return http_ && http_->busy(); }
 
 QTimer &PlaybackController::timer(PlaybackTimer t) {
     switch (t) {

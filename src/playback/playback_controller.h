@@ -21,7 +21,6 @@ namespace vantoli {
 
 class AsyncHttpGet;
 class HistoryStore;
-class HttpGet;
 class Player;
 class Power;
 
@@ -30,7 +29,6 @@ struct PlaybackServices {
     Player *player = nullptr;
     PlaybackView *view = nullptr;
     TransportCommands *transport = nullptr;
-    HttpGet *http = nullptr;
     AsyncHttpGet *lookups = nullptr; // the episode lookups
     Power *power = nullptr;
     HistoryStore *history = nullptr;
@@ -60,11 +58,8 @@ public:
     void playerChanged();
 
 private:
-    bool fetchRunning() const;
-
     PlaybackState &state_;
     Player *player_;
-    HttpGet *http_;
     QTimer timer1_, timer2_, timer4_;
     Continuation continuation_;
     StatusTick tick_;

@@ -33,6 +33,9 @@ struct PlaybackState {
     // id "-" source "-" episode "-" escaped title of the network episode
     // playing, or "0".
     QString currentItemKey = kNothing;
+    // The episode name of that network episode as the title bar shows it
+    // (unescaped); "" for anything else.
+    QString currentEpisodeName;
     // "0" nothing prepared, "1" no next episode, "3" lookup failed (retry
     // pending), otherwise the media link of the next episode.
     QString nextEpisodeState = kNothing;
@@ -79,6 +82,7 @@ struct PlaybackState {
         lastState = 0;
         lastSpeed = 0;
         currentItemKey = kNothing;
+        currentEpisodeName.clear();
         nextEpisodeState = kNothing;
         prebufferLink = kNothing;
         prebufferStarted = 0;

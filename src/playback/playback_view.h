@@ -84,8 +84,6 @@ public:
     virtual void balloon(const QString &text) = 0;
     // Navigates pane WebN (1 to 11).
     virtual void navigatePane(int number, const QString &url) = 0;
-    // Lets pending window events run (paints, queued calls).
-    virtual void processPendingEvents() = 0;
 
     // Window-button command, and the view state it keeps.
     virtual void npc_Click(int index) = 0;

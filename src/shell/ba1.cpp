@@ -240,12 +240,11 @@ void BA1::buildControls() {
     auto *l2 = new QWidget(zz);
     l2->setObjectName(QStringLiteral("l2"));
     add(l2);
-    auto *npc10 = box(QStringLiteral("npc10"), l2, {202, 28});
+    box(QStringLiteral("npc10"), l2, {202, 28});
     for (int i : {11, 12, 7}) {
         auto *b = box(QStringLiteral("npc%1").arg(i), l2, {60, 21});
         b->setCursor(Qt::ArrowCursor);
     }
-    Q_UNUSED(npc10);
     for (int i : {3, 4, 5}) {
         auto *holder = new QWidget(l2);
         holder->setObjectName(QStringLiteral("Pic%1").arg(i));
@@ -609,8 +608,8 @@ struct BA1::ExitAdapter final : ExitSteps {
             w.timer3_->stop();
     }
     void cancelWaitingFetch() override {
-        if (HttpGet *http = w.options_.http ? w.options_.http : w.ownHttp_.get(); http && http->busy())
-            http->abort();
+        // A control file arriving after this would start notices or the updater.
+        w.cancelControlFile();
         // Episode lookups still waiting would start a play after the exit.
         if (w.paneHandlers_)
             w.paneHandlers_->cancelLookup();

@@ -36,7 +36,6 @@ class QFrame;
 
 namespace vantoli {
 class AsyncHttpGet;
-class HttpGet;
 class Player;
 class PlayerFactory;
 class PlaybackController;
@@ -68,10 +67,13 @@ struct MainWindowOptions {
     // stand-in that never plays.
     PlayerFactory *playerFactory = nullptr;
     // Platform layers; the real ones when left out.
-    HttpGet *http = nullptr;
+    AsyncHttpGet *http = nullptr;    // the control file and the notices
     AsyncHttpGet *lookups = nullptr; // episode lookups
     Power *power = nullptr;
     ProcessTable *processTable = nullptr;
+    // The remote control and the screen kept awake use the session's bus;
+    // false keeps them off it (tests that start no bus of their own).
+    bool sessionBus = true;
     // A file or address to play once the window has loaded.
     QString commandLine;
 };
@@ -126,8 +128,6 @@ public:
     tip *menus() const { return menus_; }
     TrayIcon *tray() const { return tray_; }
     WebPane *webPane(int number) const; // Web1 to Web11
-    const Settings &settings() const { return settings_; }
-    bool isLoaded() const { return loaded_; }
 
     // ModesView.
     void setControlVisible(const QString &name, bool visible) override;
@@ -194,7 +194,6 @@ public:
     void paintTransportFrame(int button, int strip, int frame) override;
     void balloon(const QString &text) override;
     void navigatePane(int number, const QString &url) override;
-    void processPendingEvents() override;
     int mainTab() const override { return modes_.mainTab(); }
     void setMuteMenuCaption(bool muted) override;
     bool autoShutdownChosen() const override;
@@ -226,7 +225,6 @@ public:
     PaneEvents &paneEvents() const { return *paneEvents_; }
     PaneHandlers &paneHandlers() const { return *paneHandlers_; }
     PlaybackController &playback() const { return *playback_; }
-    HistoryStore &history() { return history_; }
 
     // Manual update check (menu item shengji); the timed check is Timer5.
     void shengji();
@@ -249,6 +247,8 @@ protected:
 
 private:
     void buildControls();
+    // The fetches of the control file and the notices: the options' or our own.
+    AsyncHttpGet &contentFetches();
     void createPlayback();
     void loadPanes();
     // Each subsystem wires itself in its own ba1_<subsystem>.cpp; load()
@@ -263,6 +263,7 @@ private:
     void unloadSettingsWindow();     // ba1_settings.cpp
     void settingsSkinChanged();      // an open settings dialog repaints (ba1_settings.cpp)
     void unloadNoticeWindow();       // ba1_notices.cpp
+    void cancelControlFile();        // a control file on its way is dropped (ba1_update.cpp)
     // Shows the recommendation window when recommendAtExit_ is "1"; true
     // when it is shown (the process then lives until it closes).
     bool showRecommendationOnExit(); // ba1_notices.cpp
@@ -307,7 +308,7 @@ private:
     bool maximised_ = false;
     HistoryStore history_;
     std::unique_ptr<Player> player_;
-    std::unique_ptr<HttpGet> ownHttp_;
+    std::unique_ptr<AsyncHttpGet> ownHttp_;
     std::unique_ptr<AsyncHttpGet> ownLookups_; // outlives the controllers that use it
     std::unique_ptr<Power> ownPower_;
     std::unique_ptr<PlaybackController> playback_;

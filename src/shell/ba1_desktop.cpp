@@ -7,30 +7,13 @@
 #include "desktop/mpris.h"
 #include "desktop/outside_link.h"
 #include "desktop/play_inhibitor.h"
+#include "desktop/session_bus.h"
 #include "playback/player.h"
-
-#include <QDBusConnection>
-#include <QFileInfo>
 
 namespace vantoli::shell {
 
-namespace {
-
-// The session bus when the session has one. Without an address and without
-// the runtime folder's bus, asking for it would have the bus library start
-// a bus of its own (X11 autolaunch) that outlives the program.
-QDBusConnection sessionBusIfAny() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") &&
-        (runtime.isEmpty() || !QFileInfo(runtime + QStringLiteral("/bus")).exists()))
-        return QDBusConnection(QStringLiteral("vantoli-no-session-bus"));
-    return QDBusConnection::sessionBus();
-}
-
-} // namespace
-
 void BA1::wireDesktop() {
-    const QDBusConnection session = sessionBusIfAny();
+    const QDBusConnection session = sessionBusIfAny(options_.sessionBus);
 
     MprisSources sources;
     sources.player = player_.get();

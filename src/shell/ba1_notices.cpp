@@ -14,6 +14,8 @@
 namespace vantoli::shell {
 
 struct BA1::NoticesWiring {
+    // The pop-up's schedule fetch goes before the getter it waits on.
+    ~NoticesWiring() { delete popup; }
     std::unique_ptr<NoticeLabels> line;
     QPointer<tankou> popup;
 };
@@ -30,17 +32,13 @@ void BA1::loadNoticePopup() {
     // Loaded once; a second request finds it loaded.
     if (!notices_ || notices_->popup)
         return;
-    HttpGet *http = options_.http ? options_.http : ownHttp_.get();
-    if (!http)
-        return;
-    notices_->popup = new tankou(*http, dialogs_, options_.contentBase, this);
+    notices_->popup = new tankou(contentFetches(), dialogs_, options_.contentBase, this);
     notices_->popup->load();
 }
 
 void BA1::gun_ad() {
-    HttpGet *http = options_.http ? options_.http : ownHttp_.get();
-    if (notices_ && http)
-        notices_->line->line().gun_ad(*http, options_.contentBase);
+    if (notices_)
+        notices_->line->line().gun_ad(contentFetches(), options_.contentBase);
 }
 
 void BA1::unloadNoticeWindow() {

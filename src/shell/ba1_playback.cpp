@@ -4,6 +4,8 @@
 
 #include "shell/ba1.h"
 
+#include "app/text_util.h"
+
 #include "notices/pings.h"
 #include "controls/key_preview.h"
 #include "controls/keyboard.h"
@@ -13,7 +15,7 @@
 #include "platform/http_get.h"
 #include "platform/power.h"
 #include "platform/web_pane.h"
-#include "playback/fake_player.h"
+#include "playback/null_player.h"
 #include "playback/mpv_player.h"
 #include "playback/playback_controller.h"
 #include "playback/player_factory.h"
@@ -40,16 +42,8 @@ void BA1::createPlayback() {
         video->installEventFilter(this);
         keepAboveNativeVideo(control(QStringLiteral("P1")));
     }
-    if (!player_) {
-        auto standIn = std::make_unique<FakePlayer>();
-        standIn->autoState = false;
-        player_ = std::move(standIn);
-    }
-    HttpGet *http = options_.http;
-    if (!http) {
-        ownHttp_ = makeHttpGet();
-        http = ownHttp_.get();
-    }
+    if (!player_)
+        player_ = std::make_unique<NullPlayer>();
     AsyncHttpGet *lookups = options_.lookups;
     if (!lookups) {
         ownLookups_ = makeAsyncHttpGet();
@@ -65,18 +59,13 @@ void BA1::createPlayback() {
     services.player = player_.get();
     services.view = this;
     services.transport = this;
-    services.http = http;
     services.lookups = lookups;
     services.power = power;
     services.history = &history_;
     services.settings = &settings_;
     services.contentBase = options_.contentBase;
     // The time of day in the user's long time format, without a time zone.
-    services.clock = [] {
-        QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-        format.remove(QLatin1Char('t')).replace(QStringLiteral("  "), QStringLiteral(" "));
-        return QLocale::system().toString(QTime::currentTime(), format.trimmed());
-    };
+    services.clock = [] { return clockText(QLocale::system(), QTime::currentTime()); };
     playback_ = std::make_unique<PlaybackController>(services);
     if (auto *mpv = dynamic_cast<MpvPlayer *>(player_.get()))
         QObject::connect(mpv, &MpvPlayer::changed, playback_.get(), &PlaybackController::playerChanged);
@@ -212,7 +201,6 @@ void BA1::navigatePane(int number, const QString &url) {
 
 // Paints and queued calls run; user input waits, so a key handler is never
 // entered again from inside itself.
-void BA1::processPendingEvents() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
 
 void BA1::refreshPane(int number) {
     if (WebPane *p = webPane(number))

@@ -39,7 +39,7 @@ struct BA1::SettingsWiring final : public SettingsMenuCommands, public SettingsD
     void shengji() override { window_.shengji(); }
 
     // SettingsDialogHost.
-    const Settings &settings() const override { return window_.settings(); }
+    const Settings &settings() const override { return window_.settings_; }
     Dialogs &dialogs() override { return dialogs_; }
     // Where the player's configuration is kept: the user's own folder.
     QString playerFolder() override { return processes_ ? processes_->configFolder() : QString(); }

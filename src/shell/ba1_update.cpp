@@ -13,7 +13,7 @@
 namespace vantoli::shell {
 
 struct BA1::UpdateWiring final : UpdateHost {
-    UpdateWiring(BA1 &w, HttpGet &http)
+    UpdateWiring(BA1 &w, AsyncHttpGet &http)
         : window(w),
           launcher(w.options_.contentBase, QCoreApplication::applicationDirPath(),
                    QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
@@ -33,21 +33,26 @@ struct BA1::UpdateWiring final : UpdateHost {
 };
 
 void BA1::wireUpdate() {
-    HttpGet *http = options_.http ? options_.http : ownHttp_.get();
-    if (!http) {
-        ownHttp_ = makeHttpGet();
-        http = ownHttp_.get();
-    }
-    update_ = {new UpdateWiring(*this, *http), [](UpdateWiring *u) { delete u; }};
-    // Set by the updater when it refused a release and started this
-    // version again; not handed on to the next updater.
-    update_->check.setRefusedVersion(qEnvironmentVariable("VANTOLI_UPDATE_REFUSED"));
-    qunsetenv("VANTOLI_UPDATE_REFUSED");
+    update_ = {new UpdateWiring(*this, contentFetches()), [](UpdateWiring *u) { delete u; }};
+    update_->check.setRefusedVersion(takeRefusedVersion());
     QTimer &timer = update_->Timer5;
     timer.setSingleShot(true);
     timer.setInterval(6000);
     connect(&timer, &QTimer::timeout, this, [this] { update_->check.timedCheck(); });
     timer.start();
+}
+
+void BA1::cancelControlFile() {
+    if (update_)
+        update_->check.cancel();
+}
+
+AsyncHttpGet &BA1::contentFetches() {
+    if (options_.http)
+        return *options_.http;
+    if (!ownHttp_)
+        ownHttp_ = makeAsyncHttpGet();
+    return *ownHttp_;
 }
 
 void BA1::shengji() {

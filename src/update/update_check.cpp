@@ -62,17 +62,26 @@ bool announcesRelease(const QString &latestVersion, const QString &installedVers
     return v != installedVersion;
 }
 
-UpdateCheck::UpdateCheck(HttpGet &http, Dialogs &dialogs, const Settings &settings,
+QString takeRefusedVersion() {
+    const QString version = qEnvironmentVariable("VANTOLI_UPDATE_REFUSED");
+    qunsetenv("VANTOLI_UPDATE_REFUSED");
+    return version;
+}
+
+UpdateCheck::UpdateCheck(AsyncHttpGet &http, Dialogs &dialogs, const Settings &settings,
                          PlaybackState &state, UpdateHost &host, UpdaterLauncher &launcher,
                          QString contentBase)
-    : http_(http), dialogs_(dialogs), settings_(settings), state_(state), host_(host),
-      launcher_(launcher), contentBase_(std::move(contentBase)) {}
+    : dialogs_(dialogs), settings_(settings), state_(state), host_(host), launcher_(launcher),
+      contentBase_(std::move(contentBase)), fetch_(&http) {}
 
 void UpdateCheck::timedCheck() {
     if (checked_)
         return;
     checked_ = true;
-    const QString text = http_.get(contentBase_ + QStringLiteral("lib/wen.txt"));
+    fetch_.start(contentBase_ + QStringLiteral("lib/wen.txt"), [this](const QString &text) { apply(text); });
+}
+
+void UpdateCheck::apply(const QString &text) {
     if (text.isEmpty() || !text.contains(kFieldSeparator))
         return;
     const QStringList fields = text.split(kFieldSeparator);

@@ -8,13 +8,13 @@
 // reached through the interfaces below, so every path runs in tests.
 
 #include "app/version.h"
+#include "platform/http_get.h"
 
 #include <QString>
 
 namespace vantoli {
 
 class Dialogs;
-class HttpGet;
 class Settings;
 struct PlaybackState;
 
@@ -54,14 +54,21 @@ double leadingNumber(const QString &text);
 // it may be installed is the updater's decision.
 bool announcesRelease(const QString &latestVersion, const QString &installedVersion = programVersion());
 
+// The version the updater refused before it started this run again
+// (VANTOLI_UPDATE_REFUSED), taken out of the environment so it is not
+// handed on to the next updater; "" when none.
+QString takeRefusedVersion();
+
 class UpdateCheck {
 public:
-    UpdateCheck(HttpGet &http, Dialogs &dialogs, const Settings &settings, PlaybackState &state,
+    UpdateCheck(AsyncHttpGet &http, Dialogs &dialogs, const Settings &settings, PlaybackState &state,
                 UpdateHost &host, UpdaterLauncher &launcher, QString contentBase);
 
-    // Timer5's tick: fetches the control file and applies it. Runs once;
-    // later calls do nothing.
+    // Timer5's tick: fetches the control file and applies it when it
+    // arrives. Runs once; later calls do nothing.
     void timedCheck();
+    // The program is ending: a control file still on its way is dropped.
+    void cancel() { fetch_.cancel(); }
     // The menu's manual check (shengji).
     void shengji();
 
@@ -75,13 +82,13 @@ public:
     bool checked() const { return checked_; }
 
 private:
+    void apply(const QString &controlFile);
     // Starts the local updater, or opens the remote one in the browser.
     void startUpdater(const QString &version);
     // Accepting an update: the updater runs, the program quits without the
     // recommendation window.
     void quitForUpdate();
 
-    HttpGet &http_;
     Dialogs &dialogs_;
     const Settings &settings_;
     PlaybackState &state_;
@@ -91,6 +98,7 @@ private:
     QString latestVersion_;
     QString refusedVersion_;
     bool checked_ = false;
+    SingleFetch fetch_; // last: cancelled before the rest goes
 };
 
 } // namespace vantoli

@@ -114,6 +114,8 @@ QString download(QNetworkAccessManager &net, const QString &url, QIODevice &out,
     QNetworkRequest request{QUrl(url)};
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply *reply = net.get(request);
+    // The updater has no window and nothing else to do meanwhile: this loop,
+    // run once per download, is its only one, never inside another.
     QEventLoop loop;
     QTimer stall;
     stall.setSingleShot(true);

@@ -1,4 +1,4 @@
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "app/startup.h"
 #include "playback/player.h"
 

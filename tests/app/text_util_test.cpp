@@ -1,5 +1,8 @@
 #include "app/text_util.h"
 
+#include <QLocale>
+#include <QTime>
+
 #include <gtest/gtest.h>
 
 using namespace vantoli;
@@ -30,6 +33,19 @@ TEST(TimeText, UsesHoursOnlyFromOneHourOn) {
     EXPECT_EQ(timeText(3725), QStringLiteral("1:02:05"));
     EXPECT_EQ(timeText(36000 * 3), QStringLiteral("30:00:00"));
     EXPECT_EQ(timeText(-5), QStringLiteral("00:00"));
+}
+
+// The status line's clock never shows a time zone, in any locale's format.
+TEST(ClockText, LongFormatWithoutTheTimeZone) {
+    const QTime t(9, 5, 7);
+    for (const char *name : {"en_US", "de_DE", "zh_CN", "C"}) {
+        const QLocale locale{QString::fromLatin1(name)};
+        const QString text = clockText(locale, t);
+        EXPECT_TRUE(text.contains(QStringLiteral("05")) && text.contains(QStringLiteral("07"))) << name << " " << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("UTC")) || text.contains(QStringLiteral("GMT")) ||
+                     text.contains(QStringLiteral("  ")) || text != text.trimmed())
+            << name << " " << text.toStdString();
+    }
 }
 
 TEST(DisplayName, TakesTheTextAfterTheLastSeparator) {

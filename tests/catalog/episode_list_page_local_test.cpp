@@ -7,7 +7,7 @@
 #include "catalog/escape.h"
 #include "catalog/links.h"
 #include "platform/web_pane.h"
-#include "playback/fake_playback_view.h"
+#include "support/fake_playback_view.h"
 
 #include <QApplication>
 #include <QJsonDocument>

@@ -3,7 +3,7 @@
 
 #include "catalog/episode_list.h"
 
-#include "playback/fake_playback_view.h"
+#include "support/fake_playback_view.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The panes' context menus, load failures and the retry picture.
 
 #include "catalog/pane_events.h"
-#include "playback/fake_playback_view.h"
-#include "playback/fake_player.h"
+#include "support/fake_playback_view.h"
+#include "support/fake_player.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // The panes' link handlers against a fake player, window and content server.
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "catalog/escape.h"
 #include "catalog/links.h"
 #include "catalog/pane_handlers.h"
 #include "history/history_files.h"
-#include "platform/fake_http_get.h"
+#include "support/fake_http_get.h"
 #include "platform/text_file.h"
-#include "playback/fake_playback_view.h"
-#include "playback/fake_player.h"
+#include "support/fake_playback_view.h"
+#include "support/fake_player.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -147,6 +147,7 @@ TEST_F(PaneHandlersTest, MediaLinkPlaysRecordsPingsAndReloadsTheListOnlyWhenAske
     EXPECT_EQ(state.currentItemReference, QStringLiteral("12"));
     EXPECT_EQ(state.nextEpisodeState, kNothing);
     EXPECT_EQ(view.texts.value("bo_name"), QStringLiteral("中-E4"));
+    EXPECT_EQ(state.currentEpisodeName, QStringLiteral("E4"));
     EXPECT_TRUE(navigations().isEmpty()) << "F7 \"n\" leaves the episode list";
     EXPECT_TRUE(raw("date.dat").startsWith("12|%u4E2D|E4|http%3A//h/4.mp4|0|3|0\r\n"));
     EXPECT_TRUE(host.log.contains(QStringLiteral("ping")));
@@ -267,6 +268,7 @@ TEST_F(PaneHandlersTest, BarsAndLineBreaksInLinkFieldsKeepEachHistoryLineWhole) 
     handlers->beforeNavigate(3, QStringLiteral("open://1"));
     EXPECT_EQ(player.url, unescapeText(b));
     EXPECT_EQ(view.texts.value("bo_name"), QStringLiteral("A|B\r\nC中-E\n2|y"));
+    EXPECT_EQ(state.currentEpisodeName, QStringLiteral("E\n2|y"));
     EXPECT_EQ(state.resumePosition, 33);
     handlers->beforeNavigate(3, QStringLiteral("open://2"));
     EXPECT_EQ(player.url, unescapeText(a));

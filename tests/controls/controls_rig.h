@@ -3,13 +3,13 @@
 // play-area switch around the real controllers and a real history store in
 // a temporary program folder.
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "controls/keyboard.h"
 #include "controls/seek_volume.h"
 #include "controls/transport.h"
 #include "history/history_files.h"
-#include "playback/fake_playback_view.h"
-#include "playback/fake_player.h"
+#include "support/fake_playback_view.h"
+#include "support/fake_player.h"
 #include "playback/playback_state.h"
 
 #include <QFile>

@@ -19,7 +19,6 @@ TEST_F(Keys, DoNothingOutsideThePlayerOrForOtherKeys) {
     }
     EXPECT_TRUE(player.calls.isEmpty());
     EXPECT_TRUE(view.log.isEmpty());
-    EXPECT_EQ(view.pendingEventRuns, 0);
     EXPECT_FALSE(view.timers[PlaybackTimer::Status]);
 
     // In the player, other keys are not taken, and touch nothing but the tick.
@@ -37,7 +36,6 @@ TEST_F(Keys, LeftSeeksBackButNotBeforeTheStart) {
     EXPECT_EQ(geo("gunt1").left(), 0);
     EXPECT_EQ(timesText(), QStringLiteral("00:00 / 10:00"));
     EXPECT_EQ(geo("times").topLeft(), QPoint(784 - 13 * 6 - 13, 3));
-    EXPECT_GE(view.pendingEventRuns, 1);
     EXPECT_TRUE(view.timers[PlaybackTimer::Status]);
 
     player.position = 3700;
@@ -60,10 +58,8 @@ TEST_F(Keys, RightPlacesTheKnobAStepAheadAndStopsShortOfTheEnd) {
     player.position = 595;
     player.duration = 600;
     player.calls.clear();
-    const int runs = view.pendingEventRuns;
     EXPECT_TRUE(press(Qt::Key_Right));
     EXPECT_EQ(player.calls, (QStringList{QStringLiteral("setPosition(605)"), QStringLiteral("setPosition(598)")}));
-    EXPECT_EQ(view.pendingEventRuns, runs + 2);
     EXPECT_EQ(geo("gunt1").left(), 770); // a step ahead, but inside the track
     EXPECT_EQ(timesText(), QStringLiteral("09:58 / 10:00"));
 }

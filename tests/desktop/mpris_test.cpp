@@ -4,8 +4,8 @@
 
 #include "desktop/mpris.h"
 #include "platform/file_name.h"
-#include "playback/fake_playback_view.h"
-#include "playback/fake_player.h"
+#include "support/fake_playback_view.h"
+#include "support/fake_player.h"
 #include "private_bus.h"
 
 #include <QDBusArgument>
@@ -77,7 +77,7 @@ protected:
         state.currentItemKey = QStringLiteral("12-0-3-%u4E2D%u6587");
         state.currentItemReference = QStringLiteral("12");
         state.pauseFace = true;
-        view.texts[QStringLiteral("bo_name")] = QStringLiteral("中文-第4集");
+        state.currentEpisodeName = QStringLiteral("第4集");
 
         MprisSources s;
         s.player = &player;
@@ -139,7 +139,7 @@ TEST_F(MprisTest, ReportsWhatPlays) {
     EXPECT_DOUBLE_EQ(get(kPlayer, QStringLiteral("Volume")).toDouble(), 0.4);
     EXPECT_TRUE(get(kPlayer, QStringLiteral("CanSeek")).toBool());
 
-    // The full title from the item key (the label cuts it), the episode from the label.
+    // The full title from the item key (the label cuts it), and the episode.
     const QVariantMap meta = asMap(get(kPlayer, QStringLiteral("Metadata")));
     EXPECT_EQ(meta.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("中文 - 第4集"));
     EXPECT_EQ(meta.value(QStringLiteral("xesam:album")).toString(), QStringLiteral("中文"));
@@ -150,7 +150,7 @@ TEST_F(MprisTest, ReportsWhatPlays) {
 
     // A title with "-" of its own is whole.
     state.currentItemKey = QStringLiteral("12-0-3-Spider-Man%202");
-    view.texts[QStringLiteral("bo_name")] = QStringLiteral("Spider-Man 2-E4");
+    state.currentEpisodeName = QStringLiteral("E4");
     const QVariantMap dashed = asMap(get(kPlayer, QStringLiteral("Metadata")));
     EXPECT_EQ(dashed.value(QStringLiteral("xesam:album")).toString(), QStringLiteral("Spider-Man 2"));
     EXPECT_EQ(dashed.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Spider-Man 2 - E4"));
@@ -295,7 +295,7 @@ TEST_F(MprisTest, SignalsChangesButNotTheRunningPosition) {
     // The next episode: new metadata; a jump while paused is a seek.
     log.changes.clear();
     state.currentItemKey = QStringLiteral("12-0-4-%u4E2D%u6587");
-    view.texts[QStringLiteral("bo_name")] = QStringLiteral("中文-第5集");
+    state.currentEpisodeName = QStringLiteral("第5集");
     ASSERT_TRUE(test::spinUntil([&] { return !log.changes.isEmpty(); }));
     EXPECT_EQ(asMap(log.changes.last().value(QStringLiteral("Metadata"))).value(QStringLiteral("xesam:title")).toString(),
               QStringLiteral("中文 - 第5集"));

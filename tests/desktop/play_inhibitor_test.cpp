@@ -3,7 +3,7 @@
 // once on pause, stop and end, and when the inhibitor goes.
 
 #include "desktop/play_inhibitor.h"
-#include "playback/fake_player.h"
+#include "support/fake_player.h"
 #include "private_bus.h"
 
 #include <QDBusContext>

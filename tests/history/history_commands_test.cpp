@@ -3,7 +3,7 @@
 
 #include "history/history_commands.h"
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "history/history_files.h"
 #include "terminal/transfer_record.h"
 

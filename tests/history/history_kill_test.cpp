@@ -1,7 +1,7 @@
 // The history files and pages after the process that writes them is killed
 // at random points: start-up leaves every page showing its file.
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "app/startup.h"
 #include "history/history_page.h"
 #include "playback/player.h"

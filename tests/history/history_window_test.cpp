@@ -4,12 +4,13 @@
 
 #include "shell/ba1.h"
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "catalog/pane_events.h"
-#include "platform/fake_http_get.h"
-#include "platform/fake_power.h"
-#include "platform/fake_process_table.h"
-#include "playback/fake_player.h"
+#include "support/fake_http_get.h"
+#include "support/fake_power.h"
+#include "support/fake_process_table.h"
+#include "support/fake_player_factory.h"
+#include "support/window_options.h"
 #include "playback/playback_controller.h"
 #include "terminal/transfer_record.h"
 
@@ -58,12 +59,8 @@ protected:
         writeFile(dir.filePath(QStringLiteral("date.dat")), kTasks);
         writeFile(dir.filePath(QStringLiteral("date_f.dat")), "x.mp4|/m/x.mp4|0\r\n");
 
-        MainWindowOptions o;
-        o.programFolder = dir.path();
-        o.http = &http;
-        o.power = &power;
-        o.processTable = &processes;
-        window = std::make_unique<BA1>(o, dialogs);
+        factory.autoState = false;
+        window = std::make_unique<BA1>(windowOptions(dir.path(), fakes, &factory), dialogs);
         ASSERT_EQ(window->show(), MainWindowHost::ShowResult::Shown);
         QApplication::processEvents();
     }
@@ -99,9 +96,8 @@ protected:
     QTemporaryDir dir;
     QString playerFolder, cacheFolder;
     FakeDialogs dialogs;
-    FakeHttpGet http;
-    FakePower power;
-    FakeProcessTable processes;
+    FakePlayerFactory factory;
+    WindowFakes fakes;
     std::unique_ptr<BA1> window;
 };
 
@@ -209,13 +205,12 @@ TEST_F(HistoryWindowTest, MenuItemsReachTheirSubsystemsInTheWindow) {
     EXPECT_TRUE(dialog->isVisible());
     dialog->close();
     choose("guanf");
-    EXPECT_EQ(dialogs.opened, QStringList{QStringLiteral("http://127.0.0.1:8260/")});
+    EXPECT_EQ(dialogs.opened, QStringList{kNobodyListens});
     choose("shengji");
     EXPECT_EQ(dialogs.messages.value(0), QStringLiteral("提示：你现在使用的是最新版本，无需升级!"));
     choose("q_syou");
-    auto *player = dynamic_cast<FakePlayer *>(&window->player());
-    ASSERT_NE(player, nullptr);
-    EXPECT_EQ(player->audioChannel, 2);
+    ASSERT_NE(factory.made, nullptr);
+    EXPECT_EQ(factory.made->audioChannel, 2);
     EXPECT_FALSE(window->autoShutdownChosen());
     choose("kaiqi");
     EXPECT_TRUE(window->autoShutdownChosen());

@@ -3,7 +3,7 @@
 
 #include "notices/notice_labels.h"
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 
 #include <QApplication>
 #include <QLabel>

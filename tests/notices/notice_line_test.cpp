@@ -2,7 +2,7 @@
 // clicks on the notices.
 
 #include "notices/notice_line.h"
-#include "platform/fake_http_get.h"
+#include "support/fake_http_get.h"
 
 #include <gtest/gtest.h>
 
@@ -100,9 +100,10 @@ TEST(NoticeLineFile, OnlyWebLinksOpen) {
 TEST(NoticeLine, FailedOrEmptyFetchLeavesTheLine) {
     FakeLabels v;
     NoticeLine line(v);
-    FakeHttpGet http;
+    FakeAsyncHttpGet http;
     line.gun_ad(http, QStringLiteral("http://b/"));
     EXPECT_EQ(http.requested, QStringList{QStringLiteral("http://b/lib/gun.txt")});
+    http.answerAll();
     EXPECT_TRUE(v.captions.isEmpty());
     EXPECT_FALSE(v.rollOn);
     EXPECT_FALSE(line.load(QStringLiteral("$$$$$$")));

@@ -1,7 +1,7 @@
 // The notice pop-up's schedule file, its two timers and the window's place.
 
 #include "notices/notice_schedule.h"
-#include "platform/fake_http_get.h"
+#include "support/fake_http_get.h"
 
 #include <gtest/gtest.h>
 
@@ -68,10 +68,12 @@ TEST(NoticeSchedule, AtMost51Addresses) {
 TEST(NoticeScheduler, AllZeroFieldsShowAfter120SecondsThenUnloadAfter30Minutes) {
     FakeWindow w;
     NoticeScheduler s(w);
-    FakeHttpGet http;
+    FakeAsyncHttpGet http;
     http.replies.insert(QStringLiteral("http://b/lib/tan.txt"), QStringLiteral("0||0||0||") + kA);
     s.tan_x(http, QStringLiteral("http://b/"));
     EXPECT_EQ(http.requested, QStringList{QStringLiteral("http://b/lib/tan.txt")});
+    EXPECT_FALSE(w.delayOn); // not before the schedule arrives
+    http.answerAll();
     ASSERT_TRUE(w.delayOn);
 
     tick(s, w, 119, 0);
@@ -132,9 +134,10 @@ TEST(NoticeScheduler, MissingOrUnusableScheduleLeavesWindowHidden) {
                                  QStringLiteral("5||5||0")}) {
         FakeWindow w;
         NoticeScheduler s(w);
-        FakeHttpGet http;
+        FakeAsyncHttpGet http;
         http.replies.insert(QStringLiteral("http://b/lib/tan.txt"), reply);
         s.tan_x(http, QStringLiteral("http://b/"));
+        http.answerAll();
         EXPECT_FALSE(w.delayOn) << reply.toStdString();
         s.delayTick();
         EXPECT_TRUE(w.log.isEmpty());

@@ -1,8 +1,8 @@
-// The fakes other layers' tests rely on keep the real layers' rules: one
-// fetch at a time, abort gives "", busy() only while a fetch runs.
+// The fakes other layers' tests rely on keep the real layers' rules: no
+// reply from inside start(), none for a cancelled fetch.
 
-#include "platform/fake_http_get.h"
-#include "platform/fake_power.h"
+#include "support/fake_http_get.h"
+#include "support/fake_power.h"
 
 #include <gtest/gtest.h>
 
@@ -10,27 +10,19 @@ namespace vantoli {
 namespace {
 
 TEST(PlatformFakes, FakeHttpGetKeepsTheRealRules) {
-    FakeHttpGet http;
+    FakeAsyncHttpGet http;
     http.replies.insert(QStringLiteral("http://a/"), QStringLiteral("A"));
-    http.replies.insert(QStringLiteral("http://b/"), QStringLiteral("B"));
-    EXPECT_EQ(http.get(QStringLiteral("http://a/")), QStringLiteral("A"));
-    EXPECT_EQ(http.get(QStringLiteral("http://unknown/")), QString());
-
-    QString nested = QStringLiteral("not called");
-    bool busyInside = false;
-    http.duringGet = [&](const QString &url) {
-        busyInside = http.busy();
-        nested = http.get(QStringLiteral("http://a/"));
-        if (url == u"http://b/")
-            http.abort();
-    };
-    EXPECT_EQ(http.get(QStringLiteral("http://a/")), QStringLiteral("A"));
-    EXPECT_TRUE(busyInside);
-    EXPECT_EQ(nested, QString());
-    EXPECT_EQ(http.get(QStringLiteral("http://b/")), QString());
-    EXPECT_FALSE(http.busy());
-    EXPECT_EQ(http.refusedNested, 2);
-    EXPECT_EQ(http.requested, (QStringList{"http://a/", "http://unknown/", "http://a/", "http://b/"}));
+    QStringList got;
+    http.start(QStringLiteral("http://a/"), [&](const QString &body) { got << body; });
+    const quint64 b = http.start(QStringLiteral("http://b/"), [&](const QString &body) { got << body; });
+    http.start(QStringLiteral("http://unknown/"), [&](const QString &body) { got << u'[' + body + u']'; });
+    EXPECT_TRUE(got.isEmpty());
+    http.cancel(b);
+    http.cancel(b);
+    http.answerAll();
+    EXPECT_EQ(got, (QStringList{QStringLiteral("A"), QStringLiteral("[]")}));
+    EXPECT_EQ(http.cancelled, QStringList{QStringLiteral("http://b/")});
+    EXPECT_EQ(http.requested, (QStringList{"http://a/", "http://b/", "http://unknown/"}));
 
     FakePower power;
     power.result = false;

@@ -1,7 +1,7 @@
 // The cache folder in the player's two files, compared byte for byte.
 #include "playback/cache_folder.h"
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "platform/ansi_codec.h"
 
 #include <QDir>

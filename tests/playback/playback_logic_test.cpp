@@ -2,12 +2,12 @@
 // driven with a fake player, a fake window and a scripted content server.
 
 #include "history/history_files.h"
-#include "platform/fake_http_get.h"
-#include "platform/fake_power.h"
+#include "support/fake_http_get.h"
+#include "support/fake_power.h"
 #include "playback/continuation.h"
 #include "playback/end_of_playback.h"
-#include "playback/fake_playback_view.h"
-#include "playback/fake_player.h"
+#include "support/fake_playback_view.h"
+#include "support/fake_player.h"
 #include "playback/play_area.h"
 #include "playback/playback_controller.h"
 #include "playback/status_tick.h"
@@ -69,7 +69,6 @@ protected:
     HistoryStore history{dir.path()};
     FakePlayer player;
     FakePlaybackView view;
-    FakeHttpGet http;
     FakeAsyncHttpGet lookups;
     FakePower power;
     PlaybackState state;
@@ -463,7 +462,6 @@ TEST_F(PlaybackLogicTest, TheFirstReportOfPlayingRunsTheTickAtOnce) {
     services.player = &player;
     services.view = &view;
     services.transport = &transport;
-    services.http = &http;
     services.lookups = &lookups;
     services.power = &power;
     services.history = &history;
@@ -481,11 +479,6 @@ TEST_F(PlaybackLogicTest, TheFirstReportOfPlayingRunsTheTickAtOnce) {
     // Later reports wait for the timer.
     view.texts.remove(QStringLiteral("zhun"));
     controller.playerChanged();
-    EXPECT_FALSE(view.texts.contains(QStringLiteral("zhun")));
-    // Not while a fetch waits.
-    state.resetForNewItem();
-    http.duringGet = [&](const QString &) { controller.playerChanged(); };
-    http.get(kBase);
     EXPECT_FALSE(view.texts.contains(QStringLiteral("zhun")));
 }
 

@@ -3,7 +3,7 @@
 // (and end) themselves.
 #include "playback/player_processes.h"
 
-#include "platform/fake_process_table.h"
+#include "support/fake_process_table.h"
 #include "playback/cache_folder.h"
 #include "platform/process_table.h"
 

@@ -4,8 +4,8 @@
 // process table, so no real process is touched).
 #include "shell/ba1.h"
 
-#include "app/fake_dialogs.h"
-#include "platform/fake_process_table.h"
+#include "support/fake_dialogs.h"
+#include "support/fake_process_table.h"
 #include "settings/ba3.h"
 
 #include <QAction>

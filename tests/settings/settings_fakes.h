@@ -2,7 +2,7 @@
 // A host for the settings dialog: App.ini in a temporary folder, fake
 // dialogs, and player programs and cache folder that only record calls.
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "app/settings_file.h"
 #include "settings/settings_dialog.h"
 

@@ -2,10 +2,10 @@
 // connection and never answers: the window goes on handling input and timers
 // while a lookup waits, and the lookup ends with the time-out's empty reply.
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "catalog/pane_handlers.h"
-#include "platform/fake_http_get.h"
-#include "platform/fake_power.h"
+#include "support/fake_http_get.h"
+#include "support/fake_power.h"
 #include "playback/playback_controller.h"
 #include "shell/ba1.h"
 
@@ -93,7 +93,7 @@ protected:
     QTcpServer silent;
     QTemporaryDir dir;
     FakeDialogs dialogs;
-    FakeHttpGet http;
+    FakeAsyncHttpGet http;
     FakePower power;
     QElapsedTimer clock;
     KeyWatch watch;

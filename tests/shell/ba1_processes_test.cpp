@@ -2,9 +2,9 @@
 // execute, and the exit routine, on a fake process table.
 #include "shell/ba1.h"
 
-#include "app/fake_dialogs.h"
-#include "platform/fake_http_get.h"
-#include "platform/fake_process_table.h"
+#include "support/fake_dialogs.h"
+#include "support/fake_http_get.h"
+#include "support/window_options.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -25,18 +25,15 @@ class BA1Processes : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     FakeDialogs dialogs;
-    FakeProcessTable table;
-    FakeHttpGet http;
+    WindowFakes fakes;
+    FakeProcessTable &table = fakes.processes;
+    FakeAsyncHttpGet &http = fakes.http;
     std::unique_ptr<BA1> window;
     const QString peer = QCoreApplication::applicationDirPath() + QStringLiteral("/Peer/");
 
     Settings settings() const { return Settings(dir.filePath(QStringLiteral("App.ini"))); }
     void start() {
-        MainWindowOptions o;
-        o.programFolder = dir.path();
-        o.processTable = &table;
-        o.http = &http;
-        window = std::make_unique<BA1>(o, dialogs);
+        window = std::make_unique<BA1>(windowOptions(dir.path(), fakes), dialogs);
         ASSERT_EQ(window->show(), MainWindowHost::ShowResult::Shown);
     }
     // Runs events until the table was listed that often.
@@ -91,17 +88,23 @@ TEST_F(BA1Processes, ExitEndsThePlayerProgramsWhenAskedCancelsTheFetchAndQuits) 
     table.add(8, peer + QStringLiteral("PeerTerminal"));
     table.add(9, QStringLiteral("/usr/bin/PeerPlayer"));
 
-    // The exit command arrives while a content-server fetch waits.
-    http.replies.insert(QStringLiteral("http://127.0.0.1:8260/lib/wen.txt"), QStringLiteral("reply"));
-    QString reply = QStringLiteral("unset");
-    http.duringGet = [this](const QString &) { window->ttt_v(); };
-    QTimer::singleShot(0, [&] { reply = http.get(QStringLiteral("http://127.0.0.1:8260/lib/wen.txt")); });
+    // The exit command arrives while the control file is on its way.
+    const QString control = kNobodyListens + QStringLiteral("lib/wen.txt");
+    QElapsedTimer waited;
+    waited.start();
+    while (!http.waiting().contains(control) && waited.elapsed() < 10000) {
+        QApplication::processEvents();
+        QThread::msleep(5);
+    }
+    ASSERT_TRUE(http.waiting().contains(control));
+    QTimer::singleShot(0, [this] { window->ttt_v(); });
     QTimer watchdog;
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(-1); });
     watchdog.start(5000);
     EXPECT_EQ(QApplication::exec(), 0);
-    EXPECT_EQ(reply, QString());
+    EXPECT_TRUE(http.cancelled.contains(control));
+    EXPECT_FALSE(http.answer(control, QStringLiteral("1====1====1====1====1====9.9")));
     EXPECT_EQ(table.ended, (QList<qint64>{7, 8}));
     EXPECT_FALSE(window->isVisible());
 }

@@ -1,13 +1,15 @@
 #include "shell/ba1.h"
 
-#include "app/fake_dialogs.h"
-#include "platform/fake_http_get.h"
-#include "platform/fake_power.h"
+#include "support/fake_dialogs.h"
+#include "support/fake_http_get.h"
+#include "support/fake_power.h"
 #include "platform/web_pane.h"
 
 #include <QWebEngineView>
 #include <QWebEnginePage>
-#include "playback/fake_player.h"
+#include "support/fake_player.h"
+#include "support/fake_player_factory.h"
+#include "support/window_options.h"
 #include "playback/player_factory.h"
 #include "playback/playback_controller.h"
 #include "shell/picture_box.h"
@@ -36,13 +38,12 @@ class BA1Test : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     FakeDialogs dialogs;
+    WindowFakes fakes;
     std::unique_ptr<BA1> window;
 
     Settings settings() const { return Settings(dir.filePath(QStringLiteral("App.ini"))); }
     void start() {
-        MainWindowOptions o;
-        o.programFolder = dir.path();
-        window = std::make_unique<BA1>(o, dialogs);
+        window = std::make_unique<BA1>(windowOptions(dir.path(), fakes), dialogs);
         ASSERT_EQ(window->show(), MainWindowHost::ShowResult::Shown);
         QApplication::processEvents();
     }
@@ -246,37 +247,15 @@ TEST_F(BA1Test, ExitRoutineRemovesTheTrayAndUnloadsTheWindows) {
 
 namespace {
 
-// Hands the window a fake player it keeps a pointer to.
-class FakePlayerFactory : public PlayerFactory {
-public:
-    FakePlayer *made = nullptr;
-    PlayerCreation probe() override { return PlayerCreation::Created; }
-    void registerComponent(const QString &) override {}
-    std::unique_ptr<Player> create(QWidget *, const QString &, const QString &) override {
-        auto p = std::make_unique<FakePlayer>();
-        made = p.get();
-        return p;
-    }
-};
-
 class BA1PlaybackTest : public BA1Test {
 protected:
     FakePlayerFactory factory;
-    FakeHttpGet http;
-    FakePower power;
+    FakePower &power = fakes.power;
     void startWithPlayer(const QString &contentBase = QString()) {
-        for (const char *n : {"date.dat", "date_f.dat"}) {
-            QFile f(dir.filePath(QString::fromLatin1(n)));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write("\r\n");
-        }
-        MainWindowOptions o;
-        o.programFolder = dir.path();
+        writeEmptyHistories(dir.path());
+        MainWindowOptions o = windowOptions(dir.path(), fakes, &factory);
         if (!contentBase.isEmpty())
             o.contentBase = contentBase;
-        o.playerFactory = &factory;
-        o.http = &http;
-        o.power = &power;
         window = std::make_unique<BA1>(o, dialogs);
         ASSERT_EQ(window->show(), MainWindowHost::ShowResult::Shown);
         QApplication::processEvents();
@@ -609,8 +588,7 @@ TEST_F(BA1PlaybackTest, TheEndOfPlayPageIsKnownWhateverTheCaseOfTheContentBase) 
 
 TEST_F(BA1Test, PagesThatFailShowTheProgramsRetryPictureAndAClickLoadsThemAgain) {
     const quint16 port = unusedPort();
-    MainWindowOptions o;
-    o.programFolder = dir.path();
+    MainWindowOptions o = windowOptions(dir.path(), fakes);
     o.contentBase = QStringLiteral("http://127.0.0.1:%1/").arg(port);
     window = std::make_unique<BA1>(o, dialogs);
     ASSERT_EQ(window->show(), MainWindowHost::ShowResult::Shown);
@@ -691,14 +669,7 @@ TEST_F(BA1Test, AFileOnTheCommandLinePlaysBeforeThePanesLoad) {
             return p;
         }
     } factory;
-    FakeHttpGet http;
-    FakePower power;
-    MainWindowOptions o;
-    o.programFolder = dir.path();
-    o.contentBase = QStringLiteral("http://127.0.0.1:9/");
-    o.playerFactory = &factory;
-    o.http = &http;
-    o.power = &power;
+    MainWindowOptions o = windowOptions(dir.path(), fakes, &factory);
     o.commandLine = clip;
     window = std::make_unique<BA1>(o, dialogs);
     ASSERT_NE(factory.made, nullptr);

@@ -5,14 +5,14 @@
 // resume where they stopped, keep quotes in their names, and a file that
 // cannot be played is said and not recorded.
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "catalog/escape.h"
 #include "controls/transport.h"
 #include "history/history_files.h"
 #include "platform/ansi_codec.h"
-#include "platform/fake_http_get.h"
+#include "support/window_options.h"
 #include "platform/file_name.h"
-#include "platform/fake_power.h"
+#include "support/fake_power.h"
 #include "platform/web_pane.h"
 #include "playback/playback_controller.h"
 #include "playback/player.h"
@@ -69,23 +69,10 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(made_);
-        for (const char *n : {"date.dat", "date_f.dat"}) {
-            QFile f(home_.filePath(QString::fromLatin1(n)));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write("\r\n");
-        }
+        writeEmptyHistories(home_.path());
         qputenv("VANTOLI_AUDIO_OUTPUT", "null");
         factory_ = makePlayerFactory();
-        MainWindowOptions o;
-        o.programFolder = home_.path();
-        // Nothing listens there: the panes fail quietly.
-        o.contentBase = QStringLiteral("http://127.0.0.1:9/");
-        o.statsBase = QStringLiteral("http://127.0.0.1:9/stat/");
-        o.playerFactory = factory_.get();
-        o.http = &http_;
-        o.lookups = &lookups_;
-        o.power = &power_;
-        window_ = std::make_unique<BA1>(o, dialogs_);
+        window_ = std::make_unique<BA1>(windowOptions(home_.path(), fakes_, factory_.get()), dialogs_);
         ASSERT_EQ(window_->show(), MainWindowHost::ShowResult::Shown);
         std::setlocale(LC_NUMERIC, "C");
         written_ = home_.filePath(QStringLiteral("written.txt"));
@@ -112,9 +99,7 @@ protected:
     static bool made_;
     QTemporaryDir home_;
     FakeDialogs dialogs_;
-    FakeHttpGet http_;
-    FakeAsyncHttpGet lookups_;
-    FakePower power_;
+    WindowFakes fakes_;
     std::unique_ptr<PlayerFactory> factory_;
     std::unique_ptr<BA1> window_;
     QString written_;
@@ -144,7 +129,7 @@ TEST_F(PlayAddressWindow, LinksOutsideRequestsAndHistoryLinesNamingNoNetworkAddr
     window_->webPane(3)->navigate(QStringLiteral("open://1"));
     // A server's episode lookup naming the filter.
     window_->webPane(1)->navigate(QStringLiteral("kxbovod://12-0-4-T"));
-    ASSERT_TRUE(lookups_.answer(QStringLiteral("http://127.0.0.1:9/h.php?id=12&v=0&v1=4"),
+    ASSERT_TRUE(fakes_.lookups.answer(QStringLiteral("http://127.0.0.1:9/h.php?id=12&v=0&v1=4"),
                                 QStringLiteral("E5$") + writingFilter() + QStringLiteral("$peer")));
 
     EXPECT_FALSE(playing(2000));

@@ -3,13 +3,13 @@
 // catalog plays it; past 601 thousandths the next episode is looked up and
 // prebuffered; at the end the next one starts by itself.
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "playback/mpv_player.h"
 #include "playback/playback_controller.h"
 #include "playback/player.h"
 #include "playback/player_factory.h"
 #include "playback/prebuffer_cache.h"
-#include "platform/fake_power.h"
+#include "support/fake_power.h"
 #include "platform/power.h"
 #include "platform/text_file.h"
 #include "platform/web_pane.h"

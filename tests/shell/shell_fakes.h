@@ -2,7 +2,7 @@
 // Fakes for the window-mode and move/size controllers: a view that records
 // what it was asked and keeps the little state the commands read back.
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "shell/move_size.h"
 #include "shell/window_modes.h"
 

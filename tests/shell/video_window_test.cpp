@@ -4,9 +4,9 @@
 // right-click menu, double-click to full screen and back). Input comes from
 // the X server (xdotool), as a user's would, through mpv's window.
 
-#include "app/fake_dialogs.h"
-#include "platform/fake_http_get.h"
-#include "platform/fake_power.h"
+#include "support/fake_dialogs.h"
+#include "support/window_options.h"
+#include "support/fake_power.h"
 #include "playback/mpv_player.h"
 #include "playback/player.h"
 #include "playback/player_factory.h"
@@ -83,22 +83,10 @@ protected:
                       QStringLiteral("testsrc2=size=320x180:rate=25:duration=60"), QStringLiteral("-pix_fmt"),
                       QStringLiteral("yuv420p"), clip_});
         ASSERT_TRUE(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
-        for (const char *n : {"date.dat", "date_f.dat"}) {
-            QFile f(home_.filePath(QString::fromLatin1(n)));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write("\r\n");
-        }
+        writeEmptyHistories(home_.path());
         qputenv("VANTOLI_AUDIO_OUTPUT", "null");
         factory_ = makePlayerFactory();
-        MainWindowOptions o;
-        o.programFolder = home_.path();
-        o.contentBase = QStringLiteral("http://127.0.0.1:9/");
-        o.statsBase = QStringLiteral("http://127.0.0.1:9/stat/");
-        o.playerFactory = factory_.get();
-        o.http = &http_;
-        o.lookups = &lookups_;
-        o.power = &power_;
-        window_ = std::make_unique<BA1>(o, dialogs_);
+        window_ = std::make_unique<BA1>(windowOptions(home_.path(), fakes_, factory_.get()), dialogs_);
         ASSERT_EQ(window_->show(), MainWindowHost::ShowResult::Shown);
         std::setlocale(LC_NUMERIC, "C");
         video_ = window_->findChild<QWidget *>(QStringLiteral("video"));
@@ -122,9 +110,7 @@ protected:
     QTemporaryDir media_, home_;
     QString clip_;
     FakeDialogs dialogs_;
-    FakeHttpGet http_;
-    FakeAsyncHttpGet lookups_;
-    FakePower power_;
+    WindowFakes fakes_;
     std::unique_ptr<PlayerFactory> factory_;
     std::unique_ptr<BA1> window_;
     QWidget *video_ = nullptr;

@@ -4,9 +4,9 @@
 #include "update/update_check.h"
 #include "update/updater_launcher.h"
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
 #include "app/settings_file.h"
-#include "platform/fake_http_get.h"
+#include "support/fake_http_get.h"
 #include "playback/playback_state.h"
 
 #include <QDir>
@@ -47,7 +47,7 @@ class UpdateCheckTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     Settings settings{dir.filePath(QStringLiteral("App.ini"))};
-    FakeHttpGet http;
+    FakeAsyncHttpGet http;
     FakeDialogs dialogs;
     PlaybackState state;
     Host host;
@@ -57,6 +57,7 @@ protected:
     void run(const QString &reply) {
         http.replies[kControl] = reply;
         check.timedCheck();
+        http.answerAll();
     }
     static QString question(const QString &v) {
         return kDialogTitle + QStringLiteral("检测到最新版本 ") + v + QStringLiteral(" ,你需要现在升级吗？");
@@ -77,6 +78,24 @@ TEST_F(UpdateCheckTest, SwitchesOfAControlFileWithoutARelease) {
     // Once per run.
     check.timedCheck();
     EXPECT_EQ(http.requested.size(), 1);
+}
+
+// The control file arrives while the window goes on; an exit before it
+// arrives drops it, so nothing is shown or started on the way out.
+TEST_F(UpdateCheckTest, AControlFileArrivingAfterTheExitBeganDoesNothing) {
+    check.timedCheck();
+    EXPECT_EQ(http.waiting(), QStringList{kControl});
+    EXPECT_EQ(host.recommend, u"0");
+    check.cancel();
+    EXPECT_FALSE(http.answer(kControl, QStringLiteral("1====1====1====1====1====9.9")));
+    EXPECT_TRUE(host.calls.isEmpty());
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+    EXPECT_EQ(host.recommend, u"0");
+    {
+        UpdateCheck gone(http, dialogs, settings, state, host, launcher, kBase);
+        gone.timedCheck();
+    }
+    EXPECT_TRUE(http.waiting().isEmpty());
 }
 
 TEST_F(UpdateCheckTest, NoticeSwitchesAndBlankDigits) {
@@ -101,6 +120,7 @@ TEST_F(UpdateCheckTest, RepliesWithoutFieldsChangeNothing) {
         UpdateCheck fresh(http, dialogs, settings, state, host, launcher, kBase);
         http.replies[kControl] = reply;
         fresh.timedCheck();
+        http.answerAll();
         EXPECT_EQ(host.recommend, u"0") << reply.toStdString();
         EXPECT_TRUE(fresh.latestVersion().isEmpty());
     }
@@ -152,6 +172,7 @@ TEST_F(UpdateCheckTest, TheBuildsOwnVersionIsNeverOffered) {
         UpdateCheck fresh(http, dialogs, settings, state, host, launcher, kBase);
         http.replies[kControl] = QStringLiteral("0====0====0====0====0====") + v;
         fresh.timedCheck();
+        http.answerAll();
         fresh.shengji();
         EXPECT_TRUE(launcher.started.isEmpty()) << v.toStdString();
     }
@@ -167,6 +188,7 @@ TEST_F(UpdateCheckTest, ZeroVersionsAnnounceNothingAndSwitchesStillApply) {
         UpdateCheck fresh(http, dialogs, settings, state, host, launcher, kBase);
         http.replies[kControl] = QStringLiteral("0====0====0====1====0====") + v;
         fresh.timedCheck();
+        http.answerAll();
         EXPECT_EQ(fresh.latestVersion(), v);
     }
     EXPECT_TRUE(dialogs.questions.isEmpty());

@@ -9,7 +9,8 @@
 // refused with the old version intact; a build without a release key opens
 // the update page instead of starting an updater.
 
-#include "app/fake_dialogs.h"
+#include "support/fake_dialogs.h"
+#include "support/waiting_http_get.h"
 #include "app/settings_file.h"
 #include "app/version.h"
 #include "platform/http_get.h"
@@ -239,7 +240,7 @@ TEST_F(UpdaterEndToEnd, AnnouncedReleaseIsInstalledAndStartedAfterTheProgramEnds
     program.start(QStringLiteral("sleep"), {QStringLiteral("60")});
     ASSERT_TRUE(program.waitForStarted());
 
-    const std::unique_ptr<HttpGet> http = makeHttpGet();
+    WaitingHttpGet http;
     FakeDialogs dialogs;
     dialogs.answer = true;
     QTemporaryDir home;
@@ -249,8 +250,9 @@ TEST_F(UpdaterEndToEnd, AnnouncedReleaseIsInstalledAndStartedAfterTheProgramEnds
     ProcessUpdaterLauncher launcher(base, app, QStringLiteral("vantoli"), {QStringLiteral("--after-update")}, true,
                                     program.processId());
     ASSERT_TRUE(launcher.localUpdaterExists());
-    UpdateCheck check(*http, dialogs, settings, state, host, launcher, base);
+    UpdateCheck check(http, dialogs, settings, state, host, launcher, base);
     check.timedCheck();
+    ASSERT_TRUE(http.waitForReplies(http.handled + 1));
     EXPECT_EQ(dialogs.questions,
               QStringList{kDialogTitle + QStringLiteral("检测到最新版本 1.1 ,你需要现在升级吗？")});
     EXPECT_EQ(host.calls, QStringList{QStringLiteral("exit")});
@@ -393,7 +395,7 @@ TEST_F(UpdaterEndToEnd, ReleasesNotNewerThanTheInstalledVersionAreRefused) {
 TEST_F(UpdaterEndToEnd, WithoutAReleaseKeyAnAnnouncedReleaseOpensTheUpdatePage) {
     ASSERT_EQ(publish(QStringLiteral("1.1"), "#!/bin/sh\necho new > \"$(dirname \"$0\")/started.txt\"\n").status, 0);
     const QMap<QString, QByteArray> before = snapshot(app);
-    const std::unique_ptr<HttpGet> http = makeHttpGet();
+    WaitingHttpGet http;
     for (const QString &up : {QStringLiteral("2"), QStringLiteral("1")}) {
         FakeDialogs dialogs;
         dialogs.answer = true;
@@ -404,12 +406,13 @@ TEST_F(UpdaterEndToEnd, WithoutAReleaseKeyAnAnnouncedReleaseOpensTheUpdatePage) 
         Host host;
         ProcessUpdaterLauncher launcher(base, app, QStringLiteral("vantoli"), {}, false);
         EXPECT_FALSE(launcher.localUpdaterExists());
-        UpdateCheck check(*http, dialogs, settings, state, host, launcher, base);
+        UpdateCheck check(http, dialogs, settings, state, host, launcher, base);
         check.timedCheck();
+        ASSERT_TRUE(http.waitForReplies(http.handled + 1));
         EXPECT_EQ(dialogs.opened, QStringList{base + QStringLiteral("update/")}) << up.toStdString();
         EXPECT_EQ(host.calls, QStringList{QStringLiteral("exit")});
     }
-    EXPECT_TRUE(http->get(base + QStringLiteral("update/")).contains(u"1.1"));
+    EXPECT_TRUE(http.get(base + QStringLiteral("update/")).contains(u"1.1"));
     QThread::msleep(1500);
     EXPECT_EQ(snapshot(app), before); // no updater ran, nothing started
     expectNoLeftovers();
@@ -454,7 +457,7 @@ TEST_F(UpdaterEndToEnd, OperatorCommandsWriteWhatTheProgramReads) {
     EXPECT_EQ(op({QStringLiteral("notice-line"), QStringLiteral("a||b"), QStringLiteral("*")}).status, 1);
 
     // The program reads the switches as the operator set them.
-    const std::unique_ptr<HttpGet> http = makeHttpGet();
+    WaitingHttpGet http;
     FakeDialogs dialogs;
     QTemporaryDir home;
     Settings settings(home.filePath(QStringLiteral("App.ini")));
@@ -464,8 +467,9 @@ TEST_F(UpdaterEndToEnd, OperatorCommandsWriteWhatTheProgramReads) {
         bool localUpdaterExists() const override { return false; }
         bool startLocalUpdater(const QString &) override { return false; }
     } noUpdater;
-    UpdateCheck check(*http, dialogs, settings, state, host, noUpdater, base);
+    UpdateCheck check(http, dialogs, settings, state, host, noUpdater, base);
     check.timedCheck();
+    ASSERT_TRUE(http.waitForReplies(http.handled + 1));
     EXPECT_EQ(host.recommend, u"1");
     EXPECT_EQ(state.stopAdState, 2);
     EXPECT_EQ(host.calls, QStringList{QStringLiteral("bo_pad")});

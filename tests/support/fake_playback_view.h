@@ -26,7 +26,6 @@ public:
     bool muteMenuCaptionMuted = false;
     QSize client{990, 655};
     QString captured;
-    int pendingEventRuns = 0;
     // Width a label takes per character of its text.
     int charWidth = 6;
 
@@ -74,7 +73,6 @@ public:
     void navigatePane(int number, const QString &url) override {
         log << QStringLiteral("navigate %1 %2").arg(number).arg(url);
     }
-    void processPendingEvents() override { ++pendingEventRuns; }
     void npc_Click(int index) override {
         log << QStringLiteral("npc %1").arg(index);
         if (index == 8 || index == 9 || index == 13 || index == 14)

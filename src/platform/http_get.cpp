@@ -313,20 +313,15 @@ public:
     }
 
     quint64 start(const QString &urlText, Reply reply) override {
-        const quint64 id = nextId_++;
         auto fetch = std::make_unique<Fetch>();
         fetch->reply = std::move(reply);
-        fetch->timer.setSingleShot(true);
-        QObject::connect(&fetch->timer, &QTimer::timeout, &nam_, [this, id] { finish(id, {}); });
-        fetch->timer.start(timeoutMs_);
-        Fetch &f = *fetch;
-        fetches_.emplace(id, std::move(fetch));
-        const QUrl url(urlText);
-        if (isHttp(url))
-            request(id, f, url);
-        else // the failure still arrives later, as every reply does
-            QMetaObject::invokeMethod(&nam_, [this, id] { finish(id, {}); }, Qt::QueuedConnection);
-        return id;
+        return begin(urlText, std::move(fetch));
+    }
+
+    quint64 startBytes(const QString &urlText, BytesReply reply) override {
+        auto fetch = std::make_unique<Fetch>();
+        fetch->bytesReply = std::move(reply);
+        return begin(urlText, std::move(fetch));
     }
 
     void cancel(quint64 id) override {
@@ -340,13 +335,29 @@ public:
 
 private:
     struct Fetch {
-        Reply reply;
+        Reply reply;           // the body as text
+        BytesReply bytesReply; // or as bytes
         QTimer timer;
         QPointer<QNetworkReply> network;
         QUrl url;
         QByteArray body;
         int hops = 0;
     };
+
+    quint64 begin(const QString &urlText, std::unique_ptr<Fetch> fetch) {
+        const quint64 id = nextId_++;
+        fetch->timer.setSingleShot(true);
+        QObject::connect(&fetch->timer, &QTimer::timeout, &nam_, [this, id] { finish(id); });
+        fetch->timer.start(timeoutMs_);
+        Fetch &f = *fetch;
+        fetches_.emplace(id, std::move(fetch));
+        const QUrl url(urlText);
+        if (isHttp(url))
+            request(id, f, url);
+        else // the failure still arrives later, as every reply does
+            QMetaObject::invokeMethod(&nam_, [this, id] { finish(id); }, Qt::QueuedConnection);
+        return id;
+    }
 
     void request(quint64 id, Fetch &f, const QUrl &url) {
         f.url = url;
@@ -356,7 +367,7 @@ private:
         QObject::connect(reply, &QNetworkReply::metaDataChanged, &nam_, [this, id, reply] {
             const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
             if (length.isValid() && length.toLongLong() > kMaxBodyBytes)
-                finish(id, {});
+                finish(id);
         });
         QObject::connect(reply, &QIODevice::readyRead, &nam_, [this, id, reply] {
             const auto it = fetches_.find(id);
@@ -364,7 +375,7 @@ private:
                 return;
             it->second->body += reply->readAll();
             if (it->second->body.size() > kMaxBodyBytes)
-                finish(id, {});
+                finish(id);
         });
         QObject::connect(reply, &QNetworkReply::finished, &nam_, [this, id, reply] { replied(id, reply); });
     }
@@ -378,38 +389,41 @@ private:
         reply->disconnect(&nam_);
         reply->deleteLater();
         if (reply->error() != QNetworkReply::NoError)
-            return finish(id, {});
+            return finish(id);
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         const QUrl target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
         if (status >= 300 && status < 400 && target.isValid()) {
             const QUrl next = f.url.resolved(target);
             if (++f.hops > kMaxRedirects || !isHttp(next))
-                return finish(id, {});
+                return finish(id);
             if (isDowngrade(f.url, next)) {
                 reportRefusal(f.url, QStringLiteral("it redirects to plain http"));
-                return finish(id, {});
+                return finish(id);
             }
             return request(id, f, next);
         }
         if (status < 200 || status >= 300)
-            return finish(id, {});
+            return finish(id);
         f.body += reply->readAll();
         if (f.body.size() > kMaxBodyBytes)
-            return finish(id, {});
-        finish(id, declaresUtf8(reply->rawHeader("Content-Type")) ? QString::fromUtf8(f.body) : decodeAnsi(f.body));
+            return finish(id);
+        finish(id, f.body, reply->rawHeader("Content-Type"));
     }
 
-    // Delivers the reply of a fetch that is still waiting; the record is gone
-    // before the caller's code runs, which may start or cancel fetches.
-    void finish(quint64 id, const QString &body) {
+    // Delivers the reply of a fetch that is still waiting (no body: it
+    // failed); the record is gone before the caller's code runs, which may
+    // start or cancel fetches.
+    void finish(quint64 id, const QByteArray &body = {}, const QByteArray &contentType = {}) {
         const auto it = fetches_.find(id);
         if (it == fetches_.end())
             return;
         const std::unique_ptr<Fetch> fetch = std::move(it->second);
         fetches_.erase(it);
         drop(*fetch);
-        if (fetch->reply)
-            fetch->reply(body);
+        if (fetch->bytesReply)
+            fetch->bytesReply(body);
+        else if (fetch->reply)
+            fetch->reply(declaresUtf8(contentType) ? QString::fromUtf8(body) : decodeAnsi(body));
     }
 
     void drop(Fetch &f) {

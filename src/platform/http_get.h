@@ -9,6 +9,7 @@
 // instead, one in the file SSL_CERT_FILE names) and may not redirect to plain
 // http; otherwise the reply is empty and standard error says once why.
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -41,9 +42,17 @@ std::unique_ptr<HttpGet> makeHttpGet(int timeoutMs = kHttpGetTimeoutMs);
 class AsyncHttpGet {
 public:
     using Reply = std::function<void(const QString &body)>;
+    using BytesReply = std::function<void(const QByteArray &body)>;
     virtual ~AsyncHttpGet() = default;
     // Begins a fetch; the id (never 0) lets the caller cancel it.
     virtual quint64 start(const QString &url, Reply reply) = 0;
+    // The same for a binary body (a torrent): its bytes as they came, not
+    // decoded; empty on any failure. A getter that only deals in text hands
+    // on start()'s text as UTF-8 (inline, so that code holding only the
+    // interface need not link the network layer).
+    virtual quint64 startBytes(const QString &url, BytesReply reply) {
+        return start(url, [reply = std::move(reply)](const QString &body) { reply(body.toUtf8()); });
+    }
     // Ends a fetch without a reply. Unknown and finished ids are ignored.
     virtual void cancel(quint64 id) = 0;
 };

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QMap>
 #include <QMouseEvent>
 #include <QShortcut>
 #include <QTcpServer>
@@ -28,6 +29,15 @@ namespace {
 using namespace std::chrono_literals;
 
 const QString kChinese = QString::fromUtf8("片名：第一集 «café»");
+
+// Every byte value, NUL and invalid UTF-8 included.
+QByteArray binaryBody() {
+    QByteArray bytes;
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 256; ++i)
+            bytes += char(i);
+    return bytes;
+}
 
 class HttpServer {
 public:
@@ -62,6 +72,9 @@ public:
                 const std::string chunk(64 * 1024, 'y');
                 return sink.write(chunk.data(), chunk.size());
             });
+        });
+        server_.Get("/binary", [](const httplib::Request &, httplib::Response &res) {
+            res.set_content(binaryBody().toStdString(), "text/plain; charset=utf-8");
         });
         server_.Get("/redirect", [](const httplib::Request &, httplib::Response &res) {
             res.set_redirect("/utf8", 302);
@@ -270,6 +283,27 @@ TEST_F(HttpGetTest, AsyncGetRepliesLaterByTheSameRules) {
     ASSERT_TRUE(spinUntil([&] { return replies.size() == 6; }, 5000));
     replies.sort();
     EXPECT_EQ(replies, (QStringList{"", "", "", "", kChinese, kChinese}));
+}
+
+TEST_F(HttpGetTest, AsyncBytesComeUndecodedByTheSameRules) {
+    auto http = makeAsyncHttpGet(3000);
+    QMap<QString, QByteArray> replies;
+    for (const char *path : {"/binary", "/gb", "/redirect", "/missing", "/big", "/to-file"}) {
+        const QString name = QString::fromLatin1(path);
+        http->startBytes(server->url(path), [&replies, name](const QByteArray &body) { replies[name] = body; });
+    }
+    // Text and bytes fetches side by side on one getter.
+    QString text;
+    http->start(server->url("/utf8"), [&](const QString &body) { text = body; });
+    EXPECT_TRUE(replies.isEmpty()) << "never from inside startBytes()";
+    ASSERT_TRUE(spinUntil([&] { return replies.size() == 6 && !text.isEmpty(); }, 5000));
+    EXPECT_EQ(replies["/binary"], binaryBody()); // though it says it is UTF-8 text
+    EXPECT_EQ(replies["/gb"], encodeAnsi(QString::fromUtf8("第二集")));
+    EXPECT_EQ(replies["/redirect"], kChinese.toUtf8());
+    EXPECT_EQ(replies["/missing"], QByteArray());
+    EXPECT_EQ(replies["/big"], QByteArray());
+    EXPECT_EQ(replies["/to-file"], QByteArray());
+    EXPECT_EQ(text, kChinese);
 }
 
 TEST_F(HttpGetTest, AsyncGetHoldsNothingWhileASilentServerTimesOut) {

@@ -4,6 +4,7 @@
 #include "playback/prebuffer_cache.h"
 #include "playback/terminal_client.h"
 #include "playback/video_widget.h"
+#include "platform/http_get.h"
 
 #include <QGuiApplication>
 #include <QPlatformSurfaceEvent>
@@ -16,7 +17,6 @@
 #include <malloc.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -43,8 +43,25 @@ enum Observed : uint64_t {
     kIdleActive,
 };
 
-// Reply id of loadfile commands: a load mpv refuses outright starts nothing.
-constexpr uint64_t kLoadReply = 1;
+const std::vector<MpvObserved> kObserved = {
+    {kTimePos, "time-pos", MPV_FORMAT_DOUBLE},
+    {kDuration, "duration", MPV_FORMAT_DOUBLE},
+    {kPause, "pause", MPV_FORMAT_FLAG},
+    {kPausedForCache, "paused-for-cache", MPV_FORMAT_FLAG},
+    {kEofReached, "eof-reached", MPV_FORMAT_FLAG},
+    {kCacheState, "demuxer-cache-state", MPV_FORMAT_NODE},
+    {kCacheSpeed, "cache-speed", MPV_FORMAT_INT64},
+    {kVideoBitrate, "video-bitrate", MPV_FORMAT_DOUBLE},
+    {kAudioBitrate, "audio-bitrate", MPV_FORMAT_DOUBLE},
+    {kFileSize, "file-size", MPV_FORMAT_INT64},
+    {kVolume, "volume", MPV_FORMAT_DOUBLE},
+    {kMute, "mute", MPV_FORMAT_FLAG},
+    {kIdleActive, "idle-active", MPV_FORMAT_FLAG},
+};
+
+bool isPeerAddress(const QString &address) {
+    return address.startsWith(QStringLiteral("peer://"), Qt::CaseInsensitive);
+}
 
 bool isNetworkAddress(const QString &address) {
     const qsizetype colon = address.indexOf(u"://");
@@ -138,62 +155,38 @@ std::unique_ptr<MpvPlayer> MpvPlayer::create(const MpvPlayerOptions &options, QO
     if (!api)
         return nullptr;
     mapLargeBlocks();
-    // mpv refuses to start unless numbers are formatted the C way; Qt sets the
-    // user's locale when the application object is made.
-    std::setlocale(LC_NUMERIC, "C");
-    mpv_handle *mpv = api->create();
-    if (!mpv)
-        return nullptr;
-    auto set = [&](const char *name, const QString &value) {
-        api->set_option_string(mpv, name, value.toUtf8().constData());
-    };
-    set("config", QStringLiteral("no"));           // no user configuration files
-    set("terminal", QStringLiteral("no"));
-    set("input-default-bindings", QStringLiteral("no"));
-    set("osc", QStringLiteral("no"));
-    set("ytdl", QStringLiteral("no"));             // addresses go to the stream layer as given
-    // A playlist names only files and network addresses, never the engine's
-    // own protocols (which can run filters that write files).
-    set("load-unsafe-playlists", QStringLiteral("no"));
-    set("load-scripts", QStringLiteral("no"));
-    set("audio-client-name", QStringLiteral("vantoli"));
-    set("idle", QStringLiteral("yes"));            // stay alive with nothing loaded
-    set("keep-open", QStringLiteral("yes"));        // keep the last frame and position at the end
-    set("force-window", QStringLiteral("no"));
+    MpvStartOptions start;
+    start.api = api;
+    start.clientName = QStringLiteral("vantoli");
+    start.videoOutput = options.videoOutput;
+    start.audioOutput = options.audioOutput;
+    start.networkTimeout = options.networkTimeout;
+    start.observed = kObserved;
+    auto &set = start.options;
     if (options.videoOutput == u"window") {
         // Xv where the X server offers it (scaled by the hardware), else
         // plain X11 with mpv's own scaling. Mouse and keys stay with the
         // window: mpv selects no input on its window, so X passes the
         // events on to the widget it is embedded in.
-        set("vo", QStringLiteral("xv,x11"));
-        set("input-cursor", QStringLiteral("no"));
-        set("input-vo-keyboard", QStringLiteral("no"));
-        set("cursor-autohide", QStringLiteral("no"));
-    } else {
-        set("vo", options.videoOutput);
+        start.videoOutput = QStringLiteral("xv,x11");
+        set.emplace_back(QStringLiteral("input-cursor"), QStringLiteral("no"));
+        set.emplace_back(QStringLiteral("input-vo-keyboard"), QStringLiteral("no"));
+        set.emplace_back(QStringLiteral("cursor-autohide"), QStringLiteral("no"));
     }
-    if (!options.audioOutput.isEmpty())
-        set("ao", options.audioOutput);
-    set("network-timeout", QString::number(options.networkTimeout));
     // An https address plays only from a server whose certificate verifies
     // for its host; the engine's default accepts any. SSL_CERT_FILE names
     // other authorities instead of the system's, as for the program's fetches.
-    set("tls-verify", QStringLiteral("yes"));
+    set.emplace_back(QStringLiteral("tls-verify"), QStringLiteral("yes"));
     if (const QString authorities = qEnvironmentVariable("SSL_CERT_FILE"); !authorities.isEmpty())
-        set("tls-ca-file", authorities);
-    set("hr-seek", QStringLiteral("yes"));
-    set("hwdec", QStringLiteral("auto-safe"));      // hardware decoding where it is known to work, else software
-    // Frames are handed over when they are due instead of early with a wait
-    // inside the render call, which would hold the UI thread for most of
-    // every frame period.
-    set("video-timing-offset", QStringLiteral("0"));
-    for (const auto &[name, value] : options.extraOptions)
-        set(name.toUtf8().constData(), value);
-    if (api->initialize(mpv) < 0) {
-        api->terminate_destroy(mpv);
+        set.emplace_back(QStringLiteral("tls-ca-file"), authorities);
+    set.emplace_back(QStringLiteral("hr-seek"), QStringLiteral("yes"));
+    // Hardware decoding where it is known to work, else software.
+    set.emplace_back(QStringLiteral("hwdec"), QStringLiteral("auto-safe"));
+    set.insert(set.end(), options.extraOptions.begin(), options.extraOptions.end());
+    MpvEngineHandle engine = startMpv(start);
+    if (!engine)
         return nullptr;
-    }
-    return std::unique_ptr<MpvPlayer>(new MpvPlayer(api, mpv, options, parent));
+    return std::unique_ptr<MpvPlayer>(new MpvPlayer(engine, options, parent));
 }
 
 void releaseFreedMemory() {
@@ -202,55 +195,26 @@ void releaseFreedMemory() {
 #endif
 }
 
-MpvPlayer::MpvPlayer(const MpvApi *api, mpv_handle *handle, const MpvPlayerOptions &options, QObject *parent)
-    : QObject(parent), api_(api), mpv_(handle), itemReleased_(options.itemReleased) {
+MpvPlayer::MpvPlayer(MpvEngineHandle engine, const MpvPlayerOptions &options, QObject *parent)
+    : QObject(parent), itemReleased_(options.itemReleased), contentBase_(options.contentBase),
+      webSeedTimeoutMs_(options.webSeedTimeoutMs) {
     const QString folder = options.cacheFolder.isEmpty() ? defaultPlayerCacheFolder({}) : options.cacheFolder;
     prebuffer_ = std::make_unique<PrebufferCache>(folder, options.prebufferBytes, options.prebufferKeep);
-    prebuffer_->registerProtocol(api_, mpv_);
-    contentBase_ = options.contentBase;
+    prebuffer_->registerProtocol(engine.api, engine.mpv);
     if (options.useTerminal) {
         terminal_ = std::make_unique<TerminalClient>(options.terminalPortFile);
         terminal_->setContentBase(contentBase_);
         connect(terminal_.get(), &TerminalClient::statusChanged, this, &MpvPlayer::changed);
     }
-
-    api_->observe_property(mpv_, kTimePos, "time-pos", MPV_FORMAT_DOUBLE);
-    api_->observe_property(mpv_, kDuration, "duration", MPV_FORMAT_DOUBLE);
-    api_->observe_property(mpv_, kPause, "pause", MPV_FORMAT_FLAG);
-    api_->observe_property(mpv_, kPausedForCache, "paused-for-cache", MPV_FORMAT_FLAG);
-    api_->observe_property(mpv_, kEofReached, "eof-reached", MPV_FORMAT_FLAG);
-    api_->observe_property(mpv_, kCacheState, "demuxer-cache-state", MPV_FORMAT_NODE);
-    api_->observe_property(mpv_, kCacheSpeed, "cache-speed", MPV_FORMAT_INT64);
-    api_->observe_property(mpv_, kVideoBitrate, "video-bitrate", MPV_FORMAT_DOUBLE);
-    api_->observe_property(mpv_, kAudioBitrate, "audio-bitrate", MPV_FORMAT_DOUBLE);
-    api_->observe_property(mpv_, kFileSize, "file-size", MPV_FORMAT_INT64);
-    api_->observe_property(mpv_, kVolume, "volume", MPV_FORMAT_DOUBLE);
-    api_->observe_property(mpv_, kMute, "mute", MPV_FORMAT_FLAG);
-    api_->observe_property(mpv_, kIdleActive, "idle-active", MPV_FORMAT_FLAG);
-
     nativeWindow_ = options.videoOutput == u"window";
-    if (options.videoOutput == u"libmpv") {
-        const char *apiType = MPV_RENDER_API_TYPE_SW;
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(apiType)},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        if (api_->render_context_create(&render_, mpv_, params) < 0)
-            render_ = nullptr;
-        else
-            api_->render_context_set_update_callback(render_, &MpvPlayer::onRenderUpdate, this);
-    }
-    api_->set_wakeup_callback(mpv_, &MpvPlayer::onWakeup, this);
+    core_ = std::make_unique<MpvCore>(engine, static_cast<MpvEvents &>(*this));
 }
 
 MpvPlayer::~MpvPlayer() { releaseEngine(); }
 
 void MpvPlayer::releaseEngine() {
-    if (!mpv_)
-        return;
-    destroyMpv(api_, mpv_, render_);
-    mpv_ = nullptr;
-    render_ = nullptr;
+    cancelWebSeedLookup();
+    core_->end();
 }
 
 // libmpv draws into a window of its own inside the video widget's, over a
@@ -265,37 +229,6 @@ bool MpvPlayer::eventFilter(QObject *watched, QEvent *event) {
             QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
         releaseEngine();
     return QObject::eventFilter(watched, event);
-}
-
-// mpv calls these on its own threads: they only post a call to the UI thread,
-// at most one of each kind at a time.
-void MpvPlayer::onWakeup(void *self) {
-    auto *player = static_cast<MpvPlayer *>(self);
-    player->drainCall_.post(player, [player] { player->drainEvents(); });
-}
-
-void MpvPlayer::onRenderUpdate(void *self) {
-    auto *player = static_cast<MpvPlayer *>(self);
-    player->renderCall_.post(player, [player] { player->renderFrame(true); });
-}
-
-void MpvPlayer::command(std::initializer_list<const char *> args, uint64_t replyId) {
-    if (!mpv_)
-        return;
-    mpvCommand(api_, mpv_, args, replyId);
-}
-
-void MpvPlayer::setFlag(const char *name, bool value) {
-    int flag = value ? 1 : 0;
-    if (mpv_)
-        api_->set_property_async(mpv_, 0, name, MPV_FORMAT_FLAG, &flag);
-}
-
-void MpvPlayer::setString(const char *name, const QString &value) {
-    const QByteArray utf8 = value.toUtf8();
-    const char *data = utf8.constData();
-    if (mpv_)
-        api_->set_property_async(mpv_, 0, name, MPV_FORMAT_STRING, &data);
 }
 
 void MpvPlayer::resetItemValues() {
@@ -335,13 +268,14 @@ void MpvPlayer::Play() {
     const bool sameItem = loadedUrl_ == url_ && (engine_.loaded || engine_.loading) && !engine_.stopping;
     if (sameItem) {
         if (engine_.endReached)
-            command({"seek", "0", "absolute"}); // Play on a finished item starts it over
-        setFlag("pause", false);
+            core_->command({"seek", "0", "absolute"}); // Play on a finished item starts it over
+        core_->setFlag("pause", false);
         engine_.paused = false;
         return;
     }
 
     resetItemValues();
+    cancelWebSeedLookup(); // an earlier item's seed is of no use now
     openFailed_ = false;
     loadedUrl_ = url_;
     QString address = url_;
@@ -351,6 +285,7 @@ void MpvPlayer::Play() {
     viaTerminal_ = !viaTerminal.isEmpty();
     if (terminal_)
         terminal_->watch(viaTerminal_ ? url_ : QString());
+    bool direct = false;
     if (viaTerminal_) {
         address = viaTerminal;
     } else if (const auto source = prebuffer_->takeSource(url_)) {
@@ -358,14 +293,17 @@ void MpvPlayer::Play() {
         prebufferedBytes_ = source->prefixBytes;
         fileSize_ = source->totalBytes;
     } else {
-        address = directAddress(url_);
+        direct = true;
     }
     const bool network = isNetworkAddress(url_);
     // mpv only caches streams it knows to be remote; ours from the prebuffer
     // count as remote too.
-    setString("cache", network ? QStringLiteral("yes") : QStringLiteral("auto"));
-    setFlag("pause", false);
-    load(address);
+    core_->setString("cache", network ? QStringLiteral("yes") : QStringLiteral("auto"));
+    core_->setFlag("pause", false);
+    if (direct)
+        loadDirect();
+    else
+        load(address);
     engine_.network = network && !address.startsWith(u'/');
     engine_.stopping = false;
     engine_.stoppedByUser = false;
@@ -373,28 +311,81 @@ void MpvPlayer::Play() {
 }
 
 void MpvPlayer::load(const QString &address) {
-    if (!mpv_)
+    if (!core_->hasEngine())
         return;
-    mpvLoadFile(api_, mpv_, address, !loadedUrl_.startsWith(u'/'), kLoadReply);
-    ++pendingLoads_;
     engine_.loading = true;
+    if (!core_->load(address, !loadedUrl_.startsWith(u'/')) && !loadPending()) {
+        engine_.loading = false; // not even taken: nothing will start
+        openFailed_ = true;
+    }
+}
+
+bool MpvPlayer::loadPending() const {
+    return core_->pendingLoads() > 0 || looksUpWebSeed();
+}
+
+bool MpvPlayer::looksUpWebSeed() const {
+    return webSeed_ && webSeed_->waiting();
+}
+
+// The seed comes from the content server, which may be slow or silent: the
+// item counts as opening meanwhile, and what played before goes on until the
+// seed is there.
+void MpvPlayer::loadDirect() {
+    if (!isPeerAddress(loadedUrl_)) {
+        load(loadedUrl_);
+        return;
+    }
+    if (!core_->hasEngine())
+        return;
+    if (!webSeed_) {
+        http_ = makeAsyncHttpGet(webSeedTimeoutMs_);
+        webSeed_ = std::make_unique<WebSeedLookup>(*http_);
+    }
+    webSeed_->start(contentBase_, loadedUrl_, [this](const QString &seed) { webSeedFound(seed); });
+    engine_.loading = true;
+}
+
+void MpvPlayer::webSeedFound(const QString &seed) {
+    if (!seed.isEmpty()) {
+        load(seed);
+    } else {
+        // None to be had (no torrent, a forged one, no answer): the item
+        // fails to open, and neither what played before nor a load still
+        // pending plays in its place.
+        core_->command({"stop"});
+        core_->forgetPendingLoads();
+        engine_.loading = false;
+        engine_.loaded = false;
+        openFailed_ = true;
+    }
+    emit changed();
+}
+
+void MpvPlayer::cancelWebSeedLookup() {
+    if (webSeed_)
+        webSeed_->cancel();
 }
 
 void MpvPlayer::Pause() {
     if (!engine_.loaded && !engine_.loading)
         return;
-    setFlag("pause", true);
+    core_->setFlag("pause", true);
     engine_.paused = true;
 }
 
 void MpvPlayer::Stop() {
     if (!engine_.loaded && !engine_.loading)
         return;
-    command({"stop"});
+    // With only a seed lookup waiting and nothing open, the engine has
+    // nothing to close and will not report.
+    const bool nothingToClose = looksUpWebSeed() && core_->pendingLoads() == 0 && engineIdle_;
+    cancelWebSeedLookup();
+    core_->command({"stop"});
     // A load not started yet is dropped by the stop; the engine reports idle.
-    pendingLoads_ = 0;
+    core_->forgetPendingLoads();
     engine_.loading = false;
-    engine_.stopping = true;
+    engine_.stopping = !nothingToClose;
     engine_.stoppedByUser = true;
     emit changed();
 }
@@ -412,7 +403,7 @@ void MpvPlayer::setPosition(int seconds) {
     if (!engine_.loaded)
         return;
     const QByteArray target = QByteArray::number(seconds);
-    command({"seek", target.constData(), "absolute"});
+    core_->command({"seek", target.constData(), "absolute"});
     // Read-back right after the put shows the target, as the caller expects.
     timePos_ = seconds;
     engine_.endReached = false;
@@ -452,14 +443,12 @@ int MpvPlayer::DownloadProgress() const {
 
 void MpvPlayer::setVolume(int volume) {
     volume_ = std::clamp(volume, 0, 100);
-    double v = volume_;
-    if (mpv_)
-        api_->set_property_async(mpv_, 0, "volume", MPV_FORMAT_DOUBLE, &v);
+    core_->setDouble("volume", volume_);
 }
 
 void MpvPlayer::setMute(int mute) {
     mute_ = mute != 0;
-    setFlag("mute", mute_);
+    core_->setFlag("mute", mute_);
 }
 
 void MpvPlayer::SetPictureMode(int mode) {
@@ -481,8 +470,8 @@ void MpvPlayer::SetPictureMode(int mode) {
     default:
         return;
     }
-    setFlag("keepaspect", mode != kPictureStretch);
-    setString("video-aspect-override", QString::fromLatin1(aspect));
+    core_->setFlag("keepaspect", mode != kPictureStretch);
+    core_->setString("video-aspect-override", QString::fromLatin1(aspect));
 }
 
 void MpvPlayer::SetAudioChannel(int channel) {
@@ -492,7 +481,7 @@ void MpvPlayer::SetAudioChannel(int channel) {
     case kChannelRight:
     case kChannelLeftToBoth:
     case kChannelRightToBoth:
-        setString("af", QString::fromLatin1(channelFilter(channel)));
+        core_->setString("af", QString::fromLatin1(channelFilter(channel)));
         break;
     default:
         break;
@@ -503,16 +492,8 @@ void MpvPlayer::Prebuffer(const QString &link) {
     if (link == loadedUrl_ && (engine_.loaded || engine_.loading))
         return;
     // A peer address is fetched ahead only by the transfer program.
-    if ((!terminal_ || !terminal_->prefetch(link)) && !link.startsWith(QStringLiteral("peer://"), Qt::CaseInsensitive))
+    if ((!terminal_ || !terminal_->prefetch(link)) && !isPeerAddress(link))
         prebuffer_->start(link);
-}
-
-QString MpvPlayer::directAddress(const QString &url) const {
-    if (!url.startsWith(QStringLiteral("peer://"), Qt::CaseInsensitive))
-        return url;
-    const QString seed = fetchWebSeed(contentBase_, url);
-    // Without one the engine refuses the address and the item fails to open.
-    return seed.isEmpty() ? url : seed;
 }
 
 void MpvPlayer::setCacheFolder(const QString &folder) {
@@ -523,90 +504,65 @@ QString MpvPlayer::cacheFolder() const {
     return prebuffer_->folder();
 }
 
-void MpvPlayer::drainEvents() {
-    drainCall_.taken();
-    bool any = false;
-    while (mpv_) {
-        mpv_event *event = api_->wait_event(mpv_, 0);
-        if (!event || event->event_id == MPV_EVENT_NONE)
-            break;
-        any = true;
-        switch (event->event_id) {
-        case MPV_EVENT_START_FILE: {
-            const auto *start = static_cast<mpv_event_start_file *>(event->data);
-            pendingLoads_ = std::max(0, pendingLoads_ - 1);
-            currentEntry_ = start->playlist_entry_id;
-            break;
-        }
-        case MPV_EVENT_FILE_LOADED:
-            // Open, but reported as playing only once its position (and with
-            // it the length) is known: callers act on the first state 3.
-            if (pendingLoads_ == 0) {
-                fileOpen_ = true;
-                markStartedIfReady();
-            }
-            break;
-        case MPV_EVENT_END_FILE: {
-            const auto *end = static_cast<mpv_event_end_file *>(event->data);
-            // The engine has freed the item's demuxer and decoders by now.
-            if (itemReleased_)
-                itemReleased_();
-            if (end->playlist_entry_id != currentEntry_)
-                break; // an item already replaced
-            if (viaTerminal_ && !fileOpen_ && pendingLoads_ == 0 && end->reason == MPV_END_FILE_REASON_ERROR) {
-                // The transfer program could not serve it: play it directly.
-                viaTerminal_ = false;
-                terminal_->watch({});
-                load(directAddress(loadedUrl_));
-                break;
-            }
-            if (end->reason == MPV_END_FILE_REASON_ERROR && !fileOpen_ && pendingLoads_ == 0)
-                openFailed_ = true;
-            engine_.loaded = false;
-            engine_.loading = pendingLoads_ > 0;
-            if (!engine_.loading) {
-                engine_.stopping = false;
-                resetItemValues();
-            }
-            break;
-        }
-        case MPV_EVENT_COMMAND_REPLY:
-            if (event->reply_userdata == kLoadReply && event->error < 0 && pendingLoads_ > 0) {
-                if (--pendingLoads_ == 0) {
-                    engine_.loading = false;
-                    openFailed_ = true;
-                }
-            }
-            break;
-        case MPV_EVENT_PROPERTY_CHANGE:
-            handlePropertyChange(event->reply_userdata, *static_cast<mpv_event_property *>(event->data));
-            break;
-        case MPV_EVENT_SHUTDOWN:
-            engine_ = {};
-            break;
-        default:
-            break;
-        }
+void MpvPlayer::mpvFileLoaded() {
+    // Open, but reported as playing only once its position (and with it the
+    // length) is known: callers act on the first state 3.
+    if (!loadPending()) {
+        fileOpen_ = true;
+        markStartedIfReady();
     }
-    if (any)
-        emit changed();
 }
 
+void MpvPlayer::mpvFileEnded(const mpv_event_end_file &end, bool current) {
+    if (itemReleased_)
+        itemReleased_();
+    if (!current)
+        return; // an item already replaced
+    if (viaTerminal_ && !fileOpen_ && !loadPending() && end.reason == MPV_END_FILE_REASON_ERROR) {
+        // The transfer program could not serve it: play it directly.
+        viaTerminal_ = false;
+        terminal_->watch({});
+        loadDirect();
+        return;
+    }
+    if (end.reason == MPV_END_FILE_REASON_ERROR && !fileOpen_ && !loadPending())
+        openFailed_ = true;
+    engine_.loaded = false;
+    engine_.loading = loadPending();
+    if (!engine_.loading) {
+        engine_.stopping = false;
+        resetItemValues();
+    }
+}
+
+void MpvPlayer::mpvLoadRefused() {
+    if (looksUpWebSeed())
+        return; // a later item is still on its way
+    engine_.loading = false;
+    openFailed_ = true;
+}
+
+void MpvPlayer::mpvShutDown() { engine_ = {}; }
+
+void MpvPlayer::mpvEventsHandled() { emit changed(); }
+
 void MpvPlayer::markStartedIfReady() {
-    if (!fileOpen_ || !timePosKnown_ || !engine_.loading || pendingLoads_ > 0)
+    if (!fileOpen_ || !timePosKnown_ || !engine_.loading || loadPending())
         return;
     engine_.loading = false;
     engine_.loaded = true;
     if (pendingSeek_ >= 0) {
         const QByteArray target = QByteArray::number(pendingSeek_);
-        command({"seek", target.constData(), "absolute"});
+        core_->command({"seek", target.constData(), "absolute"});
         timePos_ = pendingSeek_;
         pendingSeek_ = -1;
     }
 }
 
-void MpvPlayer::handlePropertyChange(uint64_t id, const mpv_event_property &p) {
-    if (pendingLoads_ > 0 && id != kVolume && id != kMute && id != kPause)
+void MpvPlayer::mpvPropertyChanged(uint64_t id, const mpv_event_property &p) {
+    if (id == kIdleActive)
+        engineIdle_ = flagValue(p);
+    if (loadPending() && id != kVolume && id != kMute && id != kPause)
         return; // values of the item being replaced, or an idle engine about to load
     switch (id) {
     case kTimePos:
@@ -677,16 +633,18 @@ void MpvPlayer::attachVideoWidget(VideoWidget *widget) {
     if (embedded_)
         embedded_->disconnect(this);
     embedded_ = widget;
-    if (!widget)
+    if (!widget) {
+        if (!fullScreenWindow_)
+            core_->setSurface(nullptr);
         return;
+    }
     if (nativeWindow_) {
         // One native window: not its ancestors, not their other children.
         QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
         widget->setAttribute(Qt::WA_DontCreateNativeAncestors);
         widget->setAttribute(Qt::WA_NativeWindow);
         // mpv makes its window inside this one and follows its size.
-        int64_t wid = int64_t(widget->winId());
-        api_->set_property_async(mpv_, 0, "wid", MPV_FORMAT_INT64, &wid);
+        core_->drawInto(widget->winId());
         if (QWindow *window = widget->windowHandle())
             window->installEventFilter(this);
         connect(widget, &VideoWidget::shown, this, [widget] { mapEngineWindows(widget); });
@@ -697,46 +655,11 @@ void MpvPlayer::attachVideoWidget(VideoWidget *widget) {
         });
         return;
     }
-    connect(widget, &VideoWidget::resized, this, [this] { renderFrame(false); });
-    renderFrame(false);
-}
-
-VideoWidget *MpvPlayer::activeSurface() const {
+    // Frames go to the full-screen window while there is one.
     if (fullScreenWindow_)
-        return fullScreenWindow_.get();
-    return embedded_.data();
-}
-
-void MpvPlayer::renderFrame(bool newFrameOnly) {
-    renderCall_.taken();
-    if (!render_)
-        return;
-    // Asking for the update flags also tells mpv we consumed the callback.
-    const uint64_t flags = api_->render_context_update(render_);
-    if (newFrameOnly && !(flags & MPV_RENDER_UPDATE_FRAME))
-        return;
-    VideoWidget *surface = activeSurface();
-    QImage scratch;
-    QImage &image = surface ? surface->frame() : scratch;
-    // mpv waits for its frames to be taken; render even with nowhere to show them.
-    const QSize size = surface ? surface->deviceSize().expandedTo({1, 1}) : QSize(16, 16);
-    if (image.size() != size)
-        image = QImage(size, QImage::Format_RGB32);
-    int wh[2] = {size.width(), size.height()};
-    size_t stride = size_t(image.bytesPerLine());
-    const char *format = "bgr0"; // Format_RGB32 in memory on little-endian machines
-    int block = 0; // never wait in here for the frame's display time (UI thread)
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_SW_SIZE, wh},
-        {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char *>(format)},
-        {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-        {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
-        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    api_->render_context_render(render_, params);
-    if (surface)
-        surface->update();
+        core_->renderFrame();
+    else
+        core_->setSurface(widget);
 }
 
 void MpvPlayer::setFullScreen(int fullScreen) {
@@ -752,7 +675,7 @@ void MpvPlayer::setFullScreen(int fullScreen) {
         VideoWidget *window = fullScreenWindow_.get();
         window->setWindowFlag(Qt::FramelessWindowHint);
         window->setCursor(embedded_->cursor());
-        connect(window, &VideoWidget::resized, this, [this] { renderFrame(false); });
+        core_->setSurface(window);
         connect(window, &VideoWidget::escapePressed, this, [this] { setFullScreen(kPlayerFalse); });
         connect(window, &VideoWidget::doubleClicked, this, [this] { setFullScreen(kPlayerFalse); });
         QScreen *screen = embedded_->screen() ? embedded_->screen() : QGuiApplication::primaryScreen();
@@ -766,10 +689,11 @@ void MpvPlayer::setFullScreen(int fullScreen) {
         // safe; hide it now and let Qt delete it later.
         VideoWidget *window = fullScreenWindow_.release();
         window->disconnect(this);
+        core_->setSurface(embedded_);
         window->hide();
         window->deleteLater();
     }
-    renderFrame(false);
+    core_->renderFrame();
 }
 
 // mpv keeps drawing into the same native window: the widget moves into a

@@ -1,11 +1,11 @@
 #pragma once
-// The player on libmpv. Everything callers see happens on the UI thread: mpv
-// wakes us through its wakeup callback, which posts a queued call that drains
-// mpv's events and updates the cached values the getters return. Commands
-// and property writes go to mpv asynchronously, so no call waits for the
-// engine.
+// The player on libmpv. Everything callers see happens on the UI thread: the
+// engine's events arrive through MpvCore and update the cached values the
+// getters return. Commands and property writes go to mpv asynchronously, and
+// a peer address's web seed is looked up without waiting, so no call waits
+// for the engine or the network.
 
-#include "playback/mpv_library.h"
+#include "playback/mpv_core.h"
 #include "playback/play_state.h"
 #include "playback/player.h"
 
@@ -21,9 +21,11 @@
 
 namespace vantoli {
 
+class AsyncHttpGet;
 class PrebufferCache;
 class TerminalClient;
 class VideoWidget;
+class WebSeedLookup;
 
 // Hands the memory the process has freed back to the system. glibc keeps
 // freed blocks in its arenas, and the buffers of an item (video frames,
@@ -55,6 +57,8 @@ struct MpvPlayerOptions {
     // transfer program, which fetches their torrents from it, or without
     // one from their web seed, named in the torrent.
     QString contentBase;
+    // How long the lookup of a web seed may take, in milliseconds.
+    int webSeedTimeoutMs = 5000;
     // Further mpv options, name and value, set before the engine starts.
     std::vector<std::pair<QString, QString>> extraOptions;
     // Runs each time the engine has let go of an item (it was replaced,
@@ -66,7 +70,7 @@ struct MpvPlayerOptions {
 // user's cache location.
 QString defaultPlayerCacheFolder(const QString &programFolder);
 
-class MpvPlayer final : public QObject, public Player {
+class MpvPlayer final : public QObject, public Player, private MpvEvents {
     Q_OBJECT
 public:
     // nullptr when libmpv cannot be loaded or refuses to start.
@@ -106,7 +110,7 @@ public:
     void attachVideoWidget(VideoWidget *widget);
     bool drawsIntoNativeWindow() const { return nativeWindow_; }
     // False once the engine has ended (the video widget's window went).
-    bool hasEngine() const { return mpv_ != nullptr; }
+    bool hasEngine() const { return core_->hasEngine(); }
     bool isFullScreen() const { return fullScreenWindow_ != nullptr; }
     // The full-screen window while there is one (tests).
     VideoWidget *fullScreenWindow() const { return fullScreenWindow_.get(); }
@@ -116,6 +120,8 @@ public:
     PrebufferCache &prebufferCache() { return *prebuffer_; }
     // Whether the current item plays through the transfer program.
     bool playsThroughTerminal() const { return viaTerminal_; }
+    // Whether the current item waits for its web seed to be looked up.
+    bool looksUpWebSeed() const;
 
 signals:
     // Emitted after the cached values changed (tests and benchmarks wait on it).
@@ -125,39 +131,37 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    MpvPlayer(const MpvApi *api, mpv_handle *handle, const MpvPlayerOptions &options, QObject *parent);
+    MpvPlayer(MpvEngineHandle engine, const MpvPlayerOptions &options, QObject *parent);
     // Ends the engine now; the player stays, inert, until it is deleted.
     void releaseEngine();
-    static void onWakeup(void *self);
-    // What the engine opens for an item played without the transfer
-    // program: a peer address's web seed, else the item itself.
-    QString directAddress(const QString &url) const;
-    static void onRenderUpdate(void *self);
-    void drainEvents();
-    void handlePropertyChange(uint64_t id, const mpv_event_property &property);
-    void renderFrame(bool newFrameOnly);
+    // MpvEvents
+    void mpvFileLoaded() override;
+    void mpvFileEnded(const mpv_event_end_file &end, bool current) override;
+    void mpvLoadRefused() override;
+    void mpvPropertyChanged(uint64_t id, const mpv_event_property &property) override;
+    void mpvShutDown() override;
+    void mpvEventsHandled() override;
+
     void setNativeFullScreen(bool on);
-    VideoWidget *activeSurface() const;
-    void command(std::initializer_list<const char *> args, uint64_t replyId = 0);
-    void setFlag(const char *name, bool value);
-    void setString(const char *name, const QString &value);
     void resetItemValues();
     void markStartedIfReady();
+    // A load asked for has not started yet (a web seed lookup counts).
+    bool loadPending() const;
     void load(const QString &address);
+    // Opens the current item without the transfer program: a peer address
+    // from its web seed, once that is found; anything else as it is.
+    void loadDirect();
+    void webSeedFound(const QString &seed);
+    void cancelWebSeedLookup();
 
-    const MpvApi *api_;
-    mpv_handle *mpv_;
+    std::unique_ptr<MpvCore> core_;
     std::function<void()> itemReleased_;
-    mpv_render_context *render_ = nullptr;
-    PostedCall drainCall_;
-    PostedCall renderCall_;
 
     QString url_;
     QString loadedUrl_; // the Url of the item open or being opened
     QString adUrl_;
     EngineCondition engine_;
-    int pendingLoads_ = 0;       // loads asked for whose start was not seen yet
-    qint64 currentEntry_ = -1;   // mpv's playlist entry of the current item
+    bool engineIdle_ = true;     // the engine has nothing open
     int pendingSeek_ = -1;       // seek asked for while the item was still opening
     bool fileOpen_ = false;      // the engine opened the current item
     bool openFailed_ = false;    // the engine gave up opening the current item
@@ -178,6 +182,9 @@ private:
     std::unique_ptr<TerminalClient> terminal_; // null unless useTerminal
     bool viaTerminal_ = false;                 // the current item plays through it
     QString contentBase_;                      // where peer addresses' torrents are
+    int webSeedTimeoutMs_;
+    std::unique_ptr<AsyncHttpGet> http_;       // made for the first web seed lookup
+    std::unique_ptr<WebSeedLookup> webSeed_;   // goes before the getter it uses
     QPointer<VideoWidget> embedded_;
     std::unique_ptr<VideoWidget> fullScreenWindow_;
     bool nativeWindow_ = false;        // the "window" video output

@@ -1,6 +1,7 @@
 #include "playback/terminal_client.h"
 
 #include "playback/play_address.h"
+#include "platform/http_get.h"
 #include "terminal/peer_terminal/terminal_paths.h"
 
 #include <QCryptographicHash>
@@ -123,21 +124,26 @@ QString webSeedOfTorrent(const QByteArray &torrent, const QString &infoHash) {
     return seed;
 }
 
-QString fetchWebSeed(const QString &contentBase, const QString &peerAddress) {
-    if (!isPeerItem(peerAddress) || !isHttpItem(contentBase))
-        return {};
-    const QString hash = peerAddress.mid(7).section(u'|', 1, 1);
-    const QUrl base(contentBase.endsWith(u'/') ? contentBase : contentBase + u'/');
-    const QUrl torrent = base.resolved(QUrl(QStringLiteral("torrent/%1.torrent").arg(hash.toLower())));
-    const QString scheme = torrent.scheme().toLower();
-    const std::string origin = (scheme + QStringLiteral("://") + torrent.authority()).toStdString();
-    httplib::Client client(origin);
-    client.set_connection_timeout(2, 0);
-    client.set_read_timeout(3, 0);
-    const auto res = client.Get(torrent.path(QUrl::FullyEncoded).toStdString());
-    if (!res || res->status != 200 || res->body.size() > (16u << 20))
-        return {};
-    return webSeedOfTorrent(QByteArray::fromStdString(res->body), hash);
+void WebSeedLookup::start(const QString &contentBase, const QString &peerAddress, Reply reply) {
+    cancel();
+    QString hash, torrentUrl;
+    if (isPeerItem(peerAddress) && isHttpItem(contentBase)) {
+        hash = peerAddress.mid(7).section(u'|', 1, 1);
+        const QUrl base(contentBase.endsWith(u'/') ? contentBase : contentBase + u'/');
+        torrentUrl = base.resolved(QUrl(QStringLiteral("torrent/%1.torrent").arg(hash.toLower())))
+                         .toString(QUrl::FullyEncoded);
+    }
+    // Without a torrent to fetch the getter still replies later, empty.
+    id_ = http_.startBytes(torrentUrl, [this, hash, reply = std::move(reply)](const QByteArray &torrent) {
+        id_ = 0;
+        reply(webSeedOfTorrent(torrent, hash));
+    });
+}
+
+void WebSeedLookup::cancel() {
+    if (id_)
+        http_.cancel(id_);
+    id_ = 0;
 }
 
 TerminalClient::TerminalClient(QString portFile, QObject *parent)

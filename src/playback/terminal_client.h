@@ -10,21 +10,43 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 
 class QNetworkAccessManager;
 class QNetworkReply;
 
 namespace vantoli {
 
+class AsyncHttpGet;
+
 // The web seed (an http or https address) of a torrent file's bytes, when
 // its info dictionary has the v1 info-hash `infoHash` (40 hex digits); ""
 // when it does not, or names none.
 QString webSeedOfTorrent(const QByteArray &torrent, const QString &infoHash);
 
-// The web seed of a peer address ("peer://" size "|" info-hash "|" name
-// "|"), from its torrent on the content server at contentBase (a few
-// seconds at most); "" when there is none to be had.
-QString fetchWebSeed(const QString &contentBase, const QString &peerAddress);
+// Looks up the web seed of a peer address ("peer://" size "|" info-hash "|"
+// name "|") in its torrent on the content server at contentBase, through
+// the program's HTTP layer (its time-out, certificate checks, redirect rules
+// and size limit). Nothing waits for it: the seed comes later, on the UI
+// thread and never from inside start(), "" when there is none to be had.
+// One lookup at a time: a new one, cancel() or the lookup's end drops the
+// one waiting, whose reply then never comes. The getter must outlive it.
+class WebSeedLookup {
+public:
+    using Reply = std::function<void(const QString &seed)>;
+    explicit WebSeedLookup(AsyncHttpGet &http) : http_(http) {}
+    ~WebSeedLookup() { cancel(); }
+    WebSeedLookup(const WebSeedLookup &) = delete;
+    WebSeedLookup &operator=(const WebSeedLookup &) = delete;
+
+    void start(const QString &contentBase, const QString &peerAddress, Reply reply);
+    void cancel();
+    bool waiting() const { return id_ != 0; }
+
+private:
+    AsyncHttpGet &http_;
+    quint64 id_ = 0;
+};
 
 class TerminalClient : public QObject {
     Q_OBJECT

@@ -5,15 +5,13 @@
 // opening the item on another thread while the window is still being built;
 // everything after that runs on the UI thread, woken by mpv's callbacks.
 
-#include "playback/mpv_library.h"
+#include "playback/mpv_core.h"
 #include "terminal/peer_player/peer_session.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
-#include <atomic>
-#include <initializer_list>
+#include <memory>
 
 namespace vantoli {
 class VideoWidget;
@@ -30,17 +28,15 @@ struct MpvSetup {
 
 // A started engine not yet handed to an MpvEngine. Any thread.
 struct PreparedMpv {
-    const MpvApi *api = nullptr;
-    mpv_handle *mpv = nullptr;
-    mpv_render_context *render = nullptr;
+    MpvEngineHandle engine;
     QString preloaded;
     QString failure; // why there is no engine
-    explicit operator bool() const { return mpv != nullptr; }
+    explicit operator bool() const { return bool(engine); }
 };
 PreparedMpv prepareMpv(const MpvSetup &setup);
 void releasePrepared(PreparedMpv &prepared);
 
-class MpvEngine final : public QObject, public MediaEngine {
+class MpvEngine final : public QObject, public MediaEngine, private MpvEvents {
     Q_OBJECT
 public:
     // Takes the engine over; UI thread.
@@ -65,26 +61,17 @@ signals:
     void frameRendered();
 
 private:
-    static void onWakeup(void *self);
-    static void onRenderUpdate(void *self);
-    void drainEvents();
-    void renderFrame(bool newFrameOnly);
-    void command(std::initializer_list<const char *> args, uint64_t replyId = 0);
-    void handleProperty(uint64_t id, const mpv_event_property &property);
+    // MpvEvents
+    void mpvPlaybackRestarted() override;
+    void mpvFileEnded(const mpv_event_end_file &end, bool current) override;
+    void mpvLoadRefused() override;
+    void mpvPropertyChanged(uint64_t id, const mpv_event_property &property) override;
 
-    const MpvApi *api_;
-    mpv_handle *mpv_;
-    mpv_render_context *render_;
+    std::unique_ptr<MpvCore> core_;
     QString preloaded_; // opened by prepareMpv; the first open() of it is that load
-    PostedCall drainCall_;
-    PostedCall renderCall_;
     EngineListener *listener_ = nullptr;
-    QPointer<VideoWidget> surface_;
 
-    int pendingLoads_ = 0;     // loads asked for whose start was not seen yet
-    qint64 currentEntry_ = -1; // mpv's playlist entry of the current item
     bool started_ = false;     // playback of the current item began
-    bool frameSeen_ = false;   // mpv delivered a video frame since start-up
     double position_ = 0;
     double duration_ = 0;
 };

@@ -9,10 +9,12 @@
 #include "../../playback/media_fixture.h"
 #include "playback/mpv_player.h"
 #include "playback/terminal_client.h"
+#include "platform/http_get.h"
 #include "terminal/peer_terminal/terminal_paths.h"
 #include "terminal/peer_terminal/terminal_service.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -77,20 +79,32 @@ protected:
         f.write(terminal::portFileText(service_->port(), c.token));
         ASSERT_TRUE(f.commit());
     }
-    std::unique_ptr<MpvPlayer> makePlayer(bool useTerminal) {
+    std::unique_ptr<MpvPlayer> makePlayer(bool useTerminal, const QString &contentBase = {}, int seedTimeoutMs = 5000) {
         MpvPlayerOptions o;
         o.videoOutput = QStringLiteral("null");
         o.audioOutput = QStringLiteral("null");
         o.cacheFolder = dir_.filePath("prebuffer");
         o.useTerminal = useTerminal;
         o.terminalPortFile = dir_.filePath("port");
-        o.contentBase = base_;
+        o.contentBase = contentBase.isEmpty() ? base_ : contentBase;
+        o.webSeedTimeoutMs = seedTimeoutMs;
         return MpvPlayer::create(o);
     }
     std::string torrentBytes() {
         httplib::Client c("127.0.0.1", server_->port());
         const auto r = c.Get("/torrent/" + hash_.toStdString() + ".torrent");
         return r && r->status == 200 ? r->body : std::string();
+    }
+
+    // The seed a lookup finds, waited for.
+    static QString lookUpWebSeed(const QString &contentBase, const QString &address) {
+        auto http = makeAsyncHttpGet(3000);
+        WebSeedLookup lookup(*http);
+        QString seed = QStringLiteral("none");
+        lookup.start(contentBase, address, [&](const QString &found) { seed = found; });
+        EXPECT_EQ(seed, "none") << "never from inside start()";
+        EXPECT_TRUE(waitFor([&] { return !lookup.waiting(); }, 5000));
+        return seed;
     }
 
     QTemporaryDir dir_;
@@ -132,7 +146,7 @@ TEST_F(PlayerPeerTest, TheWebSeedIsTakenOnlyFromTheAddressesTorrent) {
     const QString seed = base_ + QStringLiteral("media/v/clip.mp4");
     EXPECT_EQ(webSeedOfTorrent(torrent, hash_), seed);
     EXPECT_EQ(webSeedOfTorrent(torrent, hash_.toUpper()), seed);
-    EXPECT_EQ(fetchWebSeed(base_, address_), seed);
+    EXPECT_EQ(lookUpWebSeed(base_, address_), seed);
     // Another item's hash, a cut torrent, a changed info dictionary.
     EXPECT_EQ(webSeedOfTorrent(torrent, QString(40, u'0')), QString());
     EXPECT_EQ(webSeedOfTorrent(torrent.left(torrent.size() - 1), hash_), QString());
@@ -150,5 +164,74 @@ TEST_F(PlayerPeerTest, TheWebSeedIsTakenOnlyFromTheAddressesTorrent) {
                               QByteArray::number(seed.size()) + ':' + seed.toUtf8() + "ee";
     EXPECT_EQ(webSeedOfTorrent(listed, hash_), seed);
     EXPECT_EQ(webSeedOfTorrent("d4:info" + infoValue + "8:url-list13:file:///a.mp4e", hash_), QString());
-    EXPECT_EQ(fetchWebSeed(QStringLiteral("http://127.0.0.1:9/"), address_), QString());
+    EXPECT_EQ(lookUpWebSeed(QStringLiteral("http://127.0.0.1:9/"), address_), QString());
+}
+
+// Without the transfer program the seed is looked up while the window goes
+// on; with none to be had the item fails as one the engine cannot open.
+TEST_F(PlayerPeerTest, NoWebSeedToBeHadHoldsNothingAndTheItemFails) {
+    const QByteArray torrent = QByteArray::fromStdString(torrentBytes());
+    ASSERT_FALSE(torrent.isEmpty());
+    QByteArray forged = torrent;
+    forged[forged.indexOf("6:pieces") + 12] ^= 1;
+    TestServer forger;
+    forger.add("/torrent/" + hash_.toStdString() + ".torrent", forged.toStdString());
+    SilentServer silent(false); // accepts and never answers
+    const QString silentBase = silent.url().section(u'/', 0, 2) + u'/';
+    for (const QString &base : {silentBase, forger.url("/")}) {
+        auto player = makePlayer(false, base, 1500);
+        ASSERT_TRUE(player);
+        player->setUrl(address_);
+        QElapsedTimer clock;
+        clock.start();
+        player->Play();
+        EXPECT_LT(clock.elapsed(), 500) << base.toStdString();
+        EXPECT_EQ(player->PlayState(), kStateConnecting) << base.toStdString();
+        ASSERT_TRUE(waitFor([&] { return player->OpenFailed(); }, 4000)) << base.toStdString();
+        EXPECT_EQ(player->PlayState(), kStateIdle) << base.toStdString();
+        spin(300);
+        EXPECT_EQ(player->PlayState(), kStateIdle) << base.toStdString();
+        // The next item plays.
+        player->setUrl(testMedia().clip);
+        player->Play();
+        EXPECT_TRUE(waitFor([&] { return player->PlayState() == kStatePlaying; }, 8000)) << base.toStdString();
+    }
+}
+
+TEST_F(PlayerPeerTest, ASeedThatComesAfterTheItemWasLeftIsDropped) {
+    const std::string torrent = torrentBytes();
+    ASSERT_FALSE(torrent.empty());
+    TestServer slow; // the torrent takes about a second
+    slow.throttleBytesPerSecond = int(torrent.size());
+    slow.add("/slow/torrent/" + hash_.toStdString() + ".torrent", torrent);
+    auto player = makePlayer(false, slow.url("/slow/"));
+    ASSERT_TRUE(player);
+
+    // Stopped while the lookup waits: it stays stopped.
+    player->setUrl(address_);
+    player->Play();
+    ASSERT_TRUE(player->looksUpWebSeed());
+    spin(100);
+    player->Stop();
+    EXPECT_FALSE(player->looksUpWebSeed());
+    ASSERT_TRUE(waitFor([&] { return player->PlayState() == kStateStopped; }, 2000));
+    spin(1500);
+    EXPECT_EQ(player->PlayState(), kStateStopped);
+
+    // Another item played meanwhile: it goes on undisturbed.
+    player->setUrl(address_);
+    player->Play();
+    spin(100);
+    player->setUrl(testMedia().clip);
+    player->Play();
+    ASSERT_TRUE(waitFor([&] { return player->PlayState() == kStatePlaying; }, 8000));
+    spin(1500);
+    EXPECT_EQ(player->PlayState(), kStatePlaying);
+    EXPECT_GE(player->Position(), 1);
+    EXPECT_FALSE(player->OpenFailed());
+
+    // Waited for, the seed plays.
+    player->setUrl(address_);
+    player->Play();
+    EXPECT_TRUE(waitFor([&] { return player->PlayState() == kStatePlaying; }, 10000));
 }

@@ -1,5 +1,6 @@
 #include "catalog/pane_handlers.h"
 
+#include "app/app_settings.h"
 #include "app/dialogs.h"
 #include "app/text_util.h"
 #include "catalog/escape.h"
@@ -153,10 +154,10 @@ void PaneHandlers::playMediaLink(const QString &link) {
 }
 
 void PaneHandlers::endOfPlay() {
-    const QString autoNext = s_.settings->read(QStringLiteral("S_q"), QStringLiteral("s_bo"));
+    const bool autoNext = AppSettings(*s_.settings).playNextEpisode();
     s_.timers->setTimerEnabled(PlaybackTimer::Status, true);
     const PlaybackState &st = *s_.state;
-    if (autoNext != u"2" || st.nextEpisodeState == kNoNextEpisode)
+    if (!autoNext || st.nextEpisodeState == kNoNextEpisode)
         return;
     if (st.nextEpisodeState == kNothing || st.nextEpisodeState == kLookupFailed) {
         // The episode list page clicks the next episode itself.

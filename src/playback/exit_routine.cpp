@@ -1,13 +1,13 @@
 #include "playback/exit_routine.h"
 
-#include "app/settings_file.h"
+#include "app/app_settings.h"
 #include "playback/player_processes.h"
 
 namespace vantoli {
 
 void runExitRoutine(ExitSteps &steps, const Settings &settings, PlayerProcesses *processes) {
     steps.removeTrayIcon();
-    const bool endPrograms = settingIs(settings.read(QStringLiteral("S_q"), QStringLiteral("peerk")), 2);
+    const bool endPrograms = AppSettings(settings).endPlayerProgramsOnExit();
     if (steps.playerShown())
         steps.stopPlayback();
     steps.stopHousekeeping();

@@ -466,7 +466,7 @@ void BA1::p_p(int skin) {
         imi->setPixmap(skin_.titleIcon());
     if (skinLoaded_) {
         update();
-        settings_.write(QStringLiteral("Skin"), QStringLiteral("Num"), QString::number(skin_.skin()));
+        AppSettings(settings_).setSkin(skin_.skin());
     } else {
         applyLayout();
         skinLoaded_ = true;
@@ -522,13 +522,7 @@ bool BA1::load() {
         return true;
     loaded_ = true;
 
-    // Start size: the saved size when the user asked for it.
-    QSize twips(kDefaultWidthTwips, kDefaultHeightTwips);
-    if (settings_.read(QStringLiteral("S_q"), QStringLiteral("s_size")) == QStringLiteral("2")) {
-        twips = QSize(settings_.read(QStringLiteral("S_q"), QStringLiteral("h_w")).toInt(),
-                      settings_.read(QStringLiteral("S_q"), QStringLiteral("h_h")).toInt());
-    }
-    twips = clampOuterSizeTwips(twips, 0, false);
+    const QSize twips = modes_.startSizeTwips();
     const QSize px(twipsToPixels(twips.width()), twipsToPixels(twips.height()));
     if (QScreen *s = QGuiApplication::primaryScreen()) {
         const QRect area = s->availableGeometry();
@@ -540,11 +534,10 @@ bool BA1::load() {
     }
     setMinimumSize(minimumWindowSize());
 
-    pings_ = std::make_unique<StatisticsPings>(options_.statsBase,
-                                               settings_.read(QStringLiteral("main"), QStringLiteral("inst")),
-                                               settings_.read(QStringLiteral("user"), QStringLiteral("Name")));
+    const AppSettings app(settings_);
+    pings_ = std::make_unique<StatisticsPings>(options_.statsBase, app.installTag(), app.machineIdentifier());
 
-    p_p(skinFromSetting(settings_.read(QStringLiteral("Skin"), QStringLiteral("Num"))));
+    p_p(app.skin());
 
     // Started with something to play: the player starts first, so that it
     // opens and decodes while the panes load, instead of after them.

@@ -28,12 +28,6 @@ QString skinResourcePath(int skin, int slot) {
 
 QString titleIconPath(int skin) { return QStringLiteral(":/skins/im%1.png").arg(skin == 0 ? 2 : 3); }
 
-int skinFromSetting(const QString &value) {
-    bool ok = false;
-    const int n = value.trimmed().toInt(&ok);
-    return ok && (n == 0 || n == 1) ? n : 0;
-}
-
 Cell titleButtonCell(int index, bool hover, bool maximised, bool pinned) {
     const int slot = hover ? 2 : 1;
     const auto at = [](int s, int x) { return Cell{s, QRect(x, 0, 24, 24)}; };

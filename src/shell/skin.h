@@ -26,8 +26,6 @@ QString skinResourcePath(int skin, int slot);
 // The resource of the title icon of a skin.
 QString titleIconPath(int skin);
 
-// The skin number stored in Skin/Num: 0 or 1; anything else starts skin 0.
-int skinFromSetting(const QString &value);
 
 // A cell of a slot picture.
 struct Cell {

@@ -1,6 +1,7 @@
 #include "shell/window_modes.h"
 
 #include "app/startup.h"
+#include "shell/layout.h"
 
 namespace vantoli::shell {
 
@@ -42,6 +43,12 @@ void WindowModes::prelude() {
         noticeHover_ = 0;
     clickSuppress_ = false;
     suppressAtPress_ = false;
+}
+
+QSize WindowModes::startSizeTwips() const {
+    const QSize twips = settings_.rememberWindowSize() ? settings_.windowSizeTwips()
+                                                       : QSize(kDefaultWidthTwips, kDefaultHeightTwips);
+    return clampOuterSizeTwips(twips, 0, false);
 }
 
 void WindowModes::npc_Click(int index) {

@@ -77,6 +77,10 @@ public:
     // depends on what the play area shows).
     WindowModes(ModesView &view, const Settings &settings, Dialogs &dialogs, const PlaybackState &playback);
 
+    // The outer size to start with: the saved size when the user asked for
+    // it (s_size), else the default; within the normal mode's limits.
+    QSize startSizeTwips() const;
+
     // The window-button command of an index 0 to 15.
     void npc_Click(int index);
     // Leaves compact mode.

@@ -1,5 +1,6 @@
 #include "update/update_check.h"
 
+#include "app/app_settings.h"
 #include "app/dialogs.h"
 #include "app/settings_file.h"
 #include "platform/http_get.h"
@@ -96,7 +97,7 @@ void UpdateCheck::apply(const QString &text) {
 
     const bool refused = !refusedVersion_.isEmpty() && latestVersion_.trimmed() == refusedVersion_;
     if (announcesRelease(latestVersion_) && !refused) {
-        const bool automatic = settings_.read(QStringLiteral("S_q"), QStringLiteral("up")) == u"2";
+        const bool automatic = AppSettings(settings_).installUpdatesWithoutAsking();
         if (!automatic) {
             if (dialogs_.askYesNo(kDialogTitle, upgradeQuestion(latestVersion_))) {
                 startUpdater(latestVersion_);

@@ -49,12 +49,7 @@ TEST(Skin, MissingPicturesKeepThePreviousOne) {
     EXPECT_EQ(s.slot(0).toImage(), black0);
 }
 
-TEST(Skin, SettingValues) {
-    EXPECT_EQ(skinFromSetting(QStringLiteral("0")), 0);
-    EXPECT_EQ(skinFromSetting(QStringLiteral("1")), 1);
-    EXPECT_EQ(skinFromSetting(QStringLiteral("2")), 0);
-    EXPECT_EQ(skinFromSetting(QStringLiteral("-1")), 0);
-    EXPECT_EQ(skinFromSetting(QStringLiteral("blue")), 0);
+TEST(Skin, ResourceNumbers) {
     EXPECT_EQ(skinResourceNumber(0, 0), 101);
     EXPECT_EQ(skinResourceNumber(1, 18), 219);
 }

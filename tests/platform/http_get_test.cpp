@@ -1,16 +1,16 @@
-// HttpGet against a real HTTP server on the loopback interface: encodings,
-// failures, slow and silent servers, and what may run during the wait.
+// The HTTP layer against a real HTTP server on the loopback interface:
+// encodings, failures, redirects, slow and silent servers, and fetches that
+// are cancelled or outlive their getter.
 
 #include "platform/http_get.h"
 
 #include "platform/ansi_codec.h"
+#include "support/waiting_http_get.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMap>
-#include <QMouseEvent>
-#include <QShortcut>
 #include <QTcpServer>
 #include <QTimer>
 #include <QWidget>
@@ -21,6 +21,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <string>
 #include <thread>
 
 namespace vantoli {
@@ -37,6 +38,14 @@ QByteArray binaryBody() {
         for (int i = 0; i < 256; ++i)
             bytes += char(i);
     return bytes;
+}
+
+void chainStep(const httplib::Request &req, httplib::Response &res, const std::string &prefix) {
+    const int left = std::stoi(req.matches[1].str());
+    if (left > 0)
+        res.set_redirect(prefix + std::to_string(left - 1), 302);
+    else
+        res.set_content(kChinese.toStdString(), "text/plain; charset=utf-8");
 }
 
 class HttpServer {
@@ -73,6 +82,17 @@ public:
                 return sink.write(chunk.data(), chunk.size());
             });
         });
+        // 30 small chunks 20 ms apart: a body that is still coming in.
+        server_.Get("/trickle", [this](const httplib::Request &, httplib::Response &res) {
+            res.set_chunked_content_provider("text/plain", [this](size_t offset, httplib::DataSink &sink) {
+                if (offset >= 30 || stopping_) {
+                    sink.done();
+                    return true;
+                }
+                std::this_thread::sleep_for(20ms);
+                return sink.write("z", 1);
+            });
+        });
         server_.Get("/binary", [](const httplib::Request &, httplib::Response &res) {
             res.set_content(binaryBody().toStdString(), "text/plain; charset=utf-8");
         });
@@ -84,6 +104,16 @@ public:
         });
         server_.Get("/to-file", [](const httplib::Request &, httplib::Response &res) {
             res.set_redirect("file:///etc/hostname", 302);
+        });
+        // /chain/N redirects N times, down to /chain/0, the page.
+        server_.Get(R"(/chain/(\d+))", [](const httplib::Request &req, httplib::Response &res) {
+            chainStep(req, res, "/chain/");
+        });
+        // The same, each request taking 200 ms.
+        server_.Get(R"(/slow-chain/(\d+))", [this](const httplib::Request &req, httplib::Response &res) {
+            for (int i = 0; i < 20 && !stopping_; ++i)
+                std::this_thread::sleep_for(10ms);
+            chainStep(req, res, "/slow-chain/");
         });
         port_ = server_.bind_to_any_port("127.0.0.1");
         // Bound already: connections wait in the backlog until the loop runs.
@@ -116,150 +146,6 @@ protected:
 };
 HttpServer *HttpGetTest::server = nullptr;
 
-TEST_F(HttpGetTest, DecodesByDeclaredCharset) {
-    auto http = makeHttpGet(3000);
-    EXPECT_EQ(http->get(server->url("/utf8")), kChinese);
-    // No charset, or one that is not UTF-8: the program's GB18030 text.
-    EXPECT_EQ(http->get(server->url("/gb")), QString::fromUtf8("第二集"));
-    EXPECT_EQ(http->get(server->url("/latin1-declared")), QString::fromUtf8("第三集"));
-    EXPECT_FALSE(http->busy());
-}
-
-TEST_F(HttpGetTest, FailuresGiveEmptyReply) {
-    auto http = makeHttpGet(3000);
-    EXPECT_EQ(http->get(server->url("/missing")), QString());
-    EXPECT_EQ(http->get(server->url("/big")), QString());
-    EXPECT_EQ(http->get(server->url("/big-chunked")), QString());
-    EXPECT_EQ(http->get(QStringLiteral("not a url")), QString());
-    EXPECT_EQ(http->get(QStringLiteral("file:///etc/hostname")), QString());
-
-    // A port that was just free: connection refused.
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_EQ(http->get(QStringLiteral("http://127.0.0.1:%1/x").arg(port)), QString());
-    EXPECT_LT(clock.elapsed(), 2000);
-
-    // The layer still works after all of these.
-    EXPECT_EQ(http->get(server->url("/utf8")), kChinese);
-}
-
-TEST_F(HttpGetTest, FollowsOnlyFewHttpRedirects) {
-    auto http = makeHttpGet(3000);
-    EXPECT_EQ(http->get(server->url("/redirect")), kChinese);
-    EXPECT_EQ(http->get(server->url("/loop")), QString());
-    EXPECT_EQ(http->get(server->url("/to-file")), QString());
-}
-
-TEST_F(HttpGetTest, SilentServerTimesOut) {
-    // Accepts connections (the kernel completes them) and never answers.
-    QTcpServer silent;
-    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
-    auto http = makeHttpGet(300);
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_EQ(http->get(QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort())), QString());
-    EXPECT_GE(clock.elapsed(), 250);
-    EXPECT_LT(clock.elapsed(), 2000);
-    EXPECT_FALSE(http->busy());
-}
-
-TEST_F(HttpGetTest, AbortEndsSlowFetch) {
-    auto http = makeHttpGet(5000);
-    bool busyInside = false;
-    QTimer::singleShot(50, [&] {
-        busyInside = http->busy();
-        http->abort();
-    });
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_EQ(http->get(server->url("/slow")), QString());
-    EXPECT_LT(clock.elapsed(), 350);
-    EXPECT_TRUE(busyInside);
-    EXPECT_FALSE(http->busy());
-    // An abort outside a fetch does not spoil the next one.
-    http->abort();
-    EXPECT_EQ(http->get(server->url("/slow")), QStringLiteral("slow reply"));
-}
-
-class InputRecorder : public QWidget {
-public:
-    QString seen;
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override { seen += event->text(); }
-    void mousePressEvent(QMouseEvent *) override { seen += u'M'; }
-};
-
-TEST_F(HttpGetTest, TimersRunAndInputWaitsDuringFetch) {
-    InputRecorder widget;
-    widget.show();
-    widget.activateWindow();
-    int shortcuts = 0;
-    QShortcut shortcut(QKeySequence(Qt::Key_S), &widget);
-    QObject::connect(&shortcut, &QShortcut::activated, [&] { ++shortcuts; });
-    auto key = [](Qt::Key k, const char *text) {
-        return new QKeyEvent(QEvent::KeyPress, k, Qt::NoModifier, QString::fromLatin1(text));
-    };
-
-    auto http = makeHttpGet(3000);
-    int ticks = 0;
-    QString seenByTimer = QStringLiteral("timer never ran");
-    int shortcutsSeenByTimer = -1;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (++ticks == 1) {
-            QCoreApplication::postEvent(&widget, key(Qt::Key_A, "a"));
-            const QPointF at(5, 5);
-            QCoreApplication::postEvent(&widget, new QMouseEvent(QEvent::MouseButtonPress, at, widget.mapToGlobal(at),
-                                                                 Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-            QCoreApplication::postEvent(&widget, key(Qt::Key_B, "b"));
-            QCoreApplication::postEvent(&widget, key(Qt::Key_S, "s"));
-        }
-        seenByTimer = widget.seen;
-        shortcutsSeenByTimer = shortcuts;
-    });
-    tick.start(20);
-    EXPECT_EQ(http->get(server->url("/slow")), QStringLiteral("slow reply"));
-    tick.stop();
-    EXPECT_GE(ticks, 5);
-    EXPECT_EQ(seenByTimer, QString());
-    EXPECT_EQ(shortcutsSeenByTimer, 0);
-    EXPECT_EQ(widget.seen, QString());
-    // Delivered afterwards, in the order posted; the key with a shortcut
-    // reaches the shortcut.
-    QCoreApplication::processEvents();
-    EXPECT_EQ(widget.seen, QStringLiteral("aMb"));
-    EXPECT_EQ(shortcuts, 1);
-}
-
-TEST_F(HttpGetTest, NestedGetIsRefusedAtOnce) {
-    auto http = makeHttpGet(3000);
-    QString nested = QStringLiteral("not called");
-    qint64 nestedMs = -1;
-    QTimer::singleShot(30, [&] {
-        QElapsedTimer clock;
-        clock.start();
-        nested = http->get(server->url("/utf8"));
-        nestedMs = clock.elapsed();
-    });
-    EXPECT_EQ(http->get(server->url("/slow")), QStringLiteral("slow reply"));
-    EXPECT_EQ(nested, QString());
-    EXPECT_GE(nestedMs, 0);
-    EXPECT_LT(nestedMs, 100);
-}
-
-TEST_F(HttpGetTest, DestroyedDuringFetch) {
-    auto http = makeHttpGet(3000);
-    HttpGet *raw = http.get();
-    QTimer::singleShot(30, [&] { http.reset(); });
-    EXPECT_EQ(raw->get(server->url("/slow")), QString());
-    EXPECT_EQ(http, nullptr);
-}
-
 // Runs the event loop until done() holds or ms passed.
 bool spinUntil(const std::function<bool()> &done, int ms) {
     QElapsedTimer clock;
@@ -269,7 +155,89 @@ bool spinUntil(const std::function<bool()> &done, int ms) {
     return done();
 }
 
-TEST_F(HttpGetTest, AsyncGetRepliesLaterByTheSameRules) {
+TEST_F(HttpGetTest, DecodesByDeclaredCharset) {
+    WaitingHttpGet http(3000);
+    EXPECT_EQ(http.get(server->url("/utf8")), kChinese);
+    // No charset, or one that is not UTF-8: the program's GB18030 text.
+    EXPECT_EQ(http.get(server->url("/gb")), QString::fromUtf8("第二集"));
+    EXPECT_EQ(http.get(server->url("/latin1-declared")), QString::fromUtf8("第三集"));
+}
+
+TEST_F(HttpGetTest, FailuresGiveEmptyReply) {
+    WaitingHttpGet http(3000);
+    EXPECT_EQ(http.get(server->url("/missing")), QString());
+    EXPECT_EQ(http.get(server->url("/big")), QString());
+    EXPECT_EQ(http.get(server->url("/big-chunked")), QString());
+    EXPECT_EQ(http.get(QStringLiteral("not a url")), QString());
+    EXPECT_EQ(http.get(QStringLiteral("file:///etc/hostname")), QString());
+
+    // A port that was just free: connection refused.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(http.get(QStringLiteral("http://127.0.0.1:%1/x").arg(port)), QString());
+    EXPECT_LT(clock.elapsed(), 2000);
+
+    // The layer still works after all of these.
+    EXPECT_EQ(http.get(server->url("/utf8")), kChinese);
+    EXPECT_EQ(http.handled, 7) << "every failure was a reply";
+}
+
+TEST_F(HttpGetTest, FollowsOnlyFewHttpRedirects) {
+    WaitingHttpGet http(3000);
+    EXPECT_EQ(http.get(server->url("/redirect")), kChinese);
+    EXPECT_EQ(http.get(server->url("/chain/5")), kChinese);
+    EXPECT_EQ(http.get(server->url("/chain/6")), QString());
+    EXPECT_EQ(http.get(server->url("/loop")), QString());
+    EXPECT_EQ(http.get(server->url("/to-file")), QString());
+}
+
+TEST_F(HttpGetTest, OneTimeOutCoversEveryHop) {
+    // Each request (200 ms) is well within the time-out; the five together are not.
+    WaitingHttpGet http(600);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(http.get(server->url("/slow-chain/4")), QString());
+    EXPECT_GE(clock.elapsed(), 550);
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(http.get(server->url("/slow-chain/0")), kChinese);
+}
+
+class InputRecorder : public QWidget {
+public:
+    QString seen;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override { seen += event->text(); }
+};
+
+TEST_F(HttpGetTest, SilentServerTimesOutWhileNothingIsHeld) {
+    QTcpServer silent; // accepts connections (the kernel completes them) and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    InputRecorder widget;
+    widget.show();
+    auto http = makeAsyncHttpGet(400);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 repliedAt = -1;
+    QString reply = QStringLiteral("none");
+    http->start(QStringLiteral("http://127.0.0.1:%1/h.php").arg(silent.serverPort()), [&](const QString &body) {
+        reply = body;
+        repliedAt = clock.elapsed();
+    });
+    QCoreApplication::postEvent(&widget, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a")));
+    ASSERT_TRUE(spinUntil([&] { return !widget.seen.isEmpty(); }, 100)) << "input waited for the fetch";
+    EXPECT_EQ(repliedAt, -1);
+    ASSERT_TRUE(spinUntil([&] { return repliedAt >= 0; }, 3000));
+    EXPECT_EQ(reply, QString());
+    EXPECT_GE(repliedAt, 350);
+    EXPECT_LT(repliedAt, 2000);
+}
+
+TEST_F(HttpGetTest, RepliesComeLaterSideBySide) {
     auto http = makeAsyncHttpGet(3000);
     QStringList replies;
     auto keep = [&](const QString &body) { replies << body; };
@@ -285,7 +253,7 @@ TEST_F(HttpGetTest, AsyncGetRepliesLaterByTheSameRules) {
     EXPECT_EQ(replies, (QStringList{"", "", "", "", kChinese, kChinese}));
 }
 
-TEST_F(HttpGetTest, AsyncBytesComeUndecodedByTheSameRules) {
+TEST_F(HttpGetTest, BytesComeUndecodedByTheSameRules) {
     auto http = makeAsyncHttpGet(3000);
     QMap<QString, QByteArray> replies;
     for (const char *path : {"/binary", "/gb", "/redirect", "/missing", "/big", "/to-file"}) {
@@ -306,29 +274,7 @@ TEST_F(HttpGetTest, AsyncBytesComeUndecodedByTheSameRules) {
     EXPECT_EQ(text, kChinese);
 }
 
-TEST_F(HttpGetTest, AsyncGetHoldsNothingWhileASilentServerTimesOut) {
-    QTcpServer silent; // accepts connections and never answers
-    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
-    InputRecorder widget;
-    widget.show();
-    auto http = makeAsyncHttpGet(400);
-    QElapsedTimer clock;
-    clock.start();
-    qint64 repliedAt = -1;
-    QString reply = QStringLiteral("none");
-    http->start(QStringLiteral("http://127.0.0.1:%1/h.php").arg(silent.serverPort()), [&](const QString &body) {
-        reply = body;
-        repliedAt = clock.elapsed();
-    });
-    QCoreApplication::postEvent(&widget, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a")));
-    ASSERT_TRUE(spinUntil([&] { return !widget.seen.isEmpty(); }, 100)) << "input waited for the fetch";
-    EXPECT_EQ(repliedAt, -1);
-    ASSERT_TRUE(spinUntil([&] { return repliedAt >= 0; }, 3000));
-    EXPECT_EQ(reply, QString());
-    EXPECT_GE(repliedAt, 350);
-}
-
-TEST_F(HttpGetTest, AsyncGetCancelledOrDestroyedNeverReplies) {
+TEST_F(HttpGetTest, CancelledOrDestroyedNeverReplies) {
     auto http = makeAsyncHttpGet(3000);
     int replies = 0;
     const quint64 slow = http->start(server->url("/slow"), [&](const QString &) { ++replies; });
@@ -355,6 +301,36 @@ TEST_F(HttpGetTest, AsyncGetCancelledOrDestroyedNeverReplies) {
     EXPECT_EQ(got.size(), 2);
     EXPECT_EQ(replies, 0) << "the slow fetch ended with its getter";
     spinUntil([] { return false; }, 500);
+    EXPECT_EQ(replies, 0);
+}
+
+TEST_F(HttpGetTest, ARunningFetchCancelledOrOutlivedDeliversNothing) {
+    auto http = makeAsyncHttpGet(3000);
+    int replies = 0;
+    auto count = [&](const QString &) { ++replies; };
+    auto countBytes = [&](const QByteArray &) { ++replies; };
+    // Cancelled while the server works on the request, and while the body
+    // is still coming in.
+    const quint64 slow = http->start(server->url("/slow"), count);
+    const quint64 trickle = http->startBytes(server->url("/trickle"), countBytes);
+    QTimer::singleShot(100, [&] {
+        http->cancel(slow);
+        http->cancel(trickle);
+    });
+    spinUntil([] { return false; }, 900); // past both replies
+    EXPECT_EQ(replies, 0);
+    http->cancel(slow); // ended already: nothing
+    QByteArray body;
+    http->startBytes(server->url("/trickle"), [&](const QByteArray &b) { body = b; });
+    ASSERT_TRUE(spinUntil([&] { return !body.isEmpty(); }, 3000));
+    EXPECT_EQ(body, QByteArray(30, 'z'));
+
+    // Destroyed with both kinds running, as an owner does from a timer.
+    http->start(server->url("/slow"), count);
+    http->startBytes(server->url("/trickle"), countBytes);
+    QTimer::singleShot(100, [&] { http.reset(); });
+    spinUntil([] { return false; }, 900);
+    EXPECT_EQ(http, nullptr);
     EXPECT_EQ(replies, 0);
 }
 

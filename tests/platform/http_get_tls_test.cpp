@@ -1,11 +1,12 @@
-// HttpGet over https against TLS servers on the loopback interface, with
-// certificates the test makes: a trusted one for localhost and 127.0.0.1,
-// one from an authority nobody trusts, one for another host name and one
-// that has expired. Only the first is fetched; the others are refused with
+// The HTTP layer over https against TLS servers on the loopback interface,
+// with certificates the test makes: a trusted one for localhost and
+// 127.0.0.1, one from an authority nobody trusts, one for another host name
+// and one that has expired. Only the first is fetched; the others are refused with
 // one line on standard error, and no https fetch is handed on to plain http.
 
 #include "platform/http_get.h"
 
+#include "support/waiting_http_get.h"
 #include "tls/tls_test_server.h"
 
 #include <QTcpServer>
@@ -46,24 +47,24 @@ QTemporaryDir *HttpsGetTest::certs_ = nullptr;
 
 TEST_F(HttpsGetTest, AServerWithATrustedCertificateIsFetchedByNameAndAddress) {
     TlsServer server(certs(), QStringLiteral("server"), page("片名"));
-    auto http = makeHttpGet(3000);
-    EXPECT_EQ(http->get(server.url()), QString::fromUtf8("片名"));
-    EXPECT_EQ(http->get(server.url("127.0.0.1")), QString::fromUtf8("片名"));
+    WaitingHttpGet http(3000);
+    EXPECT_EQ(http.get(server.url()), QString::fromUtf8("片名"));
+    EXPECT_EQ(http.get(server.url("127.0.0.1")), QString::fromUtf8("片名"));
 }
 
 TEST_F(HttpsGetTest, ACertificateThatDoesNotVerifyIsRefusedAndSaidOnceWhy) {
     TlsServer stranger(certs(), QStringLiteral("stranger"), page("forged"));
     TlsServer wrongHost(certs(), QStringLiteral("wronghost"), page("forged"));
     TlsServer expired(certs(), QStringLiteral("expired"), page("forged"));
-    auto http = makeHttpGet(3000);
+    WaitingHttpGet http(3000);
     const struct {
         const TlsServer &server;
         const char *reason;
     } cases[] = {{stranger, "issuer"}, {wrongHost, "host name"}, {expired, "expired"}};
     for (const auto &c : cases) {
         ::testing::internal::CaptureStderr();
-        EXPECT_EQ(http->get(c.server.url()), QString()) << c.reason;
-        EXPECT_EQ(http->get(c.server.url()), QString()) << c.reason;
+        EXPECT_EQ(http.get(c.server.url()), QString()) << c.reason;
+        EXPECT_EQ(http.get(c.server.url()), QString()) << c.reason;
         const std::string said = ::testing::internal::GetCapturedStderr();
         EXPECT_NE(said.find("refused " + c.server.server().toStdString() + ": its certificate does not verify"),
                   std::string::npos)
@@ -74,7 +75,7 @@ TEST_F(HttpsGetTest, ACertificateThatDoesNotVerifyIsRefusedAndSaidOnceWhy) {
     }
     // The layer still fetches from a server that verifies.
     TlsServer good(certs(), QStringLiteral("server"), page("ok"));
-    EXPECT_EQ(http->get(good.url()), QStringLiteral("ok"));
+    EXPECT_EQ(http.get(good.url()), QStringLiteral("ok"));
 }
 
 TEST_F(HttpsGetTest, AnHttpsAddressIsNeverHandedOnToPlainHttp) {
@@ -88,16 +89,16 @@ TEST_F(HttpsGetTest, AnHttpsAddressIsNeverHandedOnToPlainHttp) {
     TlsServer downgrade(certs(), QStringLiteral("server"), redirect(plainUrl));
     TlsServer good(certs(), QStringLiteral("server"), page("protected"));
     TlsServer upgrade(certs(), QStringLiteral("server"), redirect(good.url()));
-    auto http = makeHttpGet(3000);
+    WaitingHttpGet http(3000);
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(http->get(downgrade.url()), QString());
+    EXPECT_EQ(http.get(downgrade.url()), QString());
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("redirects to plain http"), std::string::npos);
     // https to https is followed, and plain http itself still works.
-    EXPECT_EQ(http->get(upgrade.url()), QStringLiteral("protected"));
-    EXPECT_EQ(http->get(plainUrl), QStringLiteral("unprotected"));
+    EXPECT_EQ(http.get(upgrade.url()), QStringLiteral("protected"));
+    EXPECT_EQ(http.get(plainUrl), QStringLiteral("unprotected"));
 }
 
-TEST_F(HttpsGetTest, EpisodeLookupsWithoutWaitingKeepTheSameRules) {
+TEST_F(HttpsGetTest, FetchesSideBySideEachKeepTheRules) {
     QTcpServer plain;
     ASSERT_TRUE(plain.listen(QHostAddress::LocalHost));
     QObject::connect(&plain, &QTcpServer::pendingConnectionAvailable, [&] {
@@ -108,19 +109,12 @@ TEST_F(HttpsGetTest, EpisodeLookupsWithoutWaitingKeepTheSameRules) {
     TlsServer stranger(certs(), QStringLiteral("stranger"), page("forged"));
     TlsServer downgrade(certs(), QStringLiteral("server"),
                         redirect(QStringLiteral("http://127.0.0.1:%1/x").arg(plain.serverPort())));
-    auto http = makeAsyncHttpGet(3000);
+    WaitingHttpGet http(3000);
     QStringList replies(3, QStringLiteral("none"));
-    int done = 0;
     const QString urls[] = {good.url(), stranger.url(), downgrade.url()};
     for (int i = 0; i < 3; ++i)
-        http->start(urls[i], [&, i](const QString &body) {
-            replies[i] = body;
-            ++done;
-        });
-    QElapsedTimer clock;
-    clock.start();
-    while (done < 3 && clock.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        http.start(urls[i], [&, i](const QString &body) { replies[i] = body; });
+    EXPECT_TRUE(http.waitForReplies(3, 5000));
     EXPECT_EQ(replies, (QStringList{QStringLiteral("1$https://localhost/a.mp4$peer"), QString(), QString()}));
 }
 

@@ -13,7 +13,7 @@
 #include "platform/power.h"
 #include "platform/text_file.h"
 #include "platform/web_pane.h"
-#include "platform/http_get.h"
+#include "support/waiting_http_get.h"
 #include "menus/popup_menus.h"
 #include "shell/ba1.h"
 
@@ -129,7 +129,7 @@ protected:
 
     // The statistics server's counts of start and play pings.
     QPair<int, int> stats() const {
-        const QString summary = makeHttpGet()->get(base_ + QStringLiteral("stat/summary.json"));
+        const QString summary = WaitingHttpGet().get(base_ + QStringLiteral("stat/summary.json"));
         const QRegularExpression starts(QStringLiteral("\"starts\":(\\d+)"));
         const QRegularExpression plays(QStringLiteral("\"plays\":(\\d+)"));
         return {starts.match(summary).captured(1).toInt(), plays.match(summary).captured(1).toInt()};

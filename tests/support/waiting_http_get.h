@@ -1,6 +1,7 @@
 #pragma once
 // The real asynchronous fetch, for tests that drive a layer against a
-// loopback server and then wait for its replies to have been handled.
+// loopback server and then wait for its replies to have been handled, or
+// that fetch one address and wait for its body.
 
 #include "platform/http_get.h"
 
@@ -11,8 +12,16 @@ namespace vantoli {
 
 class WaitingHttpGet final : public AsyncHttpGet {
 public:
+    explicit WaitingHttpGet(int timeoutMs = kHttpGetTimeoutMs) : real_(makeAsyncHttpGet(timeoutMs)) {}
+
     quint64 start(const QString &url, Reply reply) override {
         return real_->start(url, [this, reply = std::move(reply)](const QString &body) {
+            reply(body);
+            ++handled;
+        });
+    }
+    quint64 startBytes(const QString &url, BytesReply reply) override {
+        return real_->startBytes(url, [this, reply = std::move(reply)](const QByteArray &body) {
             reply(body);
             ++handled;
         });
@@ -27,19 +36,28 @@ public:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         return handled >= count;
     }
-    // Fetches one address and waits for its body.
-    QString get(const QString &url, int ms = 15000) {
-        QString body;
-        const int before = handled;
-        start(url, [&body](const QString &b) { body = b; });
-        waitForReplies(before + 1, ms);
-        return body;
+    // Fetches one address and waits for its body; a fetch that has not
+    // replied within `ms` is cancelled and gives "".
+    QString get(const QString &url, int ms = 15000) { return wait<QString>(url, ms, &WaitingHttpGet::start); }
+    // The same for the undecoded bytes.
+    QByteArray getBytes(const QString &url, int ms = 15000) {
+        return wait<QByteArray>(url, ms, &WaitingHttpGet::startBytes);
     }
 
     int handled = 0;
 
 private:
-    std::unique_ptr<AsyncHttpGet> real_ = makeAsyncHttpGet();
+    template <typename Body, typename Start>
+    Body wait(const QString &url, int ms, Start startFetch) {
+        Body body;
+        const int before = handled;
+        const quint64 id = (this->*startFetch)(url, [&body](const Body &b) { body = b; });
+        if (!waitForReplies(before + 1, ms))
+            cancel(id); // the reply must not reach `body` once it is gone
+        return body;
+    }
+
+    std::unique_ptr<AsyncHttpGet> real_;
 };
 
 } // namespace vantoli

@@ -1,12 +1,11 @@
-// HttpGet on QNetworkAccessManager: one fetch at a time, waited for in a
-// local event loop that leaves user input queued.
+// The HTTP layer on QNetworkAccessManager: the checks every fetch passes
+// (scheme, certificate, size, redirects) and the getter that runs fetches
+// side by side.
 
 #include "platform/http_get.h"
 
 #include "platform/ansi_codec.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -22,7 +21,6 @@
 
 #include <unordered_map>
 #include <utility>
-#include <vector>
 
 namespace vantoli {
 namespace {
@@ -98,212 +96,14 @@ bool declaresUtf8(const QByteArray &contentType) {
     return false;
 }
 
-bool isUserInput(QEvent::Type type) {
-    switch (type) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TouchCancel:
-    case QEvent::TabletPress:
-    case QEvent::TabletMove:
-    case QEvent::TabletRelease:
-    case QEvent::ContextMenu:
-    case QEvent::InputMethod:
-    case QEvent::NativeGesture:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// ExcludeUserInputEvents keeps the window system's input queued, but input
-// events posted inside the program would still be delivered during the
-// wait. This holds those back too and posts them again, in order, when the
-// wait is over.
-class InputHold final : public QObject {
-public:
-    InputHold() {
-        if (QCoreApplication *app = QCoreApplication::instance())
-            app->installEventFilter(this);
-    }
-
-    ~InputHold() override {
-        if (QCoreApplication *app = QCoreApplication::instance())
-            app->removeEventFilter(this);
-        for (auto &[receiver, event] : held_) {
-            if (receiver)
-                QCoreApplication::postEvent(receiver, event);
-            else
-                delete event;
-        }
-    }
-
-protected:
-    bool eventFilter(QObject *receiver, QEvent *event) override {
-        if (event->type() == QEvent::ShortcutOverride) {
-            // A posted key press is offered to the shortcuts before any
-            // filter sees it; claiming the override sends it on as a plain
-            // key press, which is held below. It is offered again when
-            // posted anew.
-            event->accept();
-            return true;
-        }
-        if (!isUserInput(event->type()))
-            return false;
-        held_.emplace_back(receiver, event->clone());
-        return true;
-    }
-
-private:
-    std::vector<std::pair<QPointer<QObject>, QEvent *>> held_;
-};
-
-class NetworkHttpGet final : public HttpGet {
-public:
-    explicit NetworkHttpGet(int timeoutMs) : timeoutMs_(timeoutMs) {
-        // Redirects are followed by hand so that the target scheme and the
-        // number of hops can be checked.
-        nam_.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-    }
-
-    ~NetworkHttpGet() override {
-        // Destroyed from a callback inside the wait: let get() unwind
-        // without touching this object again.
-        *alive_ = false;
-        stop();
-    }
-
-    QString get(const QString &urlText) override {
-        if (busy_)
-            return {};
-        QUrl url(urlText);
-        if (!isHttp(url))
-            return {};
-
-        const std::shared_ptr<bool> alive = alive_;
-        busy_ = true;
-        aborted_ = false;
-        InputHold hold;
-        QEventLoop loop;
-        loop_ = &loop;
-        // One time-out for the whole fetch, redirects included.
-        QTimer timer;
-        timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, &loop, [this] {
-            aborted_ = true;
-            stop();
-        });
-        timer.start(timeoutMs_);
-
-        QString result;
-        for (int hop = 0; hop <= kMaxRedirects && !aborted_; ++hop) {
-            QUrl next;
-            if (!fetch(url, loop, alive, &result, &next))
-                break;
-            if (next.isEmpty() || !isHttp(next))
-                break;
-            if (isDowngrade(url, next)) {
-                reportRefusal(url, QStringLiteral("it redirects to plain http"));
-                break;
-            }
-            url = next;
-        }
-        if (!*alive)
-            return {};
-        loop_ = nullptr;
-        busy_ = false;
-        return aborted_ ? QString() : result;
-    }
-
-    bool busy() const override { return busy_; }
-
-    void abort() override {
-        if (!busy_)
-            return;
-        aborted_ = true;
-        stop();
-    }
-
-private:
-    // One request. Returns false when the fetch is over (body or failure in
-    // *result), true with *next set when the server redirects.
-    bool fetch(const QUrl &url, QEventLoop &loop, const std::shared_ptr<bool> &alive, QString *result,
-               QUrl *next) {
-        QNetworkReply *reply = verifiedGet(nam_, url);
-        reply_ = reply;
-        QByteArray body;
-        bool tooLarge = false;
-        auto refuse = [&] {
-            tooLarge = true;
-            reply->abort();
-        };
-        QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
-            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-            if (length.isValid() && length.toLongLong() > kMaxBodyBytes)
-                refuse();
-        });
-        QObject::connect(reply, &QIODevice::readyRead, &loop, [&] {
-            body += reply->readAll();
-            if (body.size() > kMaxBodyBytes)
-                refuse();
-        });
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        if (!reply->isFinished())
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        if (!*alive)
-            return false;
-        reply_ = nullptr;
-        reply->disconnect(&loop);
-        reply->deleteLater();
-
-        if (aborted_ || tooLarge || reply->error() != QNetworkReply::NoError)
-            return false;
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        const QUrl target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
-        if (status >= 300 && status < 400 && target.isValid()) {
-            *next = url.resolved(target);
-            return true;
-        }
-        if (status < 200 || status >= 300)
-            return false;
-        body += reply->readAll();
-        if (body.size() > kMaxBodyBytes)
-            return false;
-        *result = declaresUtf8(reply->rawHeader("Content-Type"))
-                      ? QString::fromUtf8(body)
-                      : decodeAnsi(body);
-        return false;
-    }
-
-    void stop() {
-        if (reply_)
-            reply_->abort();
-        if (loop_)
-            loop_->quit();
-    }
-
-    QNetworkAccessManager nam_;
-    int timeoutMs_;
-    bool busy_ = false;
-    bool aborted_ = false;
-    QEventLoop *loop_ = nullptr;
-    QPointer<QNetworkReply> reply_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-};
-
 // AsyncHttpGet on QNetworkAccessManager: every fetch is a record with its
 // own time-out; its reply signals go to the record's id, so a fetch that was
 // cancelled or finished meanwhile is simply not found.
 class NetworkAsyncHttpGet final : public AsyncHttpGet {
 public:
     explicit NetworkAsyncHttpGet(int timeoutMs) : timeoutMs_(timeoutMs) {
+        // Redirects are followed by hand so that each hop's scheme and the
+        // number of hops can be checked.
         nam_.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     }
 
@@ -443,10 +243,6 @@ private:
 };
 
 } // namespace
-
-std::unique_ptr<HttpGet> makeHttpGet(int timeoutMs) {
-    return std::make_unique<NetworkHttpGet>(timeoutMs);
-}
 
 std::unique_ptr<AsyncHttpGet> makeAsyncHttpGet(int timeoutMs) {
     return std::make_unique<NetworkAsyncHttpGet>(timeoutMs);

@@ -1,13 +1,16 @@
 #pragma once
-// Synchronous HTTP GET of a URL into text, as the content-server fetches
-// (control file, notice lists) need it; episode lookups use the asynchronous
-// one below. The call returns when the reply is complete; meanwhile the
-// window keeps repainting and timers and queued calls run, but user input
-// waits. A failure, an HTTP
-// error status or the time-out gives the empty reply. An https server must
-// prove its name with a certificate from an authority the system trusts (or,
-// instead, one in the file SSL_CERT_FILE names) and may not redirect to plain
-// http; otherwise the reply is empty and standard error says once why.
+// HTTP GET of a URL for the content-server fetches (control file, notice
+// lists, episode lookups, web seeds), without waiting: the caller goes on at
+// once and the reply comes later, on the UI thread. Nothing is held
+// meanwhile, input included. A failure, an HTTP error status, a body over
+// 1 MiB or the time-out (one for the whole fetch, redirects included) gives
+// the empty reply. Redirects are followed for up to five hops, to http(s)
+// addresses only. An https server must prove its name with a
+// certificate from an authority the system trusts (or, instead, one in the
+// file SSL_CERT_FILE names) and may not redirect to plain http; otherwise
+// the reply is empty and standard error says once why. A reply is never
+// delivered from inside start(), never for a cancelled fetch, and never
+// after the getter is gone.
 
 #include <QByteArray>
 #include <QString>
@@ -17,34 +20,16 @@
 
 namespace vantoli {
 
-class HttpGet {
-public:
-    virtual ~HttpGet() = default;
-    // The body decoded as its charset says (UTF-8 when declared, GB18030
-    // otherwise); "" on any failure.
-    virtual QString get(const QString &url) = 0;
-    // A fetch is running (get() is on the stack).
-    virtual bool busy() const = 0;
-    // Ends a running fetch at once with the empty reply.
-    virtual void abort() = 0;
-};
-
 inline constexpr int kHttpGetTimeoutMs = 5000;
 
-// The real layer on QNetworkAccessManager.
-std::unique_ptr<HttpGet> makeHttpGet(int timeoutMs = kHttpGetTimeoutMs);
-
-// The same fetch without waiting: the caller goes on at once and the reply
-// comes later, on the UI thread, with the same rules (time-out, size limit,
-// redirects, charset) and the empty reply for any failure. Nothing is held
-// meanwhile, input included. A reply is never delivered from inside start(),
-// never for a cancelled fetch, and never after the getter is gone.
 class AsyncHttpGet {
 public:
     using Reply = std::function<void(const QString &body)>;
     using BytesReply = std::function<void(const QByteArray &body)>;
     virtual ~AsyncHttpGet() = default;
-    // Begins a fetch; the id (never 0) lets the caller cancel it.
+    // Begins a fetch; the id (never 0) lets the caller cancel it. The reply
+    // is the body decoded as its charset says (UTF-8 when declared, GB18030
+    // otherwise); "" on any failure.
     virtual quint64 start(const QString &url, Reply reply) = 0;
     // The same for a binary body (a torrent): its bytes as they came, not
     // decoded; empty on any failure. A getter that only deals in text hands
@@ -57,6 +42,7 @@ public:
     virtual void cancel(quint64 id) = 0;
 };
 
+// The real layer on QNetworkAccessManager.
 std::unique_ptr<AsyncHttpGet> makeAsyncHttpGet(int timeoutMs = kHttpGetTimeoutMs);
 
 // One fetch at a time for one purpose: a new one replaces the one still

@@ -39,10 +39,10 @@ struct Face {
 } // namespace
 
 Transport::Transport(Player &player, PlaybackState &state, PlaybackView &view,
-                     PlaybackTimers &timers, HistoryStore &history, Dialogs &dialogs,
-                     PlayAreaSwitch &playArea, EpisodeStepper &episodes)
+                     PlaybackTimers &timers, HistoryStore &history, PositionRecorder &positions,
+                     Dialogs &dialogs, PlayAreaSwitch &playArea, EpisodeStepper &episodes)
     : player_(player), state_(state), view_(view), timers_(timers), history_(history),
-      dialogs_(dialogs), playArea_(playArea), episodes_(episodes) {}
+      positions_(positions), dialogs_(dialogs), playArea_(playArea), episodes_(episodes) {}
 
 QString Transport::toolTip(int index) const {
     if (index == 0)
@@ -183,20 +183,6 @@ void Transport::playPause() {
     view_.setControlVisible(QStringLiteral("Peerx"), true);
 }
 
-void Transport::saveStopPosition() {
-    if (state_.currentItemReference == kNothing || state_.lastPosition <= 0)
-        return;
-    if (state_.playSource == kSourceLocal) {
-        history_.updateLocalPlayPosition(state_.currentItemReference, state_.lastPosition);
-        return;
-    }
-    // A reference that is not a number names no network task; writing it as
-    // task 0 would touch an unrelated line.
-    const auto id = history_text::parseNumber(state_.currentItemReference.trimmed());
-    if (id && *id >= INT_MIN && *id <= INT_MAX)
-        history_.updateNetworkTaskPosition(int(*id), state_.lastPosition);
-}
-
 void Transport::stop() {
     if (state_.playAreaMode != kPlayAreaPlayer)
         return;
@@ -206,7 +192,7 @@ void Transport::stop() {
     view_.setControlVisible(QStringLiteral("bo_ad"), true);
     view_.setControlVisible(QStringLiteral("Peerx"), false);
 
-    saveStopPosition();
+    positions_.recordStop();
 
     timers_.setTimerEnabled(PlaybackTimer::Status, false);
     state_.lastPosition = 0;

@@ -11,6 +11,7 @@
 
 #include "app/dialogs.h"
 #include "history/history_files.h"
+#include "history/position_recorder.h"
 #include "playback/playback_state.h"
 #include "playback/playback_view.h"
 #include "playback/player.h"
@@ -38,8 +39,8 @@ inline const QString kCannotPlayText = QStringLiteral("\r\n无法播放：文件
 class Transport : public TransportCommands {
 public:
     Transport(Player &player, PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
-              HistoryStore &history, Dialogs &dialogs, PlayAreaSwitch &playArea,
-              EpisodeStepper &episodes);
+              HistoryStore &history, PositionRecorder &positions, Dialogs &dialogs,
+              PlayAreaSwitch &playArea, EpisodeStepper &episodes);
 
     // Runs transport command `index` (0 to 7; other values do nothing). A
     // click that follows a press with a button other than the left one only
@@ -93,13 +94,13 @@ private:
 
     void paintFace(int index, bool hover);
     void showPauseFace(bool pause);
-    void saveStopPosition();
 
     Player &player_;
     PlaybackState &state_;
     PlaybackView &view_;
     PlaybackTimers &timers_;
     HistoryStore &history_;
+    PositionRecorder &positions_;
     Dialogs &dialogs_;
     PlayAreaSwitch &playArea_;
     EpisodeStepper &episodes_;

@@ -6,9 +6,9 @@
 namespace vantoli {
 
 PlaybackController::PlaybackController(const PlaybackServices &s, QObject *parent)
-    : QObject(parent), state_(*s.state), player_(s.player),
+    : QObject(parent), state_(*s.state), player_(s.player), positions_(state_, *s.history),
       continuation_(state_, *s.view, *this, *s.lookups, *s.settings, s.contentBase),
-      tick_(*s.player, state_, *s.view, *this, *s.settings, *s.history, continuation_, s.clock),
+      tick_(*s.player, state_, *s.view, *this, *s.settings, positions_, continuation_, s.clock),
       end_(state_, *s.view, *this, *s.power, playEndedUrl(s.contentBase)),
       playArea_(state_, *s.view, *s.transport, s.contentBase) {
     timer1_.setInterval(1000);

@@ -8,6 +8,7 @@
 // ticks are skipped rather than run inside the fetch; each timer simply
 // fires again at its next interval.
 
+#include "history/position_recorder.h"
 #include "playback/continuation.h"
 #include "playback/end_of_playback.h"
 #include "playback/play_area.h"
@@ -44,6 +45,9 @@ public:
 
     PlaybackState &state() { return state_; }
     Continuation &continuation() { return continuation_; }
+    // The one writer of the playing item's position (the transport's stop
+    // uses it too).
+    PositionRecorder &positions() { return positions_; }
     StatusTick &statusTick() { return tick_; }
     EndOfPlayback &endOfPlayback() { return end_; }
     PlayArea &playArea() { return playArea_; }
@@ -61,6 +65,7 @@ private:
     PlaybackState &state_;
     Player *player_;
     QTimer timer1_, timer2_, timer4_;
+    PositionRecorder positions_;
     Continuation continuation_;
     StatusTick tick_;
     EndOfPlayback end_;

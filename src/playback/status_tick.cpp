@@ -2,8 +2,7 @@
 
 #include "app/app_settings.h"
 #include "app/text_util.h"
-#include "catalog/links.h"
-#include "history/history_files.h"
+#include "history/position_recorder.h"
 #include "playback/continuation.h"
 #include "playback/player.h"
 #include "playback/view_geometry.h"
@@ -22,10 +21,10 @@ int roundToInt(double v) { return int(std::nearbyint(v)); } // halves to even
 } // namespace
 
 StatusTick::StatusTick(Player &player, PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
-                       const Settings &settings, HistoryStore &history, Continuation &continuation,
-                       Clock clock)
+                       const Settings &settings, PositionRecorder &positions,
+                       Continuation &continuation, Clock clock)
     : player_(player), state_(state), view_(view), timers_(timers), settings_(settings),
-      history_(history), continuation_(continuation), clock_(std::move(clock)) {}
+      positions_(positions), continuation_(continuation), clock_(std::move(clock)) {}
 
 void StatusTick::showPlayFace(PlaybackView &view, PlaybackState &state) {
     view.paintTransportFrame(0, kStripPlay, 0);
@@ -67,12 +66,7 @@ void StatusTick::tick() {
     // or endless stream, or one whose length has not arrived yet): such an
     // item has no end to come near.
     if (d > 0 && d - 2 < p1 && p2 > 0) {
-        if (state_.currentItemReference != kNothing && state_.lastPosition > 0) {
-            if (state_.playSource == kSourceNetwork)
-                history_.updateNetworkTaskPosition(toIntOrZero(state_.currentItemReference), 0);
-            else if (state_.playSource == kSourceLocal)
-                history_.updateLocalPlayPosition(state_.currentItemReference, 0);
-        }
+        positions_.recordEnd();
         timers_.setTimerEnabled(PlaybackTimer::EndOfPlayback, true);
         if (!balloonsWanted())
             return;

@@ -14,15 +14,16 @@
 namespace vantoli {
 
 class Continuation;
-class HistoryStore;
 class Player;
+class PositionRecorder;
 
 class StatusTick {
 public:
     using Clock = std::function<QString()>; // time of day in the user's format
 
     StatusTick(Player &player, PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
-               const Settings &settings, HistoryStore &history, Continuation &continuation, Clock clock);
+               const Settings &settings, PositionRecorder &positions, Continuation &continuation,
+               Clock clock);
 
     void tick();
 
@@ -42,7 +43,7 @@ private:
     PlaybackView &view_;
     PlaybackTimers &timers_;
     const Settings &settings_;
-    HistoryStore &history_;
+    PositionRecorder &positions_;
     Continuation &continuation_;
     Clock clock_;
 };

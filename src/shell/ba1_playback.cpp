@@ -70,8 +70,9 @@ void BA1::createPlayback() {
     if (auto *mpv = dynamic_cast<MpvPlayer *>(player_.get()))
         QObject::connect(mpv, &MpvPlayer::changed, playback_.get(), &PlaybackController::playerChanged);
     PlaybackState &state = playback_->state();
-    transport_ = std::make_unique<controls::Transport>(*player_, state, *this, *playback_, history_, dialogs_,
-                                                       playback_->playArea(), playback_->continuation());
+    transport_ = std::make_unique<controls::Transport>(*player_, state, *this, *playback_, history_,
+                                                       playback_->positions(), dialogs_, playback_->playArea(),
+                                                       playback_->continuation());
     // Queued: the message for a file the player cannot open never shows
     // inside the player's own event handling.
     if (auto *mpv = dynamic_cast<MpvPlayer *>(player_.get()))

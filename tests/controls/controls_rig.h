@@ -63,7 +63,8 @@ protected:
     HistoryStore history{dir.path()};
     RecordingPlayArea playArea{state, view};
     RecordingStepper stepper{view};
-    Transport transport{player, state, view, view, history, dialogs, playArea, stepper};
+    PositionRecorder positions{state, history};
+    Transport transport{player, state, view, view, history, positions, dialogs, playArea, stepper};
     SeekVolumeBars bars{player, view, transport, state};
     Keyboard keyboard{player, state, view, view, transport, bars};
 

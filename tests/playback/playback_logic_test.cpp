@@ -73,7 +73,8 @@ protected:
     FakePower power;
     PlaybackState state;
     Continuation continuation{state, view, view, lookups, settings, kBase};
-    StatusTick tick{player, state, view, view, settings, history, continuation, [] { return QStringLiteral("12:34:56"); }};
+    PositionRecorder positions{state, history};
+    StatusTick tick{player, state, view, view, settings, positions, continuation, [] { return QStringLiteral("12:34:56"); }};
     EndOfPlayback end{state, view, view, power, kBase + QStringLiteral("play-ended.htm")};
 };
 

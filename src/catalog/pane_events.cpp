@@ -13,9 +13,9 @@ PaneEvents::PaneEvents(PaneEventsHost &host, PlaybackView &view, PlaybackState &
 void PaneEvents::downloadBegin(int pane) { host_.setPaneSilent(pane); }
 
 void PaneEvents::downloadComplete(int pane) {
-    if (pane == kCatalogPane && !homeLoadFailed_ && !view_.isControlVisible(QStringLiteral("Pic1"))) {
-        view_.setControlVisible(QStringLiteral("Pic1"), true);
-        view_.setControlVisible(QStringLiteral("wait"), false);
+    if (pane == kCatalogPane && !homeLoadFailed_ && !view_.isShown(Part::CatalogArea)) {
+        view_.setShown(Part::CatalogArea, true);
+        view_.setShown(Part::CatalogWaiting, false);
     }
 }
 
@@ -24,18 +24,18 @@ void PaneEvents::navigateError(int pane, const QString &url) {
     case kCatalogPane:
         if (!isUnderWebBase(url, contentBase_))
             return;
-        view_.setControlVisible(QStringLiteral("Pic1"), false);
+        view_.setShown(Part::CatalogArea, false);
         host_.showHomeRetryPicture(true);
-        view_.setControlVisible(QStringLiteral("wait"), true);
+        view_.setShown(Part::CatalogWaiting, true);
         homeLoadFailed_ = true;
         break;
     case kPlayerAdPane:
-        view_.setControlVisible(QStringLiteral("ad_huan"), false);
-        view_.setControlVisible(QStringLiteral("adp"), true);
+        view_.setShown(Part::PauseAdPane, false);
+        view_.setShown(Part::PausePicture, true);
         state_.pauseAdState = 1;
         break;
     case kUnderPlayerPane:
-        view_.setControlVisible(QStringLiteral("bo_pad"), false);
+        view_.setShown(Part::StopAdPane, false);
         state_.stopAdState = 1;
         break;
     default:

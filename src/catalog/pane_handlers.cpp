@@ -78,7 +78,7 @@ void PaneHandlers::startPlayer(const QString &url) {
 
 void PaneHandlers::lookUpByNumber(const QString &link) {
     const ByNumberLink b = decodeByNumberLink(link);
-    s_.view->setLabelText(QStringLiteral("zhun"), QStringLiteral("正在搜索资源，请稍后"));
+    s_.view->setStatus(QStringLiteral("正在搜索资源，请稍后"));
     s_.view->npc_Click(kNpcPlayerPage);
     const quint64 item = s_.state->itemSerial;
     byNumber_.start(episodeLookupUrl(s_.contentBase, b.videoId, b.source, b.episode),
@@ -94,7 +94,7 @@ void PaneHandlers::byNumberReplied(const QString &link, const QString &reply) {
     const ByNumberLink b = decodeByNumberLink(link);
     if (reply.isEmpty() || reply == kNoNextEpisode) {
         s_.state->nextEpisodeState = kNoNextEpisode;
-        s_.view->setLabelText(QStringLiteral("zhun"), QStringLiteral("读取数据出错，请重试"));
+        s_.view->setStatus(QStringLiteral("读取数据出错，请重试"));
     }
     if (const auto r = parseEpisodeLookupReply(reply)) {
         s_.view->navigatePane(kCatalogPane, buildLookupMediaLink(r->kind, r->address, b.title, r->episodeName,
@@ -108,7 +108,7 @@ void PaneHandlers::byNumberReplied(const QString &link, const QString &reply) {
 }
 
 void PaneHandlers::refuseAddress() {
-    s_.view->setLabelText(QStringLiteral("zhun"), kRefusedAddressText);
+    s_.view->setStatus(kRefusedAddressText);
 }
 
 void PaneHandlers::playMediaLink(const QString &link) {
@@ -137,7 +137,7 @@ void PaneHandlers::playMediaLink(const QString &link) {
     }
     st.currentItemKey = QString::number(m.videoId) + u'-' + m.source + u'-' + m.episode + u'-' + m.title;
     st.currentEpisodeName = unescapeText(m.episodeName);
-    showTitle(*s_.view, truncateToWidth(unescapeText(m.title), 30) + u'-' + st.currentEpisodeName);
+    s_.view->setTitle(truncateToWidth(unescapeText(m.title), 30) + u'-' + st.currentEpisodeName);
     if (!m.title.isEmpty() && !m.address.isEmpty()) {
         if (m.wantsListRefresh()) {
             s_.view->navigatePane(kEpisodeListPane,
@@ -206,7 +206,7 @@ void PaneHandlers::historyOpen(const QString &link) {
             return;
         }
         startPlayer(target.address);
-        showTitle(*s_.view, truncateToWidth(unescapeText(e.name), 30));
+        s_.view->setTitle(truncateToWidth(unescapeText(e.name), 30));
         st.resetForNewItem();
         st.resumePosition = int(std::clamp<qint64>(e.position, 0, INT_MAX));
         st.currentItemReference = e.path;
@@ -228,7 +228,7 @@ void PaneHandlers::historyOpen(const QString &link) {
         s_.playArea->setPlayAreaMode(kPlayAreaPlayer);
         s_.host->ensureTransferRunning();
         startPlayer(target.address);
-        showTitle(*s_.view, truncateToWidth(unescapeText(title), 30) + u'-' + unescapeText(episodeName));
+        s_.view->setTitle(truncateToWidth(unescapeText(title), 30) + u'-' + unescapeText(episodeName));
         st.resetForNewItem();
         st.resumePosition = toIntOrZero(f.value(6));
         s_.view->navigatePane(kEpisodeListPane,
@@ -251,7 +251,7 @@ void PaneHandlers::historyOpen(const QString &link) {
 
 void PaneHandlers::openTvChannel(const QString &link) {
     s_.view->navigatePane(kTvChannelPane, tvChannelUrl(s_.contentBase, decodeTvLink(link)));
-    s_.view->setControlVisible(QStringLiteral("gtv"), true);
+    s_.view->setShown(Part::TvClose, true);
     s_.playArea->setPlayAreaMode(kPlayAreaTv);
 }
 

@@ -41,9 +41,7 @@ void Keyboard::showSeek(int knobPosition) {
     const int duration = player_.Duration();
     if (!bars_.placeSeekKnob(knobPosition, duration))
         return;
-    view_.setLabelText(QStringLiteral("times"),
-                       timeText(player_.Position()) + QStringLiteral(" / ") + timeText(duration));
-    placeTimeLabel(view_);
+    view_.setTimes(timeText(player_.Position()) + QStringLiteral(" / ") + timeText(duration));
 }
 
 void Keyboard::seekBack() {
@@ -77,8 +75,7 @@ void Keyboard::changeVolume(int step) {
     bars_.unmuteIfMuted();
     player_.setVolume(std::clamp(player_.Volume() + step, 0, 100));
     const int volume = player_.Volume();
-    view_.setLabelText(QStringLiteral("zhun"),
-                       QStringLiteral("音量：") + QString::number(volume) + u'%');
+    view_.setStatus(QStringLiteral("音量：") + QString::number(volume) + u'%');
     bars_.placeVolumeKnob(volume);
 }
 

@@ -11,13 +11,13 @@ namespace vantoli::controls {
 
 namespace {
 
-const QString kSeekTrack = QStringLiteral("gunt");
-const QString kSeekKnob = QStringLiteral("gunt1");
-const QString kPlayedPart = QStringLiteral("gunt2");
-const QString kLoadedPart = QStringLiteral("huan");
-const QString kVolumeTrack = QStringLiteral("yin");
-const QString kVolumeKnob = QStringLiteral("bo_v");
-const QString kVolumeFill = QStringLiteral("bo_y");
+constexpr Part kSeekTrack = Part::SeekTrack;
+constexpr Part kSeekKnob = Part::SeekKnob;
+constexpr Part kPlayedPart = Part::PlayedBar;
+constexpr Part kLoadedPart = Part::BufferedBar;
+constexpr Part kVolumeTrack = Part::VolumeTrack;
+constexpr Part kVolumeKnob = Part::VolumeKnob;
+constexpr Part kVolumeFill = Part::VolumeFill;
 
 constexpr int kSecondsBack = 2;
 
@@ -28,30 +28,29 @@ SeekVolumeBars::SeekVolumeBars(Player &player, PlaybackView &view, TransportComm
     : player_(player), view_(view), commands_(commands), state_(state) {}
 
 int SeekVolumeBars::seekRange() const {
-    return std::max(0, view_.controlGeometry(kSeekTrack).width() -
-                           view_.controlGeometry(kSeekKnob).width());
+    return std::max(0, view_.geometryOf(kSeekTrack).width() -
+                           view_.geometryOf(kSeekKnob).width());
 }
 
 int SeekVolumeBars::volumeRange() const {
-    return std::max(0, view_.controlGeometry(kVolumeTrack).width() -
-                           view_.controlGeometry(kVolumeKnob).width());
+    return std::max(0, view_.geometryOf(kVolumeTrack).width() -
+                           view_.geometryOf(kVolumeKnob).width());
 }
 
 void SeekVolumeBars::setSeekKnob(int left) {
     left = std::clamp(left, 0, seekRange());
-    setControlLeft(view_, kSeekKnob, left);
-    setControlWidth(view_, kPlayedPart, left);
+    setLeftOf(view_, kSeekKnob, left);
+    setWidthOf(view_, kPlayedPart, left);
 }
 
 void SeekVolumeBars::setVolumeKnob(int left) {
     const int range = volumeRange();
     left = std::clamp(left, 0, range);
-    setControlLeft(view_, kVolumeKnob, left);
-    setControlWidth(view_, kVolumeFill, left);
+    setLeftOf(view_, kVolumeKnob, left);
+    setWidthOf(view_, kVolumeFill, left);
     if (range > 0)
         player_.setVolume(left * 100 / range);
-    view_.setLabelText(QStringLiteral("zhun"),
-                       QStringLiteral("音量：") + QString::number(player_.Volume()) + u'%');
+    view_.setStatus(QStringLiteral("音量：") + QString::number(player_.Volume()) + u'%');
 }
 
 void SeekVolumeBars::unmuteIfMuted() {
@@ -70,7 +69,7 @@ void SeekVolumeBars::seekFromKnob(int secondsBack) {
     // Without a known length there is no position the knob stands for.
     if (range <= 0 || !lengthKnown())
         return;
-    const int knob = view_.controlGeometry(kSeekKnob).left();
+    const int knob = view_.geometryOf(kSeekKnob).left();
     // Multiplied first, so that an exact half stays exact.
     const double target = double(knob) * player_.Duration() / range - secondsBack;
     // Halves go to the even neighbour (the default rounding mode). A negative
@@ -83,7 +82,7 @@ void SeekVolumeBars::seekFromKnob(int secondsBack) {
 
 bool SeekVolumeBars::lengthKnown() const { return player_.Duration() > 0; }
 
-void SeekVolumeBars::press(const QString &control, Qt::MouseButton button, int x) {
+void SeekVolumeBars::press(Part control, Qt::MouseButton button, int x) {
     if (button != Qt::LeftButton)
         return;
     if (control == kSeekTrack) {
@@ -98,26 +97,26 @@ void SeekVolumeBars::press(const QString &control, Qt::MouseButton button, int x
     }
 }
 
-void SeekVolumeBars::move(const QString &control, Qt::MouseButtons held, int x) {
+void SeekVolumeBars::move(Part control, Qt::MouseButtons held, int x) {
     if (!(held & Qt::LeftButton))
         return;
     if (control == kSeekKnob) {
         if (!player_.Url().isEmpty() && lengthKnown())
-            setSeekKnob(view_.controlGeometry(kSeekKnob).left() + x);
+            setSeekKnob(view_.geometryOf(kSeekKnob).left() + x);
     } else if (control == kVolumeKnob) {
         unmuteIfMuted();
-        setVolumeKnob(view_.controlGeometry(kVolumeKnob).left() + x);
+        setVolumeKnob(view_.geometryOf(kVolumeKnob).left() + x);
     }
 }
 
-void SeekVolumeBars::release(const QString &control, int /*x*/) {
+void SeekVolumeBars::release(Part control, int /*x*/) {
     if (control == kSeekTrack) {
         if (!player_.Url().isEmpty())
             seekFromKnob(0);
     } else if (control == kSeekKnob) {
         // Close to the start the step back is left out: the proportional
         // second is kept.
-        seekFromKnob(view_.controlGeometry(kSeekKnob).left() > 2 ? kSecondsBack : 0);
+        seekFromKnob(view_.geometryOf(kSeekKnob).left() > 2 ? kSecondsBack : 0);
     } else if (control == kPlayedPart || control == kLoadedPart) {
         seekFromKnob(kSecondsBack);
     }
@@ -126,8 +125,8 @@ void SeekVolumeBars::release(const QString &control, int /*x*/) {
 void SeekVolumeBars::placeVolumeKnob(int volume) {
     const int range = volumeRange();
     const int left = std::clamp(int(qint64(range) * volume / 100), 0, range);
-    setControlLeft(view_, kVolumeKnob, left);
-    setControlWidth(view_, kVolumeFill, left);
+    setLeftOf(view_, kVolumeKnob, left);
+    setWidthOf(view_, kVolumeFill, left);
 }
 
 bool SeekVolumeBars::placeSeekKnob(int position, int duration) {
@@ -136,8 +135,8 @@ bool SeekVolumeBars::placeSeekKnob(int position, int duration) {
     const int range = seekRange();
     const int left = int(std::lround(double(position) / duration * range));
     const int clamped = std::clamp(left, 0, range);
-    setControlLeft(view_, kSeekKnob, clamped);
-    setControlWidth(view_, kPlayedPart, clamped);
+    setLeftOf(view_, kSeekKnob, clamped);
+    setWidthOf(view_, kPlayedPart, clamped);
     return true;
 }
 

@@ -22,13 +22,13 @@ public:
     SeekVolumeBars(Player &player, PlaybackView &view, TransportCommands &commands,
                    PlaybackState &state);
 
-    // Mouse events on gunt, gunt1, gunt2, huan, yin, bo_y and bo_v; other
-    // controls are ignored. The knobs stay inside their tracks. The seek bar
+    // Mouse events on the seek and volume tracks, knobs and bars; other
+    // parts are ignored. The knobs stay inside their tracks. The seek bar
     // does nothing while the item's length is unknown (Duration 0: a live or
     // endless stream, or a length still to arrive).
-    void press(const QString &control, Qt::MouseButton button, int x);
-    void move(const QString &control, Qt::MouseButtons held, int x);
-    void release(const QString &control, int x);
+    void press(Part part, Qt::MouseButton button, int x);
+    void move(Part part, Qt::MouseButtons held, int x);
+    void release(Part part, int x);
 
     // Volume knob at range × volume / 100 (kept inside the track), filled
     // part up to it.

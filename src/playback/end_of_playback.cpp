@@ -11,9 +11,9 @@ EndOfPlayback::EndOfPlayback(PlaybackState &state, PlaybackView &view, PlaybackT
 void EndOfPlayback::sendEndOfPlaySignal() { view_.navigatePane(2, playEndedUrl_); }
 
 void EndOfPlayback::tick() {
-    view_.setControlVisible(QStringLiteral("bo_ad"), true);
-    view_.setControlVisible(QStringLiteral("Peerx"), false);
-    view_.setLabelText(QStringLiteral("zhun"), QStringLiteral("播放完毕"));
+    view_.setShown(Part::Cover, true);
+    view_.setShown(Part::VideoHost, false);
+    view_.setStatus(QStringLiteral("播放完毕"));
     timers_.setTimerEnabled(PlaybackTimer::EndOfPlayback, false);
 
     if (view_.autoShutdownChosen()) {
@@ -28,8 +28,8 @@ void EndOfPlayback::tick() {
         sendEndOfPlaySignal();
     } else if (state_.nextEpisodePrepared()) {
         timers_.setTimerEnabled(PlaybackTimer::Status, false);
-        view_.setLabelText(QStringLiteral("next_s"), QStringLiteral("正准备播放下一集，请稍后..."));
-        view_.setControlVisible(QStringLiteral("next_s"), true);
+        view_.setTextOf(Part::NextEpisodeNotice, QStringLiteral("正准备播放下一集，请稍后..."));
+        view_.setShown(Part::NextEpisodeNotice, true);
         sendEndOfPlaySignal();
     }
 }

@@ -12,27 +12,26 @@ void PlayArea::setPlayAreaMode(int mode) {
     if (mode != kPlayAreaTv && state_.playAreaMode == kPlayAreaTv)
         closeTvChannel();
     state_.playAreaMode = mode;
-    view_.setControlVisible(QStringLiteral("Pic2"), mode == kPlayAreaWeb);
-    view_.setControlVisible(QStringLiteral("peer"), mode != kPlayAreaWeb);
+    view_.setShown(Part::WebPlaybackArea, mode == kPlayAreaWeb);
+    view_.setShown(Part::PlayerArea, mode != kPlayAreaWeb);
 }
 
 void PlayArea::closeWebPlayback() {
-    setControlLeft(view_, QStringLiteral("gunt1"), 0);
-    for (const char *bar : {"gunt2", "huan"}) {
-        setControlLeft(view_, QString::fromLatin1(bar), 0);
-        setControlWidth(view_, QString::fromLatin1(bar), 0);
+    setLeftOf(view_, Part::SeekKnob, 0);
+    for (Part bar : {Part::PlayedBar, Part::BufferedBar}) {
+        setLeftOf(view_, bar, 0);
+        setWidthOf(view_, bar, 0);
     }
-    view_.setLabelText(QStringLiteral("bo_name"), QString());
-    view_.setLabelText(QStringLiteral("times"), QString());
-    placeTimeLabel(view_);
-    view_.setControlVisible(QStringLiteral("Pic2"), false);
-    view_.setControlVisible(QStringLiteral("peer"), true);
+    view_.setTitle(QString());
+    view_.setTimes(QString());
+    view_.setShown(Part::WebPlaybackArea, false);
+    view_.setShown(Part::PlayerArea, true);
     view_.navigatePane(2, QStringLiteral("about:blank"));
     state_.playAreaMode = kPlayAreaNone;
 }
 
 void PlayArea::closeTvChannel() {
-    view_.setControlVisible(QStringLiteral("gtv"), false);
+    view_.setShown(Part::TvClose, false);
     state_.playAreaMode = kPlayAreaNone;
     view_.navigatePane(10, contentBase_ + QStringLiteral("tv/ad.htm"));
 }

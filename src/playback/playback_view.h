@@ -60,9 +60,63 @@ inline constexpr int kStripTools = 16;     // buttons 3, 4, 6 normal
 inline constexpr int kStripToolsHover = 17; // buttons 3, 4, 6 hover
 inline constexpr int kStripEpisode = 18;   // buttons 5 and 7
 
+// The parts of the window the controllers show, hide, move and size. The
+// window maps each to its control in one table; nothing else names them.
+enum class Part {
+    CatalogArea,       // the catalog page's holder
+    CatalogWaiting,    // the waiting box over the catalog
+    WebPlaybackArea,   // web playback: its pane and close button
+    PlayerArea,        // the player: video, picture panel, bars
+    VideoHost,         // the video itself
+    Cover,             // the picture panel over the video
+    PausePicture,      // the pause picture on it
+    PauseAdPane,       // the advertisement pane shown while paused
+    StopAdPane,        // the page shown after a stop
+    NextEpisodeNotice, // "the next episode is being prepared"
+    TvClose,           // the close button over a TV channel
+    SeekTrack,
+    SeekKnob,
+    PlayedBar,         // the played part of the seek track
+    BufferedBar,       // the part fetched ahead
+    VolumeTrack,
+    VolumeKnob,
+    VolumeFill,
+    TitleBar,          // the bar the title is centred in
+    TooltipBox,        // the box under a hovered button
+    TooltipText,       // its text
+};
+
+// Which line shows a time text: the status tick's sits a pixel higher than
+// the one a seek key or a stop leaves.
+enum class TimesLine { Command, Tick };
+
+// Where the player page's text lines go (the window and the tests' fake
+// place them alike). Label sizes are those their texts take.
+inline QPoint timeLabelPosition(int labelWidth, int playerAreaWidth, TimesLine line) {
+    return {playerAreaWidth - labelWidth - 13, line == TimesLine::Tick ? 2 : 3};
+}
+inline QPoint titleLabelPosition(int labelWidth, int titleBarWidth) { return {(titleBarWidth - labelWidth) / 2, 3}; }
+
 class PlaybackView {
 public:
     virtual ~PlaybackView() = default;
+
+    virtual bool isShown(Part part) const = 0;
+    virtual void setShown(Part part, bool shown) = 0;
+    // Geometry in the part's parent's coordinates.
+    virtual QRect geometryOf(Part part) const = 0;
+    virtual void setGeometryOf(Part part, const QRect &geometry) = 0;
+    // A label part's text; the label takes the size of its text.
+    virtual void setTextOf(Part part, const QString &text) = 0;
+
+    // The player page's text lines, by what they show; the window owns
+    // their labels and places them.
+    // The status line ("准备就绪", "已暂停", speeds, errors).
+    virtual void setStatus(const QString &text) = 0;
+    // Position and length, or the clock, right-aligned over the player area.
+    virtual void setTimes(const QString &text, TimesLine line = TimesLine::Command) = 0;
+    // The title of the item playing, centred in its bar.
+    virtual void setTitle(const QString &text) = 0;
 
     virtual bool isControlVisible(const QString &name) const = 0;
     virtual void setControlVisible(const QString &name, bool visible) = 0;

@@ -9,6 +9,20 @@
 
 namespace vantoli {
 
+// Moves a part horizontally, keeping its top and size.
+inline void setLeftOf(PlaybackView &view, Part part, int left) {
+    QRect g = view.geometryOf(part);
+    g.moveLeft(left);
+    view.setGeometryOf(part, g);
+}
+
+// Sets a part's width, keeping its position and height.
+inline void setWidthOf(PlaybackView &view, Part part, int width) {
+    QRect g = view.geometryOf(part);
+    g.setWidth(width);
+    view.setGeometryOf(part, g);
+}
+
 // Moves a control horizontally, keeping its top and size.
 inline void setControlLeft(PlaybackView &view, const QString &name, int left) {
     QRect g = view.controlGeometry(name);

@@ -19,6 +19,7 @@
 #include "playback/playback_view.h"
 #include "shell/layout.h"
 #include "shell/move_size.h"
+#include "shell/part_names.h"
 #include "shell/skin.h"
 #include "shell/tray_icon.h"
 #include "shell/window_modes.h"
@@ -98,7 +99,10 @@ public:
     // Start-up.
     bool load() override;
     ShowResult show() override;
-    void reloadHistoryPane(HistoryList list, const QString &pagePath) override;
+    HistoryStore &history() override { return history_; }
+    // Shows a list page the store wrote anew in its list pane, once the
+    // window is loaded.
+    void reloadHistoryPane(HistoryList list, const QString &pagePath);
 
     // Public operations.
     void npc_Click(int index) override { modes_.npc_Click(index); }
@@ -190,6 +194,14 @@ public:
     void setControlGeometry(const QString &name, const QRect &geometry) override;
     void setControlEnabled(const QString &name, bool enabled) override;
     void setLabelText(const QString &name, const QString &text) override;
+    bool isShown(Part part) const override { return isControlVisible(partControlName(part)); }
+    void setShown(Part part, bool shown) override { setControlVisible(partControlName(part), shown); }
+    QRect geometryOf(Part part) const override { return controlGeometry(partControlName(part)); }
+    void setGeometryOf(Part part, const QRect &g) override { setControlGeometry(partControlName(part), g); }
+    void setTextOf(Part part, const QString &text) override { setLabelText(partControlName(part), text); }
+    void setStatus(const QString &text) override { setLabelText(QStringLiteral("zhun"), text); }
+    void setTimes(const QString &text, TimesLine line) override;
+    void setTitle(const QString &text) override;
     QString labelText(const QString &name) const override;
     void paintTransportFrame(int button, int strip, int frame) override;
     void balloon(const QString &text) override;

@@ -266,12 +266,12 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
 }
 
 bool BA1::barMouseEvent(QWidget *w, QEvent *event) {
-    static const QStringList bars = {QStringLiteral("gunt"), QStringLiteral("gunt1"), QStringLiteral("gunt2"),
-                                     QStringLiteral("huan"), QStringLiteral("yin"),   QStringLiteral("bo_y"),
-                                     QStringLiteral("bo_v")};
-    const QString name = w->objectName();
-    if (!bars.contains(name))
+    static const QList<Part> bars = {Part::SeekTrack,   Part::SeekKnob,   Part::PlayedBar, Part::BufferedBar,
+                                     Part::VolumeTrack, Part::VolumeFill, Part::VolumeKnob};
+    const std::optional<Part> part = partForControl(w->objectName());
+    if (!part || !bars.contains(*part))
         return false;
+    const Part name = *part;
     auto *me = static_cast<QMouseEvent *>(event);
     const int x = int(me->position().x());
     switch (event->type()) {

@@ -131,6 +131,18 @@ void BA1::setLabelText(const QString &name, const QString &text) {
     l->adjustSize();
 }
 
+void BA1::setTimes(const QString &text, TimesLine line) {
+    setLabelText(QStringLiteral("times"), text);
+    QWidget *times = control(QStringLiteral("times"));
+    times->move(timeLabelPosition(times->width(), control(QStringLiteral("peer"))->width(), line));
+}
+
+void BA1::setTitle(const QString &text) {
+    setLabelText(QStringLiteral("bo_name"), text);
+    QWidget *title = control(QStringLiteral("bo_name"));
+    title->move(titleLabelPosition(title->width(), control(QStringLiteral("bo_zt"))->width()));
+}
+
 QString BA1::labelText(const QString &name) const {
     auto *l = qobject_cast<QLabel *>(control(name));
     return l ? l->text() : QString();

@@ -1,7 +1,11 @@
 #include "controls_rig.h"
+#include "shell/part_names.h"
 
 namespace vantoli::controls::test {
 namespace {
+
+// The part of the window a control name stands for.
+Part P(const char *control) { return *partForControl(QString::fromLatin1(control)); }
 
 // The fake window's seek range is 784 - 14 = 770 pixels, its volume range
 // 80 - 10 = 70.
@@ -18,7 +22,7 @@ protected:
         player.duration = duration;
         view.geometry[QStringLiteral("gunt1")].moveLeft(left);
         player.calls.clear();
-        bars.release(QString::fromLatin1(control), 0);
+        bars.release(P(control), 0);
         return player.position;
     }
     QStringList seeks() const { return player.calls.filter(QStringLiteral("setPosition")); }
@@ -61,13 +65,13 @@ TEST_F(SeekVolume, SeekIsCorrectedAfterTheEndAndNeverGoesBelowTheStart) {
 }
 
 TEST_F(SeekVolume, PressesPlaceTheKnobInsideTheTrack) {
-    bars.press(QStringLiteral("gunt"), Qt::LeftButton, 400);
+    bars.press(P("gunt"), Qt::LeftButton, 400);
     EXPECT_EQ(geo("gunt1").left(), 400);
     EXPECT_EQ(geo("gunt2").width(), 400);
-    bars.press(QStringLiteral("huan"), Qt::LeftButton, 780); // the bar is wider than the range
+    bars.press(P("huan"), Qt::LeftButton, 780); // the bar is wider than the range
     EXPECT_EQ(geo("gunt1").left(), 770);
     EXPECT_EQ(geo("gunt2").width(), 770);
-    bars.press(QStringLiteral("gunt"), Qt::RightButton, 10);
+    bars.press(P("gunt"), Qt::RightButton, 10);
     EXPECT_EQ(geo("gunt1").left(), 770);
     EXPECT_EQ(geo("gunt1").top(), 0);
     EXPECT_TRUE(seeks().isEmpty()); // no seek before the release
@@ -75,9 +79,9 @@ TEST_F(SeekVolume, PressesPlaceTheKnobInsideTheTrack) {
 
 TEST_F(SeekVolume, NothingLoadedIgnoresTheTrackAndTheKnob) {
     player.url.clear();
-    bars.press(QStringLiteral("gunt"), Qt::LeftButton, 400);
-    bars.move(QStringLiteral("gunt1"), Qt::LeftButton, 50);
-    bars.release(QStringLiteral("gunt"), 400);
+    bars.press(P("gunt"), Qt::LeftButton, 400);
+    bars.move(P("gunt1"), Qt::LeftButton, 50);
+    bars.release(P("gunt"), 400);
     EXPECT_EQ(geo("gunt1").left(), 0);
     EXPECT_TRUE(player.calls.isEmpty());
 }
@@ -88,11 +92,11 @@ TEST_F(SeekVolume, WithoutAKnownLengthTheSeekBarDoesNothing) {
     player.position = 300;
     view.geometry[QStringLiteral("gunt1")].moveLeft(100);
     for (const char *control : {"gunt", "gunt2", "huan"}) {
-        bars.press(QString::fromLatin1(control), Qt::LeftButton, 400);
-        bars.release(QString::fromLatin1(control), 400);
+        bars.press(P(control), Qt::LeftButton, 400);
+        bars.release(P(control), 400);
     }
-    bars.move(QStringLiteral("gunt1"), Qt::LeftButton, 50);
-    bars.release(QStringLiteral("gunt1"), 50);
+    bars.move(P("gunt1"), Qt::LeftButton, 50);
+    bars.release(P("gunt1"), 50);
     EXPECT_EQ(geo("gunt1").left(), 100);
     EXPECT_TRUE(player.calls.filter(QStringLiteral("setPosition")).isEmpty());
     EXPECT_EQ(player.position, 300);
@@ -100,16 +104,16 @@ TEST_F(SeekVolume, WithoutAKnownLengthTheSeekBarDoesNothing) {
 
 TEST_F(SeekVolume, DraggingTheKnobFollowsThePointerAndStopsAtBothEnds) {
     view.geometry[QStringLiteral("gunt1")].moveLeft(100);
-    bars.move(QStringLiteral("gunt1"), Qt::LeftButton, 50);
+    bars.move(P("gunt1"), Qt::LeftButton, 50);
     EXPECT_EQ(geo("gunt1").left(), 150);
     EXPECT_EQ(geo("gunt2").width(), 150);
-    bars.move(QStringLiteral("gunt1"), Qt::LeftButton | Qt::RightButton, -500);
+    bars.move(P("gunt1"), Qt::LeftButton | Qt::RightButton, -500);
     EXPECT_EQ(geo("gunt1").left(), 0);
-    bars.move(QStringLiteral("gunt1"), Qt::LeftButton, 5000);
+    bars.move(P("gunt1"), Qt::LeftButton, 5000);
     EXPECT_EQ(geo("gunt1").left(), 770);
     EXPECT_EQ(geo("gunt2").width(), 770);
-    bars.move(QStringLiteral("gunt1"), Qt::RightButton, -300);
-    bars.move(QStringLiteral("gunt1"), Qt::NoButton, -300);
+    bars.move(P("gunt1"), Qt::RightButton, -300);
+    bars.move(P("gunt1"), Qt::NoButton, -300);
     EXPECT_EQ(geo("gunt1").left(), 770);
     EXPECT_TRUE(seeks().isEmpty());
 }
@@ -118,7 +122,7 @@ TEST_F(SeekVolume, VolumePressSetsTheTruncatedShareOfTheRange) {
     struct Case { const char *control; int x; int volume; int knob; };
     for (const Case &c : {Case{"yin", 35, 50, 35}, Case{"yin", 69, 98, 69}, Case{"bo_y", 1, 1, 1},
                           Case{"yin", 200, 100, 70}, Case{"bo_y", 0, 0, 0}}) {
-        bars.press(QString::fromLatin1(c.control), Qt::LeftButton, c.x);
+        bars.press(P(c.control), Qt::LeftButton, c.x);
         EXPECT_EQ(player.volume, c.volume) << c.x;
         EXPECT_EQ(geo("bo_v").left(), c.knob) << c.x;
         EXPECT_EQ(geo("bo_y").width(), c.knob) << c.x;
@@ -128,17 +132,17 @@ TEST_F(SeekVolume, VolumePressSetsTheTruncatedShareOfTheRange) {
 }
 
 TEST_F(SeekVolume, VolumeDragClampsAndAppliesOnEveryMove) {
-    bars.move(QStringLiteral("bo_v"), Qt::LeftButton, -20); // knob starts at 70
+    bars.move(P("bo_v"), Qt::LeftButton, -20); // knob starts at 70
     EXPECT_EQ(geo("bo_v").left(), 50);
     EXPECT_EQ(player.volume, 71);
-    bars.move(QStringLiteral("bo_v"), Qt::LeftButton, -100);
+    bars.move(P("bo_v"), Qt::LeftButton, -100);
     EXPECT_EQ(player.volume, 0);
     EXPECT_EQ(view.texts[QStringLiteral("zhun")], QStringLiteral("音量：0%"));
-    bars.move(QStringLiteral("bo_v"), Qt::LeftButton, 100);
+    bars.move(P("bo_v"), Qt::LeftButton, 100);
     EXPECT_EQ(geo("bo_v").left(), 70);
     EXPECT_EQ(geo("bo_y").width(), 70);
     EXPECT_EQ(player.volume, 100);
-    bars.release(QStringLiteral("bo_v"), 0);
+    bars.release(P("bo_v"), 0);
     EXPECT_EQ(player.calls.filter(QStringLiteral("setVolume")).size(), 3);
 }
 
@@ -146,7 +150,7 @@ TEST_F(SeekVolume, VolumeWhileMutedUnmutesFirstEvenAfterAStaleRightPress) {
     transport.bo_but_Click(2); // muted
     view.suppress = true;      // an earlier right press on a button
     player.calls.clear();
-    bars.press(QStringLiteral("yin"), Qt::LeftButton, 35);
+    bars.press(P("yin"), Qt::LeftButton, 35);
     EXPECT_EQ(player.calls, (QStringList{QStringLiteral("setMute(0)"), QStringLiteral("setVolume(50)")}));
     EXPECT_FALSE(state.muted);
     EXPECT_EQ(view.tips[QStringLiteral("bo_but2")], QStringLiteral("静音"));
@@ -155,7 +159,7 @@ TEST_F(SeekVolume, VolumeWhileMutedUnmutesFirstEvenAfterAStaleRightPress) {
     // Muted by someone else while the state says otherwise: still unmutes.
     player.mute = kPlayerTrue;
     player.calls.clear();
-    bars.move(QStringLiteral("bo_v"), Qt::LeftButton, 1);
+    bars.move(P("bo_v"), Qt::LeftButton, 1);
     EXPECT_EQ(player.calls.first(), QStringLiteral("setMute(0)"));
     EXPECT_EQ(player.mute, kPlayerFalse);
 }

@@ -5,6 +5,7 @@
 // ("npc 9", "navigate 2 http://...", "balloon ...", "frame 0 12 116").
 
 #include "playback/playback_view.h"
+#include "shell/part_names.h"
 
 #include <QHash>
 #include <QStringList>
@@ -62,6 +63,25 @@ public:
         g.setSize(QSize(int(text.size()) * charWidth, 12));
     }
     QString labelText(const QString &name) const override { return texts.value(name); }
+    // Parts land in the tables under their controls' names.
+    static QString nameOf(Part part) { return partControlName(part); }
+    bool isShown(Part part) const override { return isControlVisible(nameOf(part)); }
+    void setShown(Part part, bool shown) override { setControlVisible(nameOf(part), shown); }
+    QRect geometryOf(Part part) const override { return controlGeometry(nameOf(part)); }
+    void setGeometryOf(Part part, const QRect &g) override { setControlGeometry(nameOf(part), g); }
+    void setTextOf(Part part, const QString &text) override { setLabelText(nameOf(part), text); }
+    // The typed lines land in the tables under their labels' names.
+    void setStatus(const QString &text) override { setLabelText(QStringLiteral("zhun"), text); }
+    void setTimes(const QString &text, TimesLine line) override {
+        setLabelText(QStringLiteral("times"), text);
+        QRect &g = geometry[QStringLiteral("times")];
+        g.moveTo(timeLabelPosition(g.width(), geometry.value(QStringLiteral("peer")).width(), line));
+    }
+    void setTitle(const QString &text) override {
+        setLabelText(QStringLiteral("bo_name"), text);
+        QRect &g = geometry[QStringLiteral("bo_name")];
+        g.moveTo(titleLabelPosition(g.width(), geometry.value(QStringLiteral("bo_zt")).width()));
+    }
     void paintTransportFrame(int button, int strip, int frame) override {
         log << QStringLiteral("frame %1 %2 %3").arg(button).arg(strip).arg(frame);
     }

@@ -80,7 +80,8 @@ StartupOutcome runStartup(const StartupContext &ctx) {
     for (AppKey id : zero)
         settings.setText(id, appSetting(id).firstStart.toString());
 
-    // 7. History files, each created holding one empty line.
+    // 7. History files, each created holding one empty line. No window exists
+    // yet: a store of the folder's own does these repairs.
     HistoryStore history(folder);
     for (HistoryList list : {HistoryList::NetworkTasks, HistoryList::LocalPlays})
         if (!QFileInfo::exists(history.filePath(list)))
@@ -94,8 +95,8 @@ StartupOutcome runStartup(const StartupContext &ctx) {
     for (HistoryList list : {HistoryList::NetworkTasks, HistoryList::LocalPlays})
         history.rewriteStalePage(list);
 
-    // 8. Missing history pages. Rendering reloads a list pane, so the main
-    // window is created and loaded first.
+    // 8. Missing history pages, rendered by the main window's store so that
+    // its list panes show them; the window is created and loaded first.
     bool loaded = false;
     for (HistoryList list : {HistoryList::NetworkTasks, HistoryList::LocalPlays}) {
         if (QFileInfo::exists(history.pagePath(list)))
@@ -105,7 +106,7 @@ StartupOutcome runStartup(const StartupContext &ctx) {
                 return StartupOutcome::Exit;
             loaded = true;
         }
-        HistoryStore(folder, window()).renderHistoryPage(list);
+        window()->history().renderHistoryPage(list);
     }
 
     // 9-10. Show the main window.

@@ -27,10 +27,13 @@ inline const QString kDamagedReinstallMessage = QStringLiteral("对不起，软�
 
 // The main window as start-up sees it. Loading creates the window and runs its
 // load procedure once; it returns false when the process must end (another
-// instance took over). It also receives the history pages start-up renders.
-class MainWindowHost : public HistoryPaneReloader {
+// instance took over). Start-up renders missing history pages through the
+// window's own store, whose written pages the window shows.
+class MainWindowHost {
 public:
     enum class ShowResult { Shown, ControlLoadFailed, EndProcess };
+    virtual ~MainWindowHost() = default;
+    virtual HistoryStore &history() = 0;
     virtual bool load() = 0;
     // Shows the window, loading it first unless load() already ran.
     virtual ShowResult show() = 0;

@@ -179,8 +179,7 @@ std::optional<LocalPlayEntry> parseLocalPlayLine(const QString &line) {
     return e;
 }
 
-HistoryStore::HistoryStore(QString programFolder, HistoryPaneReloader *reloader)
-    : folder_(std::move(programFolder)), reloader_(reloader) {}
+HistoryStore::HistoryStore(QString programFolder) : folder_(std::move(programFolder)) {}
 
 QString HistoryStore::filePath(HistoryList list) const {
     return inFolder(folder_, historyFileName(list));
@@ -288,9 +287,10 @@ bool HistoryStore::rewriteStalePage(HistoryList list) {
     if (!lines || !page)
         return false;
     const QString fresh = renderHistoryPageText(*lines, list) + kCrLf;
-    if (*page == fresh)
+    if (*page == fresh || !writeTextFile(pagePath(list), fresh))
         return false;
-    return writeTextFile(pagePath(list), fresh);
+    emit pageWritten(list, pagePath(list));
+    return true;
 }
 
 bool HistoryStore::renderHistoryPage(const QString &fileName) {
@@ -301,8 +301,7 @@ bool HistoryStore::renderHistoryPage(const QString &fileName) {
     const QString page = renderHistoryPageText(*lines, list);
     if (!writeTextFile(pagePath(list), page + kCrLf))
         return false;
-    if (reloader_)
-        reloader_->reloadHistoryPane(list, pagePath(list));
+    emit pageWritten(list, pagePath(list));
     return true;
 }
 

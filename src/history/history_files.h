@@ -3,6 +3,7 @@
 // plays), newest entry first, fields separated by "|". Each operation reads
 // the whole file and writes it anew.
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -22,14 +23,6 @@ inline const QString kLocalHistoryPage = QStringLiteral("f.htm");
 HistoryList historyListForFile(const QString &fileName);
 QString historyFileName(HistoryList list);
 QString historyPageName(HistoryList list);
-
-// Where a regenerated history page is shown again. The main window connects
-// this to its two list panes.
-class HistoryPaneReloader {
-public:
-    virtual ~HistoryPaneReloader() = default;
-    virtual void reloadHistoryPane(HistoryList list, const QString &pagePath) = 0;
-};
 
 // The pure line transformations behind the operations; each returns the new
 // file text.
@@ -76,9 +69,13 @@ struct LocalPlayEntry {
 // nullopt for a line that is not an entry (no "|").
 std::optional<LocalPlayEntry> parseLocalPlayLine(const QString &line);
 
-class HistoryStore {
+// The files and pages of both lists in one program folder. Whenever a list's
+// page is written it says so (pageWritten), so that whoever shows the page can
+// load it again; the store knows nothing of who does.
+class HistoryStore : public QObject {
+    Q_OBJECT
 public:
-    explicit HistoryStore(QString programFolder, HistoryPaneReloader *reloader = nullptr);
+    explicit HistoryStore(QString programFolder);
 
     // Each returns false when the file was missing or could not be written;
     // callers ignore failures.
@@ -93,11 +90,11 @@ public:
     // Writes the list as a single empty line and regenerates its page.
     bool clearHistory(HistoryList list);
 
-    // Builds the list page from its file, writes it and reloads its pane.
+    // Builds the list page from its file and writes it.
     bool renderHistoryPage(const QString &fileName);
     // Rewrites an existing list page that does not show its file (the process
     // was ended between writing the file and its page); a page that matches is
-    // not touched, and no pane is reloaded. True when the page was rewritten.
+    // not touched. True when the page was rewritten.
     bool rewriteStalePage(HistoryList list);
     bool renderHistoryPage(HistoryList list) { return renderHistoryPage(historyFileName(list)); }
 
@@ -105,12 +102,16 @@ public:
     QString pagePath(HistoryList list) const;
     const QString &folder() const { return folder_; }
 
+signals:
+    // The page of `list` was written anew (once per write, never for a page
+    // left as it was).
+    void pageWritten(vantoli::HistoryList list, const QString &pagePath);
+
 private:
     bool addEntry(HistoryList list, const QString &newLine,
                   const std::function<bool(const QStringList &)> &sameEntry);
 
     QString folder_;
-    HistoryPaneReloader *reloader_;
 };
 
 } // namespace vantoli

@@ -45,7 +45,7 @@ BA1::BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent)
       dialogs_(dialogs),
       modes_(*this, settings_, dialogs_, playbackState_),
       moveSize_(*this, modes_, settings_),
-      history_(options_.programFolder, this) {
+      history_(options_.programFolder) {
     setObjectName(QStringLiteral("BA1"));
     setWindowTitle(kProductName);
     setMouseTracking(true);
@@ -53,6 +53,7 @@ BA1::BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent)
     initSkinResources();
     closeCursor_ = QCursor(QPixmap(QStringLiteral(":/skins/close_cursor.png")), 16, 16);
     buildControls();
+    connect(&history_, &HistoryStore::pageWritten, this, &BA1::reloadHistoryPane);
     createPlayback();
     resize(twipsToPixels(kDefaultWidthTwips), twipsToPixels(kDefaultHeightTwips));
 }

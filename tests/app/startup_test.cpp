@@ -26,12 +26,23 @@ public:
     std::unique_ptr<Player> create(QWidget *, const QString &, const QString &) override { return nullptr; }
 };
 
+// Records the pages its store says it wrote, as the window reloads them.
 class FakeWindow : public MainWindowHost {
 public:
+    explicit FakeWindow(const QString &folder) : store(folder) {
+        QObject::connect(&store, &HistoryStore::pageWritten,
+                         [this](HistoryList, const QString &page) { reloaded.append(page); });
+    }
     ShowResult showResult = ShowResult::Shown;
     bool loadResult = true;
     int loads = 0, shows = 0;
     QStringList reloaded;
+    HistoryStore store;
+    void forget() {
+        loads = shows = 0;
+        reloaded.clear();
+    }
+    HistoryStore &history() override { return store; }
     bool load() override {
         ++loads;
         return loadResult;
@@ -40,7 +51,6 @@ public:
         ++shows;
         return showResult;
     }
-    void reloadHistoryPane(HistoryList, const QString &page) override { reloaded.append(page); }
 };
 
 class StartupTest : public ::testing::Test {
@@ -81,7 +91,7 @@ protected:
     QTemporaryDir dir_;
     FakeFactory factory_;
     FakeDialogs dialogs_;
-    FakeWindow window_;
+    FakeWindow window_{dir_.path()};
     int windowsMade_ = 0;
     QString id_ = QStringLiteral("52-54-00-12-34-56");
 };
@@ -158,7 +168,7 @@ TEST_F(StartupTest, ExistingFilesAndPagesThatShowThemAreLeftAlone) {
     const QByteArray page = raw("c.htm");
     ASSERT_TRUE(page.contains("open://1"));
     age("c.htm");
-    window_ = FakeWindow();
+    window_.forget();
     EXPECT_EQ(runStartup(ctx()), StartupOutcome::WindowShown);
     EXPECT_EQ(raw("date.dat"), QByteArray("1|t|e|a|0|0|5\r\n"));
     EXPECT_EQ(raw("date_f.dat"), QByteArray("\r\n"));
@@ -182,6 +192,7 @@ TEST_F(StartupTest, APageThatDoesNotShowItsFileIsRebuilt) {
     EXPECT_FALSE(raw("c.htm").contains("open://2"));
     EXPECT_TRUE(raw("f.htm").contains("colspan=2"));
     EXPECT_EQ(window_.loads, 0) << "the panes load the rebuilt pages with the window";
+    EXPECT_TRUE(window_.reloaded.isEmpty());
 }
 
 TEST_F(StartupTest, LeftoversOfInterruptedWritesGoAndNothingElse) {

@@ -17,17 +17,15 @@ using namespace vantoli;
 
 namespace {
 
-class RecordingReloader : public HistoryPaneReloader {
-public:
-    QList<HistoryList> lists;
-    void reloadHistoryPane(HistoryList list, const QString &) override { lists.append(list); }
-};
-
 class HistoryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         writeRaw("date.dat", "\r\n");
         writeRaw("date_f.dat", "\r\n");
+        QObject::connect(&store_, &HistoryStore::pageWritten, [this](HistoryList list, const QString &page) {
+            written_.append(list);
+            writtenPages_.append(page);
+        });
     }
     QString file(const QString &name) const { return dir_.filePath(name); }
     QByteArray raw(const QString &name) const {
@@ -41,8 +39,9 @@ protected:
     }
 
     QTemporaryDir dir_;
-    RecordingReloader reloader_;
-    HistoryStore store_{dir_.path(), &reloader_};
+    HistoryStore store_{dir_.path()};
+    QList<HistoryList> written_; // pageWritten, in order
+    QStringList writtenPages_;
 };
 
 } // namespace
@@ -51,7 +50,7 @@ TEST_F(HistoryTest, AddingToAnEmptyFileLeavesNewLineAndAnEmptyLine) {
     ASSERT_TRUE(store_.addNetworkTask(12, "%u4E2D", "e1", "http%3A//a", 0, 3));
     EXPECT_EQ(raw("date.dat"), QByteArray("12|%u4E2D|e1|http%3A//a|0|3|0\r\n\r\n"));
     EXPECT_TRUE(raw("c.htm").contains("href=open://1>"));
-    EXPECT_EQ(reloader_.lists, QList<HistoryList>{HistoryList::NetworkTasks});
+    EXPECT_EQ(written_, QList<HistoryList>{HistoryList::NetworkTasks});
 }
 
 TEST_F(HistoryTest, SameTitleTwiceKeepsOneLineAtTheTop) {
@@ -94,7 +93,7 @@ TEST_F(HistoryTest, PositionUpdatePassesOverLinesItCannotRead) {
     EXPECT_EQ(raw("date.dat"),
               QByteArray("x|t|e|a|0|0|1\r\n5|short\r\n5|t|e|a|0|0|77\r\n5|t|e|a|1|2|77\r\n"));
     // Position updates do not regenerate the page.
-    EXPECT_TRUE(reloader_.lists.isEmpty());
+    EXPECT_TRUE(written_.isEmpty());
 }
 
 TEST_F(HistoryTest, LocalPlaysMoveToTheTopAndKeepTheirPosition) {
@@ -121,7 +120,7 @@ TEST_F(HistoryTest, RemovingLines) {
     // A line number past the end changes only the trailing empty lines.
     store_.removeHistoryLine("date_f.dat", 99);
     EXPECT_EQ(raw("date_f.dat"), QByteArray("nobar\r\nb|/b|0\r\n"));
-    EXPECT_EQ(reloader_.lists.back(), HistoryList::LocalPlays);
+    EXPECT_EQ(written_.back(), HistoryList::LocalPlays);
 }
 
 TEST_F(HistoryTest, MissingFileFailsWithoutWriting) {
@@ -140,6 +139,35 @@ TEST_F(HistoryTest, OddContentLosesNoLineItShouldKeep) {
     store_.updateNetworkTaskPosition(3, 9);
     EXPECT_EQ(raw("date.dat"), "1|a|b|c|0|0|0\r\n2|\xFF\xFE|b|c|0|0|0\r\n" + QByteArray(5000, 'z') +
                                    "|x\r\n3|t|e|a|x|y|9\r\n");
+}
+
+TEST_F(HistoryTest, EveryPageWrittenIsToldOnceWithItsPath) {
+    using L = QList<HistoryList>;
+    ASSERT_TRUE(store_.addLocalPlay("a", "/a"));
+    ASSERT_TRUE(store_.addNetworkTask(1, "t", "e", "a", 0, 0));
+    ASSERT_TRUE(store_.removeHistoryLine("date.dat", 1));
+    ASSERT_TRUE(store_.clearHistory(HistoryList::LocalPlays));
+    ASSERT_TRUE(store_.renderHistoryPage(HistoryList::NetworkTasks));
+    EXPECT_EQ(written_, (L{HistoryList::LocalPlays, HistoryList::NetworkTasks, HistoryList::NetworkTasks,
+                           HistoryList::LocalPlays, HistoryList::NetworkTasks}));
+    EXPECT_EQ(writtenPages_.first(), file("f.htm"));
+    EXPECT_EQ(writtenPages_.last(), file("c.htm"));
+
+    // Nothing written, nothing told: a page that already shows its file, and
+    // a list whose file is gone.
+    written_.clear();
+    EXPECT_FALSE(store_.rewriteStalePage(HistoryList::NetworkTasks));
+    QFile::remove(file("date_f.dat"));
+    EXPECT_FALSE(store_.renderHistoryPage(HistoryList::LocalPlays));
+    EXPECT_FALSE(store_.clearHistory(HistoryList::LocalPlays));
+    EXPECT_TRUE(written_.isEmpty());
+
+    // A stale page is rewritten and told once; checked again, it is left alone.
+    writeRaw("c.htm", "old");
+    EXPECT_TRUE(store_.rewriteStalePage(HistoryList::NetworkTasks));
+    EXPECT_FALSE(store_.rewriteStalePage(HistoryList::NetworkTasks));
+    EXPECT_EQ(written_, L{HistoryList::NetworkTasks});
+    EXPECT_TRUE(raw("c.htm").contains("colspan=2"));
 }
 
 TEST_F(HistoryTest, ClearingWritesOneEmptyLine) {

@@ -30,9 +30,11 @@ public:
 
 class ReadyWindow : public MainWindowHost {
 public:
+    explicit ReadyWindow(const QString &folder) : store(folder) {}
+    HistoryStore &history() override { return store; }
     bool load() override { return true; }
     ShowResult show() override { return ShowResult::Shown; }
-    void reloadHistoryPane(HistoryList, const QString &) override {}
+    HistoryStore store;
 };
 
 const QStringList kOwnFiles = {kSettingsFile,       kNetworkHistoryFile, kLocalHistoryFile,
@@ -71,7 +73,7 @@ TEST(HistoryAfterAKill, StartUpLeavesEveryPageShowingItsFile) {
 
         ReadyFactory factory;
         FakeDialogs dialogs;
-        ReadyWindow window;
+        ReadyWindow window(dir.path());
         StartupContext ctx;
         ctx.programFolder = dir.path();
         ctx.playerFactory = &factory;

@@ -29,7 +29,6 @@ const QString kFixedTips[kTransportButtons] = {
     QStringLiteral("下一集"),
 };
 
-QString buttonName(int index) { return QStringLiteral("bo_but%1").arg(index); }
 
 struct Face {
     int strip;
@@ -96,39 +95,36 @@ void Transport::mouseMove(int index, QPoint pos) {
     if ((index == 5 || index == 7) && view_.mainTab() != kTabPlayer)
         return;
 
-    const QString name = buttonName(index);
-    const QRect button = view_.controlGeometry(name);
+    const QRect button = view_.transportButtonRect(index);
     const bool inside = pos.x() >= 0 && pos.x() <= button.width() && pos.y() >= 0 &&
                         pos.y() <= button.height();
     paintFace(index, inside);
     if (!inside) {
-        view_.setMouseCapture(name, false);
+        view_.setTransportCapture(index, false);
         view_.hideTooltipBox();
         return;
     }
 
     // Capture so that the move that leaves the button still arrives here and
     // takes the hover face and the tooltip box away.
-    view_.setMouseCapture(name, true);
-    const QString tip = QStringLiteral("bo_tip");
-    view_.setLabelText(tip, toolTip(index));
-    QRect tipRect = view_.controlGeometry(tip);
+    view_.setTransportCapture(index, true);
+    view_.setTextOf(Part::TooltipText, toolTip(index));
+    QRect tipRect = view_.geometryOf(Part::TooltipText);
     tipRect.moveTo(3, 3);
-    view_.setControlGeometry(tip, tipRect);
+    view_.setGeometryOf(Part::TooltipText, tipRect);
 
     // The box is centred under the button with the width it takes now, not
     // the width the previous tooltip left it. The button's left is taken as
     // a window x coordinate (see the header).
-    const QString box = QStringLiteral("P1");
     const QSize boxSize(tipRect.width() + 6, tipRect.height() + 6);
     const int left = button.left() + button.width() / 2 - boxSize.width() / 2;
-    view_.setControlGeometry(box, QRect(QPoint(left, view_.clientSize().height() - 64), boxSize));
-    view_.setControlVisible(box, true);
+    view_.setGeometryOf(Part::TooltipBox, QRect(QPoint(left, view_.clientSize().height() - 64), boxSize));
+    view_.setShown(Part::TooltipBox, true);
 }
 
 void Transport::refreshFaces() {
-    view_.setControlToolTip(buttonName(0), toolTip(0));
-    view_.setControlToolTip(buttonName(2), toolTip(2));
+    view_.setTransportToolTip(0, toolTip(0));
+    view_.setTransportToolTip(2, toolTip(2));
     paintFace(0, false);
     paintFace(2, false);
 }
@@ -151,7 +147,7 @@ void Transport::paintFace(int index, bool hover) {
 
 void Transport::showPauseFace(bool pause) {
     state_.pauseFace = pause;
-    view_.setControlToolTip(buttonName(0), toolTip(0));
+    view_.setTransportToolTip(0, toolTip(0));
     paintFace(0, false);
 }
 
@@ -163,13 +159,13 @@ void Transport::playPause() {
 
     if (state_.pauseFace) {
         if (state_.pauseAdState == 2) {
-            view_.setControlVisible(QStringLiteral("ad_huan"), true);
-            view_.setControlVisible(QStringLiteral("bo_pad"), false);
+            view_.setShown(Part::PauseAdPane, true);
+            view_.setShown(Part::StopAdPane, false);
         }
-        view_.setControlVisible(QStringLiteral("bo_ad"), true);
-        view_.setControlVisible(QStringLiteral("Peerx"), false);
+        view_.setShown(Part::Cover, true);
+        view_.setShown(Part::VideoHost, false);
         player_.Pause();
-        view_.setLabelText(QStringLiteral("zhun"), QStringLiteral("已暂停"));
+        view_.setStatus(QStringLiteral("已暂停"));
         showPauseFace(false);
         return;
     }
@@ -179,18 +175,18 @@ void Transport::playPause() {
     showPauseFace(true);
     if (view_.mainTab() != kTabPlayer)
         view_.npc_Click(kNpcPlayerPage);
-    view_.setControlVisible(QStringLiteral("bo_ad"), false);
-    view_.setControlVisible(QStringLiteral("Peerx"), true);
+    view_.setShown(Part::Cover, false);
+    view_.setShown(Part::VideoHost, true);
 }
 
 void Transport::stop() {
     if (state_.playAreaMode != kPlayAreaPlayer)
         return;
     if (state_.stopAdState == 2)
-        view_.setControlVisible(QStringLiteral("bo_pad"), true);
-    view_.setControlVisible(QStringLiteral("ad_huan"), false);
-    view_.setControlVisible(QStringLiteral("bo_ad"), true);
-    view_.setControlVisible(QStringLiteral("Peerx"), false);
+        view_.setShown(Part::StopAdPane, true);
+    view_.setShown(Part::PauseAdPane, false);
+    view_.setShown(Part::Cover, true);
+    view_.setShown(Part::VideoHost, false);
 
     positions_.recordStop();
 
@@ -198,27 +194,26 @@ void Transport::stop() {
     state_.lastPosition = 0;
     state_.resumePosition = 0;
 
-    setControlLeft(view_, QStringLiteral("gunt1"), 0);
-    setControlWidth(view_, QStringLiteral("gunt2"), 0);
-    QRect loaded = view_.controlGeometry(QStringLiteral("huan"));
+    setLeftOf(view_, Part::SeekKnob, 0);
+    setWidthOf(view_, Part::PlayedBar, 0);
+    QRect loaded = view_.geometryOf(Part::BufferedBar);
     loaded.moveLeft(0);
     loaded.setWidth(0);
-    view_.setControlGeometry(QStringLiteral("huan"), loaded);
+    view_.setGeometryOf(Part::BufferedBar, loaded);
 
-    view_.setLabelText(QStringLiteral("bo_name"), QString());
-    placeTimeLabel(view_);
-    view_.setLabelText(QStringLiteral("times"), QString());
+    view_.setTitle(QString());
+    view_.clearTimes();
 
     player_.Stop();
 
     showPauseFace(false);
-    view_.setLabelText(QStringLiteral("zhun"), QStringLiteral("已停止"));
+    view_.setStatus(QStringLiteral("已停止"));
     paintFace(1, false);
 }
 
 void Transport::toggleMute() {
     state_.muted = !state_.muted;
-    view_.setControlToolTip(buttonName(2), toolTip(2));
+    view_.setTransportToolTip(2, toolTip(2));
     view_.setMuteMenuCaption(state_.muted);
     player_.setMute(state_.muted ? kPlayerTrue : kPlayerFalse);
     paintFace(2, false);
@@ -287,7 +282,7 @@ bool Transport::playUserItem(const QString &text) {
     // Shown and stored for showing: bytes of a name that are not UTF-8 as
     // U+FFFD (the path keeps them).
     const QString name = fileNameForDisplay(displayName(item));
-    showTitle(view_, truncateToWidth(name, 30));
+    view_.setTitle(truncateToWidth(name, 30));
 
     // However it is opened, an item played before resumes where it stopped:
     // its entry keeps the stored position instead of starting again from 0.
@@ -339,10 +334,9 @@ void Transport::playerChanged() {
 void Transport::stepEpisode(int index, int direction) {
     // Disabled while the step runs, so that a second click cannot start a
     // second lookup.
-    const QString name = buttonName(index);
-    view_.setControlEnabled(name, false);
+    view_.setTransportEnabled(index, false);
     episodes_.stepEpisode(direction);
-    view_.setControlEnabled(name, true);
+    view_.setTransportEnabled(index, true);
     paintFace(index, false);
 }
 

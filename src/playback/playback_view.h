@@ -1,12 +1,8 @@
 #pragma once
 // What the playback and transport controllers need from the main window:
-// its named controls, its timers and a few of its commands. BA1 implements
-// it; tests use a fake that keeps the controls' state in tables.
-//
-// Controls are named as in the window ("zhun", "bo_ad", "Peerx", "gunt1",
-// "bo_but0"); geometry is in the coordinates of the control's parent, except
-// for the transport buttons "bo_butN", which report window coordinates (the
-// tooltip box they place is a child of the window).
+// its parts by what they are, its text lines by what they show, its timers
+// and a few of its commands. BA1 implements it; tests use a fake that keeps
+// the parts' state in tables.
 
 #include <QRect>
 #include <QSize>
@@ -108,6 +104,15 @@ public:
     virtual void setGeometryOf(Part part, const QRect &geometry) = 0;
     // A label part's text; the label takes the size of its text.
     virtual void setTextOf(Part part, const QString &text) = 0;
+    virtual void setToolTipOf(Part part, const QString &text) = 0;
+
+    // The transport buttons, 0 to 7. Their rectangles are in window
+    // coordinates (the tooltip box they place is a child of the window).
+    virtual QRect transportButtonRect(int button) const = 0;
+    virtual void setTransportToolTip(int button, const QString &text) = 0;
+    virtual void setTransportEnabled(int button, bool enabled) = 0;
+    // Mouse capture by a button: later moves outside it still reach it.
+    virtual void setTransportCapture(int button, bool capture) = 0;
 
     // The player page's text lines, by what they show; the window owns
     // their labels and places them.
@@ -115,18 +120,10 @@ public:
     virtual void setStatus(const QString &text) = 0;
     // Position and length, or the clock, right-aligned over the player area.
     virtual void setTimes(const QString &text, TimesLine line = TimesLine::Command) = 0;
+    // A stop empties the time label where the text it had put it.
+    virtual void clearTimes() = 0;
     // The title of the item playing, centred in its bar.
     virtual void setTitle(const QString &text) = 0;
-
-    virtual bool isControlVisible(const QString &name) const = 0;
-    virtual void setControlVisible(const QString &name, bool visible) = 0;
-    virtual QRect controlGeometry(const QString &name) const = 0;
-    virtual void setControlGeometry(const QString &name, const QRect &geometry) = 0;
-    virtual void setControlEnabled(const QString &name, bool enabled) = 0;
-    virtual void setControlToolTip(const QString &name, const QString &text) = 0;
-    // A label's text; the label takes the size of its text.
-    virtual void setLabelText(const QString &name, const QString &text) = 0;
-    virtual QString labelText(const QString &name) const = 0;
 
     // Paints the frame at x offset `frame` of a sprite strip onto transport
     // button `button`, and refreshes it.
@@ -149,8 +146,6 @@ public:
     virtual bool autoShutdownChosen() const = 0;
     // Inner size of the main window.
     virtual QSize clientSize() const = 0;
-    // Mouse capture by a control: later moves outside it still reach it.
-    virtual void setMouseCapture(const QString &name, bool capture) = 0;
     // The main window's pointer back to the default arrow.
     virtual void resetCursor() = 0;
     // The click-suppress flag shared with the window buttons: a press with

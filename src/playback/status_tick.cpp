@@ -14,7 +14,6 @@ namespace {
 
 const QString kPlayTip = QStringLiteral("播放");
 const QString kPauseTip = QStringLiteral("暂停");
-const QString kButton0 = QStringLiteral("bo_but0");
 
 int roundToInt(double v) { return int(std::nearbyint(v)); } // halves to even
 
@@ -28,13 +27,13 @@ StatusTick::StatusTick(Player &player, PlaybackState &state, PlaybackView &view,
 
 void StatusTick::showPlayFace(PlaybackView &view, PlaybackState &state) {
     view.paintTransportFrame(0, kStripPlay, 0);
-    view.setControlToolTip(kButton0, kPlayTip);
+    view.setTransportToolTip(0, kPlayTip);
     state.pauseFace = false;
 }
 
 void StatusTick::showPauseFace(PlaybackView &view, PlaybackState &state) {
     view.paintTransportFrame(0, kStripPlay, 116);
-    view.setControlToolTip(kButton0, kPauseTip);
+    view.setTransportToolTip(0, kPauseTip);
     state.pauseFace = true;
 }
 
@@ -45,14 +44,13 @@ bool StatusTick::balloonsWanted() const {
 void StatusTick::tick() {
     // 1. Nothing loaded: the clock instead of the times.
     if (player_.Url().isEmpty()) {
-        view_.setControlToolTip(kButton0, kPlayTip);
+        view_.setTransportToolTip(0, kPlayTip);
         state_.pauseFace = false;
-        view_.setLabelText(QStringLiteral("zhun"), QStringLiteral("准备就绪"));
-        QRect huan = view_.controlGeometry(QStringLiteral("huan"));
+        view_.setStatus(QStringLiteral("准备就绪"));
+        QRect huan = view_.geometryOf(Part::BufferedBar);
         huan.moveLeft(-30);
-        view_.setControlGeometry(QStringLiteral("huan"), huan);
-        view_.setLabelText(QStringLiteral("times"), clock_ ? clock_() : QString());
-        placeTimeLabel(view_, 2);
+        view_.setGeometryOf(Part::BufferedBar, huan);
+        view_.setTimes(clock_ ? clock_() : QString(), TimesLine::Tick);
         return;
     }
 
@@ -103,28 +101,27 @@ void StatusTick::tick() {
     // 9. to 11.
     const int position = player_.Position();
     const int duration = player_.Duration();
-    view_.setLabelText(QStringLiteral("times"), timeText(position) + QStringLiteral(" / ") + timeText(duration));
-    placeTimeLabel(view_, 2);
+    view_.setTimes(timeText(position) + QStringLiteral(" / ") + timeText(duration), TimesLine::Tick);
     placeBars(position, duration, player_.DownloadProgress());
 }
 
 void StatusTick::showPanesFor(int playState) {
-    auto visible = [this](const char *n) { return view_.isControlVisible(QString::fromLatin1(n)); };
-    auto show = [this](const char *n, bool v) { view_.setControlVisible(QString::fromLatin1(n), v); };
+    auto visible = [this](Part part) { return view_.isShown(part); };
+    auto show = [this](Part part, bool v) { view_.setShown(part, v); };
     if (playState == kStatePlaying)
         return;
     if (playState == kStateIdle || playState == kStateStopped) {
-        if (visible("ad_huan"))
-            show("ad_huan", false);
-        if (state_.stopAdState == 2 && !visible("bo_pad"))
-            show("bo_pad", true);
-    } else if (state_.pauseAdState == 2 && !visible("ad_huan")) {
-        show("ad_huan", true);
-        show("bo_pad", false);
+        if (visible(Part::PauseAdPane))
+            show(Part::PauseAdPane, false);
+        if (state_.stopAdState == 2 && !visible(Part::StopAdPane))
+            show(Part::StopAdPane, true);
+    } else if (state_.pauseAdState == 2 && !visible(Part::PauseAdPane)) {
+        show(Part::PauseAdPane, true);
+        show(Part::StopAdPane, false);
     }
-    if (!visible("bo_ad")) {
-        show("bo_ad", true);
-        show("Peerx", false);
+    if (!visible(Part::Cover)) {
+        show(Part::Cover, true);
+        show(Part::VideoHost, false);
     }
 }
 
@@ -145,19 +142,19 @@ void StatusTick::whilePlaying() {
         }
         state_.resumeDone = 1;
     }
-    if (view_.isControlVisible(QStringLiteral("bo_ad"))) {
-        view_.setControlVisible(QStringLiteral("bo_ad"), false);
-        view_.setControlVisible(QStringLiteral("Peerx"), true);
+    if (view_.isShown(Part::Cover)) {
+        view_.setShown(Part::Cover, false);
+        view_.setShown(Part::VideoHost, true);
     }
     state_.resumePosition = player_.Position();
-    if (view_.isControlVisible(QStringLiteral("next_s")))
-        view_.setControlVisible(QStringLiteral("next_s"), false);
+    if (view_.isShown(Part::NextEpisodeNotice))
+        view_.setShown(Part::NextEpisodeNotice, false);
     if (!state_.pauseFace)
         showPauseFace(view_, state_);
     const QString text = state_.lastSpeed > 0 && player_.Position() > 6
                              ? QStringLiteral("播放中(%1 Kbps/S)").arg(state_.lastSpeed)
                              : QStringLiteral("播放中(%1 Kbps)").arg(player_.BitRate());
-    view_.setLabelText(QStringLiteral("zhun"), text);
+    view_.setStatus(text);
 }
 
 void StatusTick::showStateText(int playState) {
@@ -166,13 +163,13 @@ void StatusTick::showStateText(int playState) {
     switch (playState) {
     case kStateIdle:
         text = player_.Url().isEmpty() ? QStringLiteral("准备就绪") : QStringLiteral("停止播放");
-        view_.setControlToolTip(kButton0, kPlayTip);
+        view_.setTransportToolTip(0, kPlayTip);
         state_.pauseFace = false;
         player_.setFullScreen(kPlayerFalse);
         break;
     case kStateStopped:
         text = QStringLiteral("已停止");
-        view_.setControlToolTip(kButton0, kPlayTip);
+        view_.setTransportToolTip(0, kPlayTip);
         state_.pauseFace = false;
         break;
     case kStatePaused:
@@ -190,21 +187,21 @@ void StatusTick::showStateText(int playState) {
     case kStateStopping: text = QStringLiteral("正在停止"); break;
     default: return;
     }
-    view_.setLabelText(QStringLiteral("zhun"), text);
+    view_.setStatus(text);
 }
 
 void StatusTick::placeBars(int position, int duration, int progress) {
-    const int trackWidth = view_.controlGeometry(QStringLiteral("gunt")).width();
-    QRect knob = view_.controlGeometry(QStringLiteral("gunt1"));
+    const int trackWidth = view_.geometryOf(Part::SeekTrack).width();
+    QRect knob = view_.geometryOf(Part::SeekKnob);
     const int range = trackWidth - knob.width();
     knob.moveLeft(duration != 0 ? roundToInt(double(position) / duration * range) : 0);
-    view_.setControlGeometry(QStringLiteral("gunt1"), knob);
-    QRect played = view_.controlGeometry(QStringLiteral("gunt2"));
+    view_.setGeometryOf(Part::SeekKnob, knob);
+    QRect played = view_.geometryOf(Part::PlayedBar);
     played.setWidth(knob.left());
-    view_.setControlGeometry(QStringLiteral("gunt2"), played);
-    view_.setControlToolTip(QStringLiteral("gunt1"), timeText(position));
+    view_.setGeometryOf(Part::PlayedBar, played);
+    view_.setToolTipOf(Part::SeekKnob, timeText(position));
 
-    QRect huan = view_.controlGeometry(QStringLiteral("huan"));
+    QRect huan = view_.geometryOf(Part::BufferedBar);
     if (progress < 1) {
         huan.moveLeft(-30);
         huan.setWidth(0);
@@ -212,7 +209,7 @@ void StatusTick::placeBars(int position, int duration, int progress) {
         huan.moveTopLeft(QPoint(0, 0));
         huan.setWidth(roundToInt(double(trackWidth) * progress / 1000.0));
     }
-    view_.setControlGeometry(QStringLiteral("huan"), huan);
+    view_.setGeometryOf(Part::BufferedBar, huan);
 }
 
 } // namespace vantoli

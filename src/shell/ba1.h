@@ -134,10 +134,19 @@ public:
     WebPane *webPane(int number) const; // Web1 to Web11
 
     // ModesView.
-    void setControlVisible(const QString &name, bool visible) override;
-    void setControlToolTip(const QString &name, const QString &text) override;
-    void setCaption(const QString &name, const QString &text) override;
-    QRect controlRect(const QString &name) const override;
+    void setControlVisible(const QString &name, bool visible);
+    void setControlToolTip(const QString &name, const QString &text);
+    void setCaption(const QString &name, const QString &text);
+    QRect controlRect(const QString &name) const;
+    void setShown(ModesPart part, bool shown, int index) override {
+        setControlVisible(modesPartControlName(part, index), shown);
+    }
+    void setTitleButtonTip(int index, const QString &text) override {
+        setControlToolTip(QStringLiteral("npc%1").arg(index), text);
+    }
+    QRect titleButtonRect(int index) const override { return controlRect(QStringLiteral("npc%1").arg(index)); }
+    void setProductNameCaption(const QString &text) override { setCaption(QStringLiteral("ni_name"), text); }
+    void setSideTabCaption(const QString &text) override { setCaption(QStringLiteral("qk"), text); }
     void paintTitleButton(int index) override;
     void paintPageTab(int index, bool selected) override;
     void paintSideTab(int index, bool selected) override;
@@ -189,27 +198,39 @@ public:
     void popupMainMenu(const QPoint &globalPos) override;
 
     // PlaybackView.
-    bool isControlVisible(const QString &name) const override;
-    QRect controlGeometry(const QString &name) const override;
-    void setControlGeometry(const QString &name, const QRect &geometry) override;
-    void setControlEnabled(const QString &name, bool enabled) override;
-    void setLabelText(const QString &name, const QString &text) override;
+    bool isControlVisible(const QString &name) const;
+    QRect controlGeometry(const QString &name) const;
+    void setControlGeometry(const QString &name, const QRect &geometry);
+    void setControlEnabled(const QString &name, bool enabled);
+    void setLabelText(const QString &name, const QString &text);
     bool isShown(Part part) const override { return isControlVisible(partControlName(part)); }
     void setShown(Part part, bool shown) override { setControlVisible(partControlName(part), shown); }
     QRect geometryOf(Part part) const override { return controlGeometry(partControlName(part)); }
     void setGeometryOf(Part part, const QRect &g) override { setControlGeometry(partControlName(part), g); }
     void setTextOf(Part part, const QString &text) override { setLabelText(partControlName(part), text); }
+    void setToolTipOf(Part part, const QString &text) override { setControlToolTip(partControlName(part), text); }
+    QRect transportButtonRect(int button) const override { return controlRect(QStringLiteral("bo_but%1").arg(button)); }
+    void setTransportToolTip(int button, const QString &text) override {
+        setControlToolTip(QStringLiteral("bo_but%1").arg(button), text);
+    }
+    void setTransportEnabled(int button, bool enabled) override {
+        setControlEnabled(QStringLiteral("bo_but%1").arg(button), enabled);
+    }
+    void setTransportCapture(int button, bool capture) override {
+        setMouseCapture(QStringLiteral("bo_but%1").arg(button), capture);
+    }
     void setStatus(const QString &text) override { setLabelText(QStringLiteral("zhun"), text); }
     void setTimes(const QString &text, TimesLine line) override;
+    void clearTimes() override;
     void setTitle(const QString &text) override;
-    QString labelText(const QString &name) const override;
+    QString labelText(const QString &name) const;
     void paintTransportFrame(int button, int strip, int frame) override;
     void balloon(const QString &text) override;
     void navigatePane(int number, const QString &url) override;
     int mainTab() const override { return modes_.mainTab(); }
     void setMuteMenuCaption(bool muted) override;
     bool autoShutdownChosen() const override;
-    void setMouseCapture(const QString &name, bool capture) override;
+    void setMouseCapture(const QString &name, bool capture);
     void resetCursor() override { setCursor(Qt::ArrowCursor); }
     bool clickSuppress() const override { return modes_.clickSuppress(); }
     void setClickSuppress(bool on) override { modes_.setClickSuppress(on); }

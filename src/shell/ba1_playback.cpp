@@ -137,6 +137,12 @@ void BA1::setTimes(const QString &text, TimesLine line) {
     times->move(timeLabelPosition(times->width(), control(QStringLiteral("peer"))->width(), line));
 }
 
+void BA1::clearTimes() {
+    QWidget *times = control(QStringLiteral("times"));
+    times->move(timeLabelPosition(times->width(), control(QStringLiteral("peer"))->width(), TimesLine::Command));
+    setLabelText(QStringLiteral("times"), QString());
+}
+
 void BA1::setTitle(const QString &text) {
     setLabelText(QStringLiteral("bo_name"), text);
     QWidget *title = control(QStringLiteral("bo_name"));
@@ -157,9 +163,6 @@ QRect BA1::controlGeometry(const QString &name) const {
     QWidget *w = control(name);
     if (!w)
         return {};
-    // The transport buttons place the window's tooltip box under themselves.
-    if (name.startsWith(QLatin1StringView("bo_but")))
-        return controlRect(name);
     return w->geometry();
 }
 

@@ -4,6 +4,7 @@
 // tests read the parts under the names users and skins know.
 
 #include "playback/playback_view.h"
+#include "shell/window_modes.h"
 
 #include <QString>
 
@@ -34,6 +35,40 @@ inline QString partControlName(Part part) {
     case Part::TitleBar: return QStringLiteral("bo_zt");
     case Part::TooltipBox: return QStringLiteral("P1");
     case Part::TooltipText: return QStringLiteral("bo_tip");
+    }
+    return {};
+}
+
+// The page a page tab (8, 9, 13, 14) or a side tab (7, 11, 12) shows.
+inline QString pageOfTab(int index) {
+    switch (index) {
+    case 8: return QStringLiteral("zzp");
+    case 9: return QStringLiteral("zz");
+    case 13: return QStringLiteral("tv");
+    case 14: return QStringLiteral("ying");
+    case 11: return QStringLiteral("Pic5");
+    case 12: return QStringLiteral("Pic3");
+    case 7: return QStringLiteral("Pic4");
+    default: return {};
+    }
+}
+
+// The control behind a part the window modes show and hide.
+inline QString modesPartControlName(shell::ModesPart part, int index) {
+    using shell::ModesPart;
+    switch (part) {
+    case ModesPart::TitleButton: return QStringLiteral("npc%1").arg(index);
+    case ModesPart::TabPage: return pageOfTab(index);
+    case ModesPart::LeaveCompact: return QStringLiteral("jbi");
+    case ModesPart::TitleIcon: return QStringLiteral("Imi");
+    case ModesPart::ItemTitle: return QStringLiteral("bo_name");
+    case ModesPart::ProductName: return QStringLiteral("ni_name");
+    case ModesPart::CompactTitle: return QStringLiteral("ni_bo1");
+    case ModesPart::WebPlaybackClose: return QStringLiteral("ggx");
+    case ModesPart::SideBar: return QStringLiteral("l2");
+    case ModesPart::TvClose: return QStringLiteral("gtv");
+    case ModesPart::TvSideBar: return QStringLiteral("tvright");
+    case ModesPart::Footer: return QStringLiteral("bo_foot");
     }
     return {};
 }

@@ -17,19 +17,6 @@ QString titleButtonTip(int index) {
     }
 }
 
-QString pageOfTab(int index) {
-    switch (index) {
-    case 8: return QStringLiteral("zzp");
-    case 9: return QStringLiteral("zz");
-    case 13: return QStringLiteral("tv");
-    case 14: return QStringLiteral("ying");
-    case 11: return QStringLiteral("Pic5");
-    case 12: return QStringLiteral("Pic3");
-    case 7: return QStringLiteral("Pic4");
-    default: return {};
-    }
-}
-
 QString sideTabCaption(int index) { return index == 7 ? kClearListCaption : kTasksCaption; }
 
 WindowModes::WindowModes(ModesView &view, const Settings &settings, Dialogs &dialogs,
@@ -61,10 +48,10 @@ void WindowModes::npc_Click(int index) {
     case 1:
         if (view_.isMaximised()) {
             view_.setMaximised(false);
-            view_.setControlToolTip(QStringLiteral("npc1"), kMaximiseTip);
+            view_.setTitleButtonTip(1, kMaximiseTip);
         } else {
             view_.setMaximised(true);
-            view_.setControlToolTip(QStringLiteral("npc1"), kRestoreTip);
+            view_.setTitleButtonTip(1, kRestoreTip);
         }
         view_.paintTitleButton(1);
         break;
@@ -76,13 +63,13 @@ void WindowModes::npc_Click(int index) {
         break;
     case 4:
         pinned_ = !pinned_;
-        view_.setControlToolTip(QStringLiteral("npc4"), pinned_ ? kUnpinTip : kPinTip);
+        view_.setTitleButtonTip(4, pinned_ ? kUnpinTip : kPinTip);
         zhi_d(pinned_ ? 1 : 0);
         view_.paintTitleButton(4);
         break;
     case 5: {
         view_.paintTitleButton(5);
-        const QRect button = view_.controlRect(QStringLiteral("npc5"));
+        const QRect button = view_.titleButtonRect(5);
         view_.popupMainMenuAt(QPoint(button.left() - 15, button.top() + 20));
         break;
     }
@@ -110,11 +97,9 @@ void WindowModes::npc_Click(int index) {
 
 void WindowModes::toggleSideBar(bool tv) {
     bool &open = tv ? tvSideBarOpen_ : sideBarOpen_;
-    const QString strip = tv ? QStringLiteral("npc15") : QStringLiteral("npc6");
-    const QString bar = tv ? QStringLiteral("tvright") : QStringLiteral("l2");
     open = !open;
-    view_.setControlToolTip(strip, open ? kSideBarOpenTip : kSideBarClosedTip);
-    view_.setControlVisible(bar, open);
+    view_.setTitleButtonTip(tv ? 15 : 6, open ? kSideBarOpenTip : kSideBarClosedTip);
+    view_.setShown(tv ? ModesPart::TvSideBar : ModesPart::SideBar, open);
     view_.relayout();
 }
 
@@ -140,7 +125,7 @@ void WindowModes::close() {
 
 void WindowModes::setAllTitleButtonsVisible(bool visible) {
     for (int i = 0; i <= 15; ++i)
-        view_.setControlVisible(QStringLiteral("npc%1").arg(i), visible);
+        view_.setShown(ModesPart::TitleButton, visible, i);
 }
 
 void WindowModes::enterCompact() {
@@ -153,23 +138,23 @@ void WindowModes::enterCompact() {
 
     if (view_.isMaximised())
         view_.setMaximised(false);
-    view_.setControlVisible(QStringLiteral("jbi"), true);
-    view_.setControlVisible(QStringLiteral("Imi"), false);
-    view_.setControlVisible(QStringLiteral("bo_name"), false);
+    view_.setShown(ModesPart::LeaveCompact, true);
+    view_.setShown(ModesPart::TitleIcon, false);
+    view_.setShown(ModesPart::ItemTitle, false);
     setAllTitleButtonsVisible(false);
-    view_.setControlVisible(QStringLiteral("ni_name"), false);
+    view_.setShown(ModesPart::ProductName, false);
     if (mainTab_ == 9) {
         compactMode_ = 1;
-        view_.setControlVisible(QStringLiteral("ggx"), false);
-        view_.setControlVisible(QStringLiteral("ni_bo1"), true);
-        view_.setControlVisible(QStringLiteral("l2"), false);
+        view_.setShown(ModesPart::WebPlaybackClose, false);
+        view_.setShown(ModesPart::CompactTitle, true);
+        view_.setShown(ModesPart::SideBar, false);
         view_.setCompactMenuCaption(kLeaveCompactCaption);
     } else {
         compactMode_ = 2;
-        view_.setControlVisible(QStringLiteral("gtv"), false);
-        view_.setControlVisible(QStringLiteral("tvright"), false);
+        view_.setShown(ModesPart::TvClose, false);
+        view_.setShown(ModesPart::TvSideBar, false);
     }
-    view_.setControlVisible(QStringLiteral("bo_foot"), false);
+    view_.setShown(ModesPart::Footer, false);
     view_.setOuterSizeTwips(QSize(5900, 4800));
     view_.relayout();
     view_.paintTitleButton(3);
@@ -179,20 +164,20 @@ void WindowModes::jbi_Click() {
     if (view_.isMaximised())
         view_.setMaximised(false);
     setAllTitleButtonsVisible(true);
-    view_.setControlVisible(QStringLiteral("jbi"), false);
-    view_.setControlVisible(QStringLiteral("Imi"), true);
-    view_.setCaption(QStringLiteral("ni_name"), kProductName);
-    view_.setControlVisible(QStringLiteral("ni_name"), true);
-    view_.setControlVisible(QStringLiteral("bo_foot"), true);
+    view_.setShown(ModesPart::LeaveCompact, false);
+    view_.setShown(ModesPart::TitleIcon, true);
+    view_.setProductNameCaption(kProductName);
+    view_.setShown(ModesPart::ProductName, true);
+    view_.setShown(ModesPart::Footer, true);
     if (compactMode_ == 1) {
-        view_.setControlVisible(QStringLiteral("bo_name"), true);
-        view_.setControlVisible(QStringLiteral("ni_bo1"), false);
-        view_.setControlVisible(QStringLiteral("ggx"), true);
-        view_.setControlVisible(QStringLiteral("l2"), sideBarOpen_);
+        view_.setShown(ModesPart::ItemTitle, true);
+        view_.setShown(ModesPart::CompactTitle, false);
+        view_.setShown(ModesPart::WebPlaybackClose, true);
+        view_.setShown(ModesPart::SideBar, sideBarOpen_);
         view_.setCompactMenuCaption(kCompactCaption);
     } else if (compactMode_ == 2) {
-        view_.setControlVisible(QStringLiteral("gtv"), true);
-        view_.setControlVisible(QStringLiteral("tvright"), tvSideBarOpen_);
+        view_.setShown(ModesPart::TvClose, true);
+        view_.setShown(ModesPart::TvSideBar, tvSideBarOpen_);
     }
     compactMode_ = 0;
 
@@ -240,9 +225,9 @@ void WindowModes::switchMainTab(int tab, bool force) {
     const int old = mainTab_;
     view_.paintPageTab(old, false);
     if (!force)
-        view_.setControlVisible(pageOfTab(old), false);
+        view_.setShown(ModesPart::TabPage, false, old);
     view_.paintPageTab(tab, true);
-    view_.setControlVisible(pageOfTab(tab), true);
+    view_.setShown(ModesPart::TabPage, true, tab);
     mainTab_ = tab;
 }
 
@@ -251,10 +236,10 @@ void WindowModes::switchSideTab(int tab, bool force) {
         return;
     const int old = sideTab_;
     view_.paintSideTab(old, false);
-    view_.setControlVisible(pageOfTab(old), false);
+    view_.setShown(ModesPart::TabPage, false, old);
     view_.paintSideTab(tab, true);
-    view_.setControlVisible(pageOfTab(tab), true);
-    view_.setCaption(QStringLiteral("qk"), sideTabCaption(tab));
+    view_.setShown(ModesPart::TabPage, true, tab);
+    view_.setSideTabCaption(sideTabCaption(tab));
     sideTab_ = tab;
 }
 

@@ -29,20 +29,35 @@ inline const QString kClearListCaption = QStringLiteral("∴ 清空列表");
 
 // Design-time tooltip of a title-bar button (npc0 to npc5).
 QString titleButtonTip(int index);
-// The page shown by a page tab (8, 9, 13, 14) or a side tab (7, 11, 12).
-QString pageOfTab(int index);
 // The caption of "qk" while a side tab is selected.
 QString sideTabCaption(int index);
+
+// The window's parts the modes show and hide. Title buttons and tab pages
+// are told apart by their index (a title button's 0 to 15, a tab's 7 to 14).
+enum class ModesPart {
+    TitleButton,      // the window buttons, tabs and side-bar strips
+    TabPage,          // the page a page tab or side tab shows
+    LeaveCompact,     // the button back from compact mode
+    TitleIcon,
+    ItemTitle,        // the title of the item playing
+    ProductName,      // the product name in the title bar
+    CompactTitle,     // the item's title in compact mode
+    WebPlaybackClose, // the close button over web playback
+    SideBar,          // the player page's side bar
+    TvClose,          // the close button over a TV channel
+    TvSideBar,        // the TV page's side bar
+    Footer,           // the bottom bar with the notice line
+};
 
 // What the commands need from the window.
 class ModesView {
 public:
     virtual ~ModesView() = default;
-    // Controls by object name ("npc4", "l2", "bo_foot", ...).
-    virtual void setControlVisible(const QString &name, bool visible) = 0;
-    virtual void setControlToolTip(const QString &name, const QString &text) = 0;
-    virtual void setCaption(const QString &name, const QString &text) = 0;
-    virtual QRect controlRect(const QString &name) const = 0; // window coordinates
+    virtual void setShown(ModesPart part, bool shown, int index = 0) = 0;
+    virtual void setTitleButtonTip(int index, const QString &text) = 0;
+    virtual QRect titleButtonRect(int index) const = 0; // window coordinates
+    virtual void setProductNameCaption(const QString &text) = 0;
+    virtual void setSideTabCaption(const QString &text) = 0; // the history list's caption
     // Painting in the normal look for the current state.
     virtual void paintTitleButton(int index) = 0;
     virtual void paintPageTab(int index, bool selected) = 0;

@@ -4,6 +4,7 @@
 
 #include "support/fake_dialogs.h"
 #include "shell/move_size.h"
+#include "shell/part_names.h"
 #include "shell/window_modes.h"
 
 #include <QHash>
@@ -35,12 +36,12 @@ public:
     Qt::CursorShape cursor = Qt::ArrowCursor;
     int colourResets = 0;
 
-    void setControlVisible(const QString &name, bool v) override { visible[name] = v; }
-    void setControlToolTip(const QString &name, const QString &text) override { tips[name] = text; }
-    void setCaption(const QString &name, const QString &text) override { captions[name] = text; }
-    QRect controlRect(const QString &name) const override {
-        return name == QStringLiteral("npc5") ? QRect(882, 4, 24, 24) : QRect();
-    }
+    // Parts land in the tables under their controls' names.
+    void setShown(ModesPart part, bool v, int index) override { visible[modesPartControlName(part, index)] = v; }
+    void setTitleButtonTip(int index, const QString &text) override { tips[QStringLiteral("npc%1").arg(index)] = text; }
+    QRect titleButtonRect(int index) const override { return index == 5 ? QRect(882, 4, 24, 24) : QRect(); }
+    void setProductNameCaption(const QString &text) override { captions[QStringLiteral("ni_name")] = text; }
+    void setSideTabCaption(const QString &text) override { captions[QStringLiteral("qk")] = text; }
     void paintTitleButton(int index) override { log << QStringLiteral("paint npc%1").arg(index); }
     void paintPageTab(int index, bool selected) override {
         log << QStringLiteral("tab %1 %2").arg(index).arg(selected ? "selected" : "normal");

@@ -48,21 +48,21 @@ public:
         timers[PlaybackTimer::Status] = true;
     }
 
-    bool isControlVisible(const QString &name) const override { return visible.value(name); }
-    void setControlVisible(const QString &name, bool v) override { visible[name] = v; }
-    QRect controlGeometry(const QString &name) const override { return geometry.value(name); }
-    void setControlGeometry(const QString &name, const QRect &g) override { geometry[name] = g; }
-    void setControlEnabled(const QString &name, bool e) override {
+    bool isControlVisible(const QString &name) const { return visible.value(name); }
+    void setControlVisible(const QString &name, bool v) { visible[name] = v; }
+    QRect controlGeometry(const QString &name) const { return geometry.value(name); }
+    void setControlGeometry(const QString &name, const QRect &g) { geometry[name] = g; }
+    void setControlEnabled(const QString &name, bool e) {
         enabled[name] = e;
         log << QStringLiteral("enabled %1 %2").arg(name).arg(e);
     }
-    void setControlToolTip(const QString &name, const QString &text) override { tips[name] = text; }
-    void setLabelText(const QString &name, const QString &text) override {
+    void setControlToolTip(const QString &name, const QString &text) { tips[name] = text; }
+    void setLabelText(const QString &name, const QString &text) {
         texts[name] = text;
         QRect &g = geometry[name];
         g.setSize(QSize(int(text.size()) * charWidth, 12));
     }
-    QString labelText(const QString &name) const override { return texts.value(name); }
+    QString labelText(const QString &name) const { return texts.value(name); }
     // Parts land in the tables under their controls' names.
     static QString nameOf(Part part) { return partControlName(part); }
     bool isShown(Part part) const override { return isControlVisible(nameOf(part)); }
@@ -70,12 +70,23 @@ public:
     QRect geometryOf(Part part) const override { return controlGeometry(nameOf(part)); }
     void setGeometryOf(Part part, const QRect &g) override { setControlGeometry(nameOf(part), g); }
     void setTextOf(Part part, const QString &text) override { setLabelText(nameOf(part), text); }
+    void setToolTipOf(Part part, const QString &text) override { setControlToolTip(nameOf(part), text); }
+    static QString button(int index) { return QStringLiteral("bo_but%1").arg(index); }
+    QRect transportButtonRect(int index) const override { return controlGeometry(button(index)); }
+    void setTransportToolTip(int index, const QString &text) override { setControlToolTip(button(index), text); }
+    void setTransportEnabled(int index, bool e) override { setControlEnabled(button(index), e); }
+    void setTransportCapture(int index, bool capture) override { setMouseCapture(button(index), capture); }
     // The typed lines land in the tables under their labels' names.
     void setStatus(const QString &text) override { setLabelText(QStringLiteral("zhun"), text); }
     void setTimes(const QString &text, TimesLine line) override {
         setLabelText(QStringLiteral("times"), text);
         QRect &g = geometry[QStringLiteral("times")];
         g.moveTo(timeLabelPosition(g.width(), geometry.value(QStringLiteral("peer")).width(), line));
+    }
+    void clearTimes() override {
+        QRect &g = geometry[QStringLiteral("times")];
+        g.moveTo(timeLabelPosition(g.width(), geometry.value(QStringLiteral("peer")).width(), TimesLine::Command));
+        setLabelText(QStringLiteral("times"), QString());
     }
     void setTitle(const QString &text) override {
         setLabelText(QStringLiteral("bo_name"), text);
@@ -103,7 +114,7 @@ public:
     void setMuteMenuCaption(bool muted) override { muteMenuCaptionMuted = muted; }
     bool autoShutdownChosen() const override { return autoShutdown; }
     QSize clientSize() const override { return client; }
-    void setMouseCapture(const QString &name, bool capture) override {
+    void setMouseCapture(const QString &name, bool capture) {
         captured = capture ? name : (captured == name ? QString() : captured);
     }
     void resetCursor() override {}

@@ -1,9 +1,11 @@
 #pragma once
 // The player menu's commands: transport items run the transport commands,
-// the video-frame and sound-channel items reach the player. The menu keeps
-// the check marks itself.
+// the video-frame and sound-channel items reach the player, the
+// after-playback choice goes into the playback state. The menu keeps the
+// check marks itself.
 
 #include "menus/popup_menus.h"
+#include "playback/playback_state.h"
 #include "playback/playback_view.h"
 #include "playback/player.h"
 
@@ -11,14 +13,17 @@ namespace vantoli::controls {
 
 class PlayerMenu final : public PlayerMenuCommands {
 public:
-    PlayerMenu(Player &player, TransportCommands &transport) : player_(player), transport_(transport) {}
+    PlayerMenu(Player &player, TransportCommands &transport, PlaybackState &state)
+        : player_(player), transport_(transport), state_(state) {}
     void bo_but_Click(int index) override { transport_.bo_but_Click(index); }
     void setPictureMode(int mode) override { player_.SetPictureMode(mode); }
     void setAudioChannel(int channel) override { player_.SetAudioChannel(channel); }
+    void setShutdownAfterPlayback(bool on) override { state_.shutdownAfterPlayback = on; }
 
 private:
     Player &player_;
     TransportCommands &transport_;
+    PlaybackState &state_;
 };
 
 } // namespace vantoli::controls

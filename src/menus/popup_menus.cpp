@@ -160,10 +160,6 @@ void tip::popup(QMenu *menu, const QPoint &globalPos) {
         menu->popup(globalPos);
 }
 
-bool tip::autoShutdown() const {
-    const QAction *kaiqi = item(QStringLiteral("kaiqi"));
-    return kaiqi && kaiqi->isChecked();
-}
 
 void tip::setMuteCaption(bool muted) {
     if (QAction *action = item(QStringLiteral("q_yin")))
@@ -248,7 +244,10 @@ void tip::wire() {
             pl->setAudioChannel(channel);
     });
     const RadioItem afterPlayback[] = {{"kaiqi", 1}, {"q_wu", 0}};
-    radio(afterPlayback, nullptr);
+    radio(afterPlayback, [pl](int on) {
+        if (pl)
+            pl->setShutdownAfterPlayback(on == 1);
+    });
 }
 
 void tip::openSettings(bool aboutTab) {

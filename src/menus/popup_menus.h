@@ -54,6 +54,9 @@ public:
     virtual void bo_but_Click(int index) = 0; // transport command
     virtual void setPictureMode(int mode) = 0;
     virtual void setAudioChannel(int channel) = 0;
+    // The after-playback choice: shut the computer down when the last
+    // episode has played (kaiqi), or do nothing (q_wu).
+    virtual void setShutdownAfterPlayback(bool on) = 0;
 };
 
 // History commands of the network-task list.
@@ -106,7 +109,6 @@ public:
     static void popup(QMenu *menu, const QPoint &globalPos);
 
     // "自动关机" after playback is chosen (read by the end of playback).
-    bool autoShutdown() const;
     // q_yin caption: "取消静音" while muted, "静音" otherwise.
     void setMuteCaption(bool muted);
     // q_jing caption: "退出精简" in compact mode, "精简模式" otherwise.

@@ -16,7 +16,7 @@ void EndOfPlayback::tick() {
     view_.setStatus(QStringLiteral("播放完毕"));
     timers_.setTimerEnabled(PlaybackTimer::EndOfPlayback, false);
 
-    if (view_.autoShutdownChosen()) {
+    if (state_.shutdownAfterPlayback) {
         timers_.setTimerEnabled(PlaybackTimer::Status, false);
         // A refused request leaves the window on "播放完毕".
         power_.powerOff();

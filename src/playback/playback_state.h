@@ -66,6 +66,9 @@ struct PlaybackState {
     // "暂停") while playing; button 2 reads "取消静音" while muted.
     bool pauseFace = false;
     bool muted = false;
+    // The after-playback choice of the player menu: shut the computer down
+    // once the last episode has played.
+    bool shutdownAfterPlayback = false;
 
     // Whether the next-episode state holds a prepared media link.
     bool nextEpisodePrepared() const {

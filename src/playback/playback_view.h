@@ -142,8 +142,6 @@ public:
     virtual bool isTopmost() const = 0; // npc element 4 reads "取消置顶"
     // The player menu's q_yin caption follows the mute button.
     virtual void setMuteMenuCaption(bool muted) = 0;
-    // "自动关机" is checked in the after-playback menu.
-    virtual bool autoShutdownChosen() const = 0;
     // Inner size of the main window.
     virtual QSize clientSize() const = 0;
     // The main window's pointer back to the default arrow.

@@ -68,7 +68,7 @@ void StatusTick::tick() {
         timers_.setTimerEnabled(PlaybackTimer::EndOfPlayback, true);
         if (!balloonsWanted())
             return;
-        if (view_.autoShutdownChosen())
+        if (state_.shutdownAfterPlayback)
             view_.balloon(QStringLiteral("即将播放完毕，正准备自动关机！"));
         else if (state_.nextEpisodePrepared())
             view_.balloon(QStringLiteral("正在准备播放下一集！"));

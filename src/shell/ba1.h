@@ -229,7 +229,6 @@ public:
     void navigatePane(int number, const QString &url) override;
     int mainTab() const override { return modes_.mainTab(); }
     void setMuteMenuCaption(bool muted) override;
-    bool autoShutdownChosen() const override;
     void setMouseCapture(const QString &name, bool capture);
     void resetCursor() override { setCursor(Qt::ArrowCursor); }
     bool clickSuppress() const override { return modes_.clickSuppress(); }

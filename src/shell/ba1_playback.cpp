@@ -85,7 +85,7 @@ void BA1::createPlayback() {
             Qt::QueuedConnection);
     bars_ = std::make_unique<controls::SeekVolumeBars>(*player_, *this, *this, state);
     keys_ = std::make_unique<controls::Keyboard>(*player_, state, *this, *playback_, *this, *bars_);
-    playerMenu_ = std::make_unique<controls::PlayerMenu>(*player_, *this);
+    playerMenu_ = std::make_unique<controls::PlayerMenu>(*player_, *this, state);
 
     CatalogServices catalog;
     catalog.player = player_.get();
@@ -254,7 +254,6 @@ void BA1::setMuteMenuCaption(bool muted) {
         menus_->setMuteCaption(muted);
 }
 
-bool BA1::autoShutdownChosen() const { return menus_ && menus_->autoShutdown(); }
 
 void BA1::setMouseCapture(const QString &name, bool capture) {
     QWidget *w = control(name);

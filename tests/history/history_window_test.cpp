@@ -211,9 +211,9 @@ TEST_F(HistoryWindowTest, MenuItemsReachTheirSubsystemsInTheWindow) {
     choose("q_syou");
     ASSERT_NE(factory.made, nullptr);
     EXPECT_EQ(factory.made->audioChannel, 2);
-    EXPECT_FALSE(window->autoShutdownChosen());
+    EXPECT_FALSE(window->playback().state().shutdownAfterPlayback);
     choose("kaiqi");
-    EXPECT_TRUE(window->autoShutdownChosen());
+    EXPECT_TRUE(window->playback().state().shutdownAfterPlayback);
 
     rightClickRow("open://1/");
     choose("c_f");

@@ -59,6 +59,11 @@ public:
     void qk_xw() override { log(QStringLiteral("qk_xw")); }
     void setPictureMode(int mode) override { log("setPictureMode", mode); }
     void setAudioChannel(int channel) override { log("setAudioChannel", channel); }
+    void setShutdownAfterPlayback(bool on) override {
+        shutdown = on;
+        log("setShutdownAfterPlayback", on ? 1 : 0);
+    }
+    bool shutdown = false;
     bool isTopmost() const override { return topmost; }
     void zhi_d(int value) override {
         log("zhi_d", value);
@@ -186,7 +191,7 @@ TEST_F(PopupMenusTest, TreeMatchesTheMenuTable) {
     EXPECT_EQ(tree.join(u'\n').toStdString(), expected.join(u'\n').toStdString());
     // The marks at start record no player call.
     EXPECT_TRUE(commands.calls.isEmpty());
-    EXPECT_FALSE(form.autoShutdown());
+    EXPECT_FALSE(commands.shutdown);
 }
 
 TEST_F(PopupMenusTest, ItemsForwardToTheMainWindow) {
@@ -233,14 +238,16 @@ TEST_F(PopupMenusTest, RadioGroupsCallThePlayerAndMoveTheMark) {
 
 TEST_F(PopupMenusTest, AfterPlaybackPairIsTheShutdownSetting) {
     choose("kaiqi");
-    EXPECT_TRUE(form.autoShutdown());
+    EXPECT_TRUE(commands.shutdown);
     EXPECT_EQ(checkedOf({"kaiqi", "q_wu"}), QStringList{QStringLiteral("kaiqi")});
     choose("kaiqi");
-    EXPECT_TRUE(form.autoShutdown());
+    EXPECT_TRUE(commands.shutdown);
     choose("q_wu");
-    EXPECT_FALSE(form.autoShutdown());
+    EXPECT_FALSE(commands.shutdown);
     EXPECT_EQ(checkedOf({"kaiqi", "q_wu"}), QStringList{QStringLiteral("q_wu")});
-    EXPECT_TRUE(commands.calls.isEmpty());
+    EXPECT_EQ(commands.calls, (QStringList{QStringLiteral("setShutdownAfterPlayback(1)"),
+                                           QStringLiteral("setShutdownAfterPlayback(1)"),
+                                           QStringLiteral("setShutdownAfterPlayback(0)")}));
 }
 
 TEST_F(PopupMenusTest, AboutRestoresAMinimisedTopmostWindowAndKeepsItOnTop) {
@@ -326,9 +333,8 @@ TEST_F(PopupMenusTest, EveryVisibleItemOfEveryMenuReachesItsTarget) {
         {"q_syou", {"setAudioChannel(2)"}},
         {"q_szuoq", {"setAudioChannel(4)"}},
         {"q_syouq", {"setAudioChannel(5)"}},
-        // The after-playback pair is its own target: the shutdown setting.
-        {"kaiqi", {"autoShutdown on"}},
-        {"q_wu", {"autoShutdown off"}},
+        {"kaiqi", {"setShutdownAfterPlayback(1)"}},
+        {"q_wu", {"setShutdownAfterPlayback(0)"}},
         {"q_jing", {"npc_Click(3)"}},
     };
     QStringList walked, hidden;
@@ -348,11 +354,8 @@ TEST_F(PopupMenusTest, EveryVisibleItemOfEveryMenuReachesItsTarget) {
             const QString name = action->objectName();
             walked << name;
             commands.calls.clear();
-            const bool shutdownBefore = form.autoShutdown();
             action->trigger();
-            QStringList effect = commands.calls;
-            if (form.autoShutdown() != shutdownBefore)
-                effect << (form.autoShutdown() ? QStringLiteral("autoShutdown on") : QStringLiteral("autoShutdown off"));
+            const QStringList effect = commands.calls;
             EXPECT_FALSE(effect.isEmpty()) << "silent item " << name.toStdString();
             EXPECT_EQ(effect, expected.value(name)) << name.toStdString();
         }

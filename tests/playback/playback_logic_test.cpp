@@ -210,7 +210,7 @@ TEST_F(PlaybackLogicTest, LastTwoSecondsResetThePositionAndStartTheEnd) {
     state.nextEpisodeState = QStringLiteral("kxpeer://peer&&&x");
     tick.tick();
     EXPECT_EQ(view.balloons.last(), QStringLiteral("正在准备播放下一集！"));
-    view.autoShutdown = true;
+    state.shutdownAfterPlayback = true;
     tick.tick();
     EXPECT_EQ(view.balloons.last(), QStringLiteral("即将播放完毕，正准备自动关机！"));
 
@@ -396,7 +396,7 @@ TEST_F(PlaybackLogicTest, EpisodeButtonsPlayThroughTheCatalogPane) {
 TEST_F(PlaybackLogicTest, EndOfPlaybackShutdownWinsOverTheNextEpisode) {
     view.timers[PlaybackTimer::EndOfPlayback] = true;
     state.nextEpisodeState = QStringLiteral("kxpeer://peer&&&x");
-    view.autoShutdown = true;
+    state.shutdownAfterPlayback = true;
     end.tick();
     EXPECT_EQ(power.requests, 1);
     EXPECT_EQ(view.texts.value("zhun"), QStringLiteral("播放完毕"));

@@ -219,7 +219,7 @@ TEST_F(PlaybackEndToEnd, AutomaticShutdownAtTheEndReachesThePowerLayerInsteadOfT
     catalog->navigate(base_);
     ASSERT_TRUE(waitFor([&] { return loaded; }, 20000));
     window_->menus()->item(QStringLiteral("kaiqi"))->trigger();
-    ASSERT_TRUE(window_->menus()->autoShutdown());
+    ASSERT_TRUE(window_->playback().state().shutdownAfterPlayback);
     catalog->view()->page()->runJavaScript(QStringLiteral("document.querySelector('a.ep').click();"));
     Player &player = window_->player();
     ASSERT_TRUE(waitFor([&] { return player.PlayState() == kStatePlaying; }, 20000));

@@ -23,7 +23,6 @@ public:
     QStringList balloons;
     int mainTabValue = 8;
     bool topmost = false;
-    bool autoShutdown = false;
     bool muteMenuCaptionMuted = false;
     QSize client{990, 655};
     QString captured;
@@ -112,7 +111,6 @@ public:
     int mainTab() const override { return mainTabValue; }
     bool isTopmost() const override { return topmost; }
     void setMuteMenuCaption(bool muted) override { muteMenuCaptionMuted = muted; }
-    bool autoShutdownChosen() const override { return autoShutdown; }
     QSize clientSize() const override { return client; }
     void setMouseCapture(const QString &name, bool capture) {
         captured = capture ? name : (captured == name ? QString() : captured);

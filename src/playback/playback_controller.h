@@ -3,10 +3,6 @@
 // state, the timers Timer1 (status tick), Timer2 (end of playback) and
 // Timer4 (lookup retry), and the controllers they drive. The window creates
 // it with its view and the platform layers and forwards commands to it.
-//
-// While a content-server fetch waits (the window keeps repainting), timer
-// ticks are skipped rather than run inside the fetch; each timer simply
-// fires again at its next interval.
 
 #include "history/position_recorder.h"
 #include "playback/continuation.h"

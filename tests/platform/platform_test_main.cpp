@@ -1,5 +1,5 @@
-// Test entry for the platform tests: a widget application, because the HTTP
-// wait is checked against widget input and timers.
+// Test entry for the platform tests: a widget application, because a test
+// checks that widget input is handled while an HTTP fetch waits.
 
 #include <QApplication>
 

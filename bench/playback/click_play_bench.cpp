@@ -26,6 +26,7 @@
 #include "playback/player_factory.h"
 #include "playback/video_widget.h"
 #include "shell/ba1.h"
+#include "controls/playback_module.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -208,7 +209,7 @@ int main(int argc, char *argv[]) {
     spin(3000); // the other panes finish loading
 
     // The playing state is polled on a 1 ms timer while a click is timed.
-    Player &player = window.player();
+    Player &player = window.playbackModule().player();
     QTimer poll;
     poll.setTimerType(Qt::PreciseTimer);
     poll.setInterval(1);
@@ -244,7 +245,7 @@ int main(int argc, char *argv[]) {
             paint.push_back(m.rel(m.firstPaint));
         }
         spin(1500);
-        window.bo_but_Click(1); // stop
+        window.playbackModule().bo_but_Click(1); // stop
         waitFor([&] { return player.PlayState() != kStatePlaying; }, 5000);
         spin(1000);
     }

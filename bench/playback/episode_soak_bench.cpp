@@ -29,6 +29,7 @@
 #include "playback/player_factory.h"
 #include "playback/video_widget.h"
 #include "shell/ba1.h"
+#include "controls/playback_module.h"
 
 #include <QApplication>
 #include <QDir>
@@ -238,7 +239,7 @@ int main(int argc, char *argv[]) {
     }
     spin(3000); // the other panes finish loading
 
-    Player &player = window.player();
+    Player &player = window.playbackModule().player();
     const PlaybackState &state = window.playback().state();
     int episodes = 0;
     QString lastKey;
@@ -309,6 +310,6 @@ int main(int argc, char *argv[]) {
     std::printf("resident growth since the first minute: %.1f MiB; largest mappings:\n", double(total) / 1024.0);
     for (size_t i = 0; i < grown.size() && i < 12; ++i)
         std::printf("  %+8lld KiB  %s\n", qlonglong(grown[i].first), qPrintable(grown[i].second));
-    window.bo_but_Click(1);
+    window.playbackModule().bo_but_Click(1);
     return 0;
 }

@@ -24,6 +24,7 @@
 #include "playback/playback_controller.h"
 #include "playback/video_widget.h"
 #include "shell/ba1.h"
+#include "controls/playback_module.h"
 
 #include <QApplication>
 #include <QDir>
@@ -424,7 +425,7 @@ int main(int argc, char *argv[]) {
         std::printf("the window has no video widget (no player)\n");
         return 1;
     }
-    Player &player = window.player();
+    Player &player = window.playbackModule().player();
     std::printf("video area %dx%d\n", paints.video->parentWidget()->width(), paints.video->parentWidget()->height());
     spin(4000); // start-up: panes load, the first paints settle
 
@@ -434,7 +435,7 @@ int main(int argc, char *argv[]) {
     // pays for loading the decoders.
     std::vector<double> firstFrame, firstRender, toPlaying;
     for (int i = 0; i < opens; ++i) {
-        window.bo_but_Click(4);
+        window.playbackModule().bo_but_Click(4);
         const double answered = dialogs.answeredMs;
         const bool playing = waitFor([&] { return player.PlayState() == kStatePlaying; }, 10000);
         const double playingAt = nowMs();
@@ -451,7 +452,7 @@ int main(int argc, char *argv[]) {
                     i, toPlaying.back(), firstRender.back(), firstFrame.back());
         spin(1500);
         if (i + 1 < opens) {
-            window.bo_but_Click(1); // stop
+            window.playbackModule().bo_but_Click(1); // stop
             waitFor([&] { return player.PlayState() == kStateStopped; }, 5000);
             spin(500);
         }
@@ -490,7 +491,7 @@ int main(int argc, char *argv[]) {
     }
     spin(1000);
 
-    window.bo_but_Click(0); // pause
+    window.playbackModule().bo_but_Click(0); // pause
     if (!waitFor([&] { return player.PlayState() == kStatePaused; }, 5000)) {
         std::printf("did not pause\n");
         return 1;
@@ -498,7 +499,7 @@ int main(int argc, char *argv[]) {
     spin(2000);
     measure("paused", seconds);
 
-    window.bo_but_Click(1); // stop
+    window.playbackModule().bo_but_Click(1); // stop
     waitFor([&] { return player.PlayState() == kStateStopped; }, 5000);
     spin(2000);
     measure("stopped", seconds);

@@ -33,6 +33,7 @@
 #include "playback/player.h"
 #include "playback/player_factory.h"
 #include "shell/ba1.h"
+#include "controls/playback_module.h"
 
 #include <QApplication>
 #include <QDir>
@@ -238,7 +239,7 @@ int runChild(const QString &base, bool defer, bool hold) {
 
     // A video playing: the first episode of the catalog.
     window.webPane(1)->view()->page()->runJavaScript(QStringLiteral("document.querySelector('a.ep').click();"));
-    const bool playing = waitFor([&] { return window.player().PlayState() == kStatePlaying; }, 20000);
+    const bool playing = waitFor([&] { return window.playbackModule().player().PlayState() == kStatePlaying; }, 20000);
     spin(3000);
     const auto memory = treeMemory(int(getpid()));
     const Memory all = total(memory);

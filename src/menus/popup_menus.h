@@ -5,6 +5,8 @@
 // command out (MenuTargets); the video-frame, sound-channel and after-playback items keep
 // their state in their own check marks.
 
+#include "shell/tray_icon.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QString>
@@ -29,10 +31,9 @@ public:
     virtual void catalogHome() = 0; // navigate Web1 to the content-server base URL
 };
 
-// The main window.
-class WindowMenuCommands {
+// The main window, as the menus and the tray icon see it.
+class WindowMenuCommands : public TrayHost {
 public:
-    virtual ~WindowMenuCommands() = default;
     virtual void p_p(int skin) = 0;           // 0 black, 1 blue
     virtual void npc_Click(int index) = 0;    // window-button command
     virtual void jbi_Click() = 0;             // leave compact mode
@@ -42,9 +43,6 @@ public:
     virtual bool isTopmost() const = 0;       // npc element 4 reads "取消置顶"
     virtual void zhi_d(int value) = 0;        // 1 top-most band on, other off
     virtual bool isWindowHidden() const = 0;
-    virtual bool isWindowMinimized() const = 0;
-    virtual void showWindow() = 0;            // show a hidden window
-    virtual void restoreWindow() = 0;         // minimised -> normal
 };
 
 // The player and the transport commands.

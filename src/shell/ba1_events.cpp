@@ -1,35 +1,20 @@
 // Mouse handling of the main window: the background (moving, sizing,
 // double-click), the title-bar buttons' hover looks and tooltip box, and the
-// small handlers of the other controls.
+// other controls, which one table maps to the window's own looks and to the
+// signals of WindowInput.
 
 #include "shell/ba1.h"
 
-#include "controls/keyboard.h"
-#include "controls/seek_volume.h"
-#include "controls/transport.h"
-#include "menus/popup_menus.h"
-#include "catalog/pane_events.h"
-#include "playback/playback_controller.h"
-#include "playback/player.h"
 #include "shell/label_colours.h"
+#include "shell/layout.h"
 #include "shell/picture_box.h"
+#include "shell/playback_panel.h"
+#include "shell/window_controls.h"
 
 #include <QLabel>
 #include <QMouseEvent>
 
 namespace vantoli::shell {
-
-namespace {
-
-int indexIn(const QString &name, QLatin1StringView family) {
-    if (!name.startsWith(family))
-        return -1;
-    bool ok = false;
-    const int n = QStringView(name).mid(family.size()).toInt(&ok);
-    return ok ? n : -1;
-}
-
-} // namespace
 
 bool BA1::isBackground(const QPoint &pos) const {
     QWidget *child = childAt(pos);
@@ -75,7 +60,7 @@ void BA1::enterEvent(QEnterEvent *e) {
     QWidget::enterEvent(e);
 }
 
-void BA1::titleButtonMove(int index, QPoint pos, bool) {
+void BA1::titleButtonMove(int index, QPoint pos) {
     setCursor(Qt::ArrowCursor);
     if (index > 7)
         return;
@@ -88,7 +73,7 @@ void BA1::titleButtonMove(int index, QPoint pos, bool) {
     auto *p1 = control(QStringLiteral("P1"));
     if (inside) {
         if (index <= 5) {
-            auto *tip = static_cast<QLabel *>(control(QStringLiteral("bo_tip")));
+            auto *tip = controls_->label(QStringLiteral("bo_tip"));
             tip->setText(button->toolTip());
             tip->adjustSize();
             tip->move(2, 2);
@@ -101,21 +86,10 @@ void BA1::titleButtonMove(int index, QPoint pos, bool) {
     }
 }
 
-void BA1::showHomeRetryPicture(bool retry) {
-    pictureBox(QStringLiteral("jia"))
-        ->setPicture(QPixmap(retry ? QStringLiteral(":/skins/w3.png") : QStringLiteral(":/skins/jia.png")));
-}
-
-void BA1::popupPlayerMenu(const QPoint &globalPos) {
-    if (menus_)
-        tip::popup(menus_->peer_m(), globalPos);
-}
-
 bool BA1::eventFilter(QObject *watched, QEvent *event) {
     auto *w = qobject_cast<QWidget *>(watched);
     if (!w)
         return false;
-
     switch (event->type()) {
     case QEvent::MouseMove:
     case QEvent::MouseButtonPress:
@@ -128,162 +102,120 @@ bool BA1::eventFilter(QObject *watched, QEvent *event) {
     }
 }
 
-bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
-    const QString name = w->objectName();
-    const QEvent::Type type = event->type();
-    auto *me = type == QEvent::Leave ? nullptr : static_cast<QMouseEvent *>(event);
-    const QPoint pos = me ? me->position().toPoint() : QPoint(-1, -1);
-    auto *jbi = static_cast<QLabel *>(control(QStringLiteral("jbi")));
-    auto *qk = static_cast<QLabel *>(control(QStringLiteral("qk")));
-
-    if (const int index = indexIn(name, QLatin1StringView("npc")); index >= 0) {
-        if (type == QEvent::MouseMove || type == QEvent::Leave) {
-            titleButtonMove(index, pos, me && (me->buttons() & Qt::LeftButton));
-        } else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
-            modes_.npc_MouseDown(index, me->button());
-            // The second press of a double-click makes no second click.
-            pressedButton_ = me->button() == Qt::LeftButton && type == QEvent::MouseButtonPress ? index : -1;
-        } else if (type == QEvent::MouseButtonRelease) {
-            const bool click = me->button() == Qt::LeftButton && pressedButton_ == index && w->rect().contains(pos);
-            pressedButton_ = -1;
-            modes_.mouseReleased(me->button());
-            if (click)
-                npc_Click(index);
-        }
-        return type != QEvent::Leave;
-    }
-    if (const int index = indexIn(name, QLatin1StringView("bo_but")); index >= 0) {
-        if (type == QEvent::MouseMove || type == QEvent::Leave) {
-            transport_->mouseMove(index, pos);
-        } else if (type == QEvent::MouseButtonPress) {
-            transport_->mousePress(index, me->button());
-            pressedButton_ = me->button() == Qt::LeftButton ? 100 + index : -1;
-        } else if (type == QEvent::MouseButtonRelease) {
-            const bool click =
-                me->button() == Qt::LeftButton && pressedButton_ == 100 + index && w->rect().contains(pos);
-            pressedButton_ = -1;
-            transport_->mouseRelease(index, me->button());
-            if (click)
-                bo_but_Click(index);
-            // The capture of the hover ends with the pointer outside.
-            transport_->mouseMove(index, pos);
-        }
-        return type != QEvent::Leave;
-    }
-    if (type == QEvent::Leave)
-        return false;
-    if (barMouseEvent(w, event))
-        return true;
-
+// The looks a hover gives the window's labels.
+void BA1::hoverLook(const QString &name, QWidget *w) {
+    auto *jbi = controls_->label(QStringLiteral("jbi"));
+    auto *qk = controls_->label(QStringLiteral("qk"));
     if (name == QStringLiteral("jbi") || name == QStringLiteral("qk")) {
-        if (type == QEvent::MouseMove) {
-            setCursor(Qt::ArrowCursor);
-            setTextColour(static_cast<QLabel *>(w), kLabelHoverRed);
-        } else if (type == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton && w->rect().contains(pos)) {
-            if (name == QStringLiteral("jbi"))
-                jbi_Click();
-            else
-                historyLabelClicked(me->globalPosition().toPoint());
+        setTextColour(static_cast<QLabel *>(w), kLabelHoverRed);
+    } else if (name == QStringLiteral("shan")) {
+        setTextColour(qk, kQkGrey);
+    } else if (name == QStringLiteral("bo_ad")) {
+        setTextColour(jbi, kLabelWhite);
+    } else if (name == QStringLiteral("bo_foot")) {
+        auto *notice = controls_->label(QStringLiteral("La0"));
+        setTextColour(notice, kNoticeOrange);
+        QFont f = notice->font();
+        if (f.underline()) {
+            f.setUnderline(false);
+            notice->setFont(f);
         }
-        return true;
+        modes_.setNoticeHoverState(0);
+        setTextColour(jbi, kLabelWhite);
+        setTextColour(qk, kQkGrey);
     }
-    if (name == QStringLiteral("shan")) {
-        if (type == QEvent::MouseMove) {
-            setCursor(Qt::ArrowCursor);
-            setTextColour(qk, kQkGrey);
-        }
-        return true;
-    }
-    if (name == QStringLiteral("bo_ad")) {
-        if (type == QEvent::MouseMove) {
-            setCursor(Qt::ArrowCursor);
-            setTextColour(jbi, kLabelWhite);
-        } else if (type == QEvent::MouseButtonPress && me->button() == Qt::RightButton && !player_->Url().isEmpty()) {
-            popupPlayerMenu(me->globalPosition().toPoint());
-        }
-        return true;
-    }
-    if (name == QStringLiteral("bo_zt") || name == QStringLiteral("zz") || name == QStringLiteral("jia")) {
-        if (type == QEvent::MouseMove)
-            setCursor(Qt::ArrowCursor);
-        else if (type == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton && name == QStringLiteral("jia") &&
-                 w->rect().contains(pos))
-            paneEvents_->jiaClicked();
-        return true;
-    }
-    if (name == QStringLiteral("bo_foot")) {
-        if (type == QEvent::MouseMove) {
-            setCursor(Qt::ArrowCursor);
-            auto *notice = static_cast<QLabel *>(control(QStringLiteral("La0")));
-            setTextColour(notice, kNoticeOrange);
-            QFont f = notice->font();
-            if (f.underline()) {
-                f.setUnderline(false);
-                notice->setFont(f);
-            }
-            modes_.setNoticeHoverState(0);
-            setTextColour(jbi, kLabelWhite);
-            setTextColour(qk, kQkGrey);
-        }
-        return true;
-    }
-    if (name == QStringLiteral("gtv") || name == QStringLiteral("ggx")) {
-        if (type == QEvent::MouseMove) {
-            w->setCursor(closeCursor_);
-        } else if (type == QEvent::MouseButtonRelease && me->button() == Qt::LeftButton && w->rect().contains(pos)) {
-            if (name == QStringLiteral("ggx"))
-                playback_->playArea().closeWebPlayback();
-            else
-                playback_->playArea().closeTvChannel();
-        }
-        return true;
-    }
-    // The mouse layer over the video; where the player draws into a native
-    // window, the video widget below it gets the events instead (in the
-    // window only: full screen, the player handles them).
-    if (name == QStringLiteral("Lpeer") || (name == QStringLiteral("video") && w->window() == this)) {
-        if (type == QEvent::MouseMove) {
-            setCursor(Qt::ArrowCursor);
-            if (name == QStringLiteral("Lpeer") && !videoInNativeWindow())
-                control(QStringLiteral("Peerx"))->setEnabled(false);
-        } else if (type == QEvent::MouseButtonPress && me->button() == Qt::RightButton) {
-            popupPlayerMenu(me->globalPosition().toPoint());
-        } else if (type == QEvent::MouseButtonDblClick && me->button() == Qt::LeftButton) {
-            bo_but_Click(3);
-        }
-        return true;
-    }
-    if (name == QStringLiteral("adp")) {
-        if (type == QEvent::MouseButtonPress) {
-            if (me->button() == Qt::LeftButton)
-                bo_but_Click(0);
-            else if (me->button() == Qt::RightButton && !player_->Url().isEmpty())
-                popupPlayerMenu(me->globalPosition().toPoint());
-        }
-        return true;
-    }
-    return false;
 }
 
-bool BA1::barMouseEvent(QWidget *w, QEvent *event) {
-    static const QList<Part> bars = {Part::SeekTrack,   Part::SeekKnob,   Part::PlayedBar, Part::BufferedBar,
-                                     Part::VolumeTrack, Part::VolumeFill, Part::VolumeKnob};
-    const std::optional<Part> part = partForControl(w->objectName());
-    if (!part || !bars.contains(*part))
+bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
+    const QString name = w->objectName();
+    const std::optional<ControlRole> role = controlRole(name);
+    if (!role || (name == QStringLiteral("video") && w->window() != this))
+        return false; // full screen: the player handles its video's events
+    ControlMouse m;
+    m.type = event->type();
+    if (m.type != QEvent::Leave) {
+        auto *me = static_cast<QMouseEvent *>(event);
+        m.button = me->button();
+        m.buttons = me->buttons();
+        m.pos = me->position().toPoint();
+        m.globalPos = me->globalPosition().toPoint();
+    }
+    const bool press = m.type == QEvent::MouseButtonPress;
+    const bool release = m.type == QEvent::MouseButtonRelease;
+    if (release) {
+        m.click = m.button == Qt::LeftButton && pressed_ == w && w->rect().contains(m.pos);
+        pressed_ = nullptr;
+    } else if (press || m.type == QEvent::MouseButtonDblClick) {
+        // The second press of a double-click makes no second click.
+        pressed_ = press && m.button == Qt::LeftButton ? w : nullptr;
+    }
+    const bool move = m.type == QEvent::MouseMove;
+    const bool leftClick = release && m.click;
+
+    switch (role->role) {
+    case MouseRole::TitleButton:
+        if (move || m.type == QEvent::Leave) {
+            titleButtonMove(role->index, m.pos);
+        } else if (release) {
+            modes_.mouseReleased(m.button);
+            if (m.click)
+                npc_Click(role->index);
+        } else {
+            modes_.npc_MouseDown(role->index, m.button);
+        }
+        return m.type != QEvent::Leave;
+    case MouseRole::Transport:
+        if (m.type != QEvent::MouseButtonDblClick)
+            emit input_.transportMouse(role->index, m);
+        return m.type != QEvent::Leave;
+    default:
+        break;
+    }
+    if (m.type == QEvent::Leave)
         return false;
-    const Part name = *part;
-    auto *me = static_cast<QMouseEvent *>(event);
-    const int x = int(me->position().x());
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-        bars_->press(name, me->button(), x);
+    if (move && role->role != MouseRole::Bar && role->role != MouseRole::CloseBox && role->role != MouseRole::PauseAd) {
+        setCursor(Qt::ArrowCursor);
+        hoverLook(name, w);
+    }
+    switch (role->role) {
+    case MouseRole::Bar:
+        emit input_.barMouse(Part(role->index), m);
         break;
-    case QEvent::MouseMove:
-        bars_->move(name, me->buttons(), x);
+    case MouseRole::TextButton:
+        if (leftClick && name == QStringLiteral("jbi"))
+            jbi_Click();
+        else if (leftClick)
+            emit input_.historyLabelClicked(m.globalPos);
         break;
-    case QEvent::MouseButtonRelease:
-        bars_->release(name, x);
+    case MouseRole::Cover:
+        if (press && m.button == Qt::RightButton)
+            emit input_.playerMenuAsked(m.globalPos, true);
+        break;
+    case MouseRole::Plain:
+        if (leftClick && name == QStringLiteral("jia"))
+            emit input_.homeRetryClicked();
+        break;
+    case MouseRole::CloseBox:
+        if (move)
+            w->setCursor(closeCursor_);
+        else if (leftClick && name == QStringLiteral("ggx"))
+            emit input_.closeWebPlaybackClicked();
+        else if (leftClick)
+            emit input_.closeTvChannelClicked();
+        break;
+    case MouseRole::MouseLayer:
+        if (move && name == QStringLiteral("Lpeer") && !videoInNativeWindow())
+            control(QStringLiteral("Peerx"))->setEnabled(false);
+        else if (press && m.button == Qt::RightButton)
+            emit input_.playerMenuAsked(m.globalPos, false);
+        else if (m.type == QEvent::MouseButtonDblClick && m.button == Qt::LeftButton)
+            emit input_.videoDoubleClicked();
+        break;
+    case MouseRole::PauseAd:
+        if (press && m.button == Qt::LeftButton)
+            emit input_.pauseAdvertisementClicked();
+        else if (press && m.button == Qt::RightButton)
+            emit input_.playerMenuAsked(m.globalPos, true);
         break;
     default:
         break;

@@ -14,7 +14,15 @@ PictureBox::PictureBox(const QString &name, QWidget *parent, QSize size) : QWidg
 void PictureBox::setPicture(const QPixmap &picture, bool stretch) {
     picture_ = picture;
     stretch_ = stretch;
+    faceKey_.clear();
     update();
+}
+
+void PictureBox::setFace(const QString &key, const std::function<QPixmap()> &make) {
+    if (!faceKey_.isEmpty() && faceKey_ == key)
+        return;
+    setPicture(make());
+    faceKey_ = key;
 }
 
 void PictureBox::setFill(const QColor &colour) {

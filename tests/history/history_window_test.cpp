@@ -3,6 +3,7 @@
 // read from the player files, and the files the user ends up with.
 
 #include "shell/ba1.h"
+#include "catalog/catalog_module.h"
 
 #include "support/fake_dialogs.h"
 #include "catalog/pane_events.h"
@@ -71,7 +72,7 @@ protected:
     QByteArray tasks() const { return readAll(dir.filePath(QStringLiteral("date.dat"))); }
     // A right click on a row of the task list remembers it and pops the menu up.
     void rightClickRow(const char *link) {
-        window->paneEvents().contextMenu(kNetworkListPane, QString::fromLatin1(link), QPoint(30, 30));
+        window->catalog().paneEvents().contextMenu(kNetworkListPane, QString::fromLatin1(link), QPoint(30, 30));
         EXPECT_TRUE(window->menus()->webc()->isVisible());
     }
     void choose(const char *item) {

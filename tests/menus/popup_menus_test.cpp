@@ -70,6 +70,12 @@ public:
         topmost = value == 1;
     }
     bool isWindowHidden() const override { return hidden; }
+    // The tray's part of the window commands: not the menus' concern.
+    QString windowCaption() const override { return {}; }
+    bool isWindowVisible() const override { return !hidden; }
+    void hideWindow() override {}
+    void minimizeWindow() override {}
+    void popupMainMenu(const QPoint &) override {}
     bool isWindowMinimized() const override { return minimized; }
     void showWindow() override {
         log(QStringLiteral("showWindow"));

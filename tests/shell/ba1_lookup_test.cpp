@@ -8,6 +8,7 @@
 #include "support/fake_power.h"
 #include "playback/playback_controller.h"
 #include "shell/ba1.h"
+#include "catalog/catalog_module.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -105,7 +106,7 @@ protected:
 TEST_F(BA1LookupTest, AByNumberClickLeavesTheWindowResponsiveUntilTheLookupTimesOut) {
     PlaybackState &state = window->playback().state();
     const qint64 clickedAt = clock.elapsed();
-    window->paneHandlers().beforeNavigate(1, QStringLiteral("kxbovod://12-0-3-T"));
+    window->catalog().paneHandlers().beforeNavigate(1, QStringLiteral("kxbovod://12-0-3-T"));
     EXPECT_LT(clock.elapsed() - clickedAt, 100) << "the click waited for the server";
     const qint64 handled = eventsHandledWithinMsOfPosting();
     EXPECT_GE(handled, 0) << "input or timers were held while the lookup waited";

@@ -1,6 +1,7 @@
 // The window's player-process wiring: Timer3 after load and after a link
 // execute, and the exit routine, on a fake process table.
 #include "shell/ba1.h"
+#include "playback/processes_module.h"
 
 #include "support/fake_dialogs.h"
 #include "support/fake_http_get.h"
@@ -76,7 +77,7 @@ TEST_F(BA1Processes, HousekeepingRunsAfterLoadAndAgainAfterALinkExecute) {
     waitForLists(4);
     EXPECT_EQ(table.started.size(), 1); // the terminal runs now
     // A media link asks for the terminal too; it runs, so nothing starts.
-    window->ensureTransferRunning();
+    window->processes()->ensureTerminalRunning();
     EXPECT_EQ(table.started.size(), 1);
 }
 

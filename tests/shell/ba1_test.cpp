@@ -1,4 +1,5 @@
 #include "shell/ba1.h"
+#include "controls/playback_module.h"
 
 #include "support/fake_dialogs.h"
 #include "support/fake_http_get.h"
@@ -143,7 +144,7 @@ TEST_F(BA1Test, SideBarToggleMovesTheStripAndWidensThePlayArea) {
     EXPECT_EQ(w("L1")->width(), 986);
     EXPECT_EQ(w("npc6")->toolTip(), kSideBarClosedTip);
     EXPECT_EQ(picture("npc6"), cell(toggleStripCell(false)));
-    window->bo_but_Click(6); // the transport button toggles the player page's bar
+    window->playbackModule().bo_but_Click(6); // the transport button toggles the player page's bar
     EXPECT_TRUE(w("l2")->isVisible());
     EXPECT_EQ(w("L1")->width(), 784);
 }

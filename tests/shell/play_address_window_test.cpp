@@ -18,6 +18,7 @@
 #include "playback/player.h"
 #include "playback/player_factory.h"
 #include "shell/ba1.h"
+#include "controls/playback_module.h"
 
 #include <QApplication>
 #include <QDir>
@@ -88,7 +89,7 @@ protected:
         QFile f(home_.filePath(QString::fromLatin1(name)));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    Player &player() const { return window_->player(); }
+    Player &player() const { return window_->playbackModule().player(); }
     bool playing(int ms) const { return waitFor([&] { return player().PlayState() == kStatePlaying; }, ms); }
     // What a page could ask for: an engine filter that writes a file.
     QString writingFilter() const {
@@ -161,7 +162,7 @@ TEST_F(PlayAddressWindow, EveryWayOfOpeningAFileResumesWhereItStopped) {
 
 TEST_F(PlayAddressWindow, AQuotedNameIsFoundAndAFileThatCannotBePlayedIsSaidAndNotRecorded) {
     const QString quoted = copyOfClip(QStringLiteral("a\"b.mp4"));
-    window_->l_com(quoted);
+    window_->playbackModule().l_com(quoted);
     ASSERT_TRUE(playing(8000)) << player().Url().toStdString();
     EXPECT_EQ(player().Url(), quoted);
     EXPECT_TRUE(file("date_f.dat").startsWith("a\"b.mp4|" + quoted.toUtf8() + "|0\r\n")) << file("date_f.dat").constData();
@@ -172,7 +173,7 @@ TEST_F(PlayAddressWindow, AQuotedNameIsFoundAndAFileThatCannotBePlayedIsSaidAndN
     QDir(home_.path()).mkdir(QStringLiteral("folder.mp4"));
     for (const QString &item : {home_.filePath(QStringLiteral("missing.mp4")), empty,
                                 home_.filePath(QStringLiteral("folder.mp4"))})
-        window_->l_com(item);
+        window_->playbackModule().l_com(item);
     EXPECT_EQ(dialogs_.messages.size(), 3);
     EXPECT_EQ(file("date_f.dat"), before);
     EXPECT_EQ(player().Url(), quoted) << "the item playing goes on";
@@ -195,7 +196,7 @@ TEST_F(PlayAddressWindow, AFileTheRealPlayerCannotOpenIsSaidAndNotRecorded) {
         f.write(bytes);
         f.close();
         dialogs_.messages.clear();
-        window_->l_com(path);
+        window_->playbackModule().l_com(path);
         EXPECT_TRUE(waitFor([&] { return !dialogs_.messages.isEmpty(); }, 8000)) << name;
         EXPECT_EQ(dialogs_.messages.value(0), QStringLiteral("提示：") + path + controls::kCannotPlayText);
         EXPECT_EQ(file("date_f.dat"), before) << name;
@@ -250,7 +251,7 @@ TEST_F(PlayAddressWindow, ANameThatIsNotUtf8PlaysIsRecordedByItsBytesAndReopensW
     EXPECT_TRUE(file("f.htm").contains(encodeAnsi(QStringLiteral("\uFFFDt\uFFFD.mp4"))));
 
     ASSERT_TRUE(waitFor([&] { return player().Position() >= 4; }, 8000));
-    window_->bo_but_Click(1);
+    window_->playbackModule().bo_but_Click(1);
     const auto stored = parseLocalPlayLine(decodeAnsi(file("date_f.dat")).split(QStringLiteral("\r\n")).value(0));
     ASSERT_TRUE(stored);
     EXPECT_EQ(fileNameBytes(stored->path), bytes);
@@ -262,6 +263,6 @@ TEST_F(PlayAddressWindow, ANameThatIsNotUtf8PlaysIsRecordedByItsBytesAndReopensW
     EXPECT_EQ(fileNameBytes(player().Url()), bytes);
     EXPECT_TRUE(waitFor([&] { return player().Position() >= stored->position; }, 3000)) << player().Position();
     EXPECT_TRUE(dialogs_.messages.isEmpty());
-    window_->bo_but_Click(1);
+    window_->playbackModule().bo_but_Click(1);
     std::remove(bytes.constData()); // the temporary folder cannot name it
 }

@@ -16,6 +16,7 @@
 #include "support/waiting_http_get.h"
 #include "menus/popup_menus.h"
 #include "shell/ba1.h"
+#include "controls/playback_module.h"
 
 #include <QAction>
 
@@ -172,7 +173,7 @@ bool PlaybackEndToEnd::demoMade_ = false;
 } // namespace
 
 TEST_F(PlaybackEndToEnd, AnEpisodeClickedInTheCatalogPlaysPrebuffersTheNextAndGoesOnToIt) {
-    auto *mpv = dynamic_cast<MpvPlayer *>(&window_->player());
+    auto *mpv = dynamic_cast<MpvPlayer *>(&window_->playbackModule().player());
     ASSERT_NE(mpv, nullptr) << "the window must host the real player";
     WebPane *catalog = window_->webPane(1);
     bool loaded = false;
@@ -182,7 +183,7 @@ TEST_F(PlaybackEndToEnd, AnEpisodeClickedInTheCatalogPlaysPrebuffersTheNextAndGo
 
     // A user's click on the first episode of the first series.
     catalog->view()->page()->runJavaScript(QStringLiteral("document.querySelector('a.ep').click();"));
-    Player &player = window_->player();
+    Player &player = window_->playbackModule().player();
     PlaybackState &state = window_->playback().state();
     ASSERT_TRUE(waitFor([&] { return player.PlayState() == kStatePlaying; }, 20000))
         << "state " << player.PlayState();
@@ -221,7 +222,7 @@ TEST_F(PlaybackEndToEnd, AutomaticShutdownAtTheEndReachesThePowerLayerInsteadOfT
     window_->menus()->item(QStringLiteral("kaiqi"))->trigger();
     ASSERT_TRUE(window_->playback().state().shutdownAfterPlayback);
     catalog->view()->page()->runJavaScript(QStringLiteral("document.querySelector('a.ep').click();"));
-    Player &player = window_->player();
+    Player &player = window_->playbackModule().player();
     ASSERT_TRUE(waitFor([&] { return player.PlayState() == kStatePlaying; }, 20000));
     const QString first = player.Url();
 
@@ -247,7 +248,7 @@ TEST_F(PlaybackEndToEnd, FromTheCatalogToTheHistoryAndTheTvPage) {
     QObject::connect(catalog, &WebPane::documentComplete, [&](const QString &) { loaded = true; });
     ASSERT_TRUE(waitFor([&] { return loaded; }, 20000)) << "the catalog pane loads its home page by itself";
     runScript(catalog, QStringLiteral("document.querySelector('a.ep').click();"));
-    Player &player = window_->player();
+    Player &player = window_->playbackModule().player();
     ASSERT_TRUE(waitFor([&] { return player.PlayState() == kStatePlaying; }, 20000));
     const QString first = player.Url();
 
@@ -275,7 +276,7 @@ TEST_F(PlaybackEndToEnd, FromTheCatalogToTheHistoryAndTheTvPage) {
     ASSERT_TRUE(waitFor([&] {
         return runScript(tasks, QStringLiteral("document.querySelectorAll('a[href^=\"open://\"]').length")).toInt() == 1;
     }, 10000));
-    window_->bo_but_Click(1);
+    window_->playbackModule().bo_but_Click(1);
     ASSERT_TRUE(waitFor([&] { return player.PlayState() == kStateStopped; }, 5000)) << player.PlayState();
     runScript(tasks, QStringLiteral("document.querySelector('a[href^=\"open://\"]').click();"));
     ASSERT_TRUE(waitFor([&] { return player.Url() == first && player.PlayState() == kStatePlaying; }, 20000))

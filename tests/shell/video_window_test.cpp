@@ -11,6 +11,7 @@
 #include "playback/player.h"
 #include "playback/player_factory.h"
 #include "shell/ba1.h"
+#include "controls/playback_module.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -119,8 +120,8 @@ protected:
 TEST_F(VideoWindowTest, PictureCoverAndMouseWorkThroughTheNativeVideoWindow) {
     EXPECT_FALSE(window_->findChild<QWidget *>(QStringLiteral("zz"))->testAttribute(Qt::WA_NativeWindow))
         << "only the video gets a window of its own";
-    window_->l_com(clip_);
-    ASSERT_TRUE(waitFor([&] { return window_->player().PlayState() == kStatePlaying; }, 15000));
+    window_->playbackModule().l_com(clip_);
+    ASSERT_TRUE(waitFor([&] { return window_->playbackModule().player().PlayState() == kStatePlaying; }, 15000));
     ASSERT_TRUE(screenShowsVideo()) << "the picture is on the screen";
 
     // Hover: the window's pointer comes back to the arrow over the video.
@@ -150,13 +151,13 @@ TEST_F(VideoWindowTest, PictureCoverAndMouseWorkThroughTheNativeVideoWindow) {
     EXPECT_TRUE(screenShowsVideo());
 
     // Paused, the cover is what the screen shows; playing again, the picture.
-    window_->bo_but_Click(0);
+    window_->playbackModule().bo_but_Click(0);
     ASSERT_TRUE(waitFor([&] { return !video_->isVisible(); }, 3000));
     QWidget *cover = window_->findChild<QWidget *>(QStringLiteral("bo_ad"));
     EXPECT_TRUE(cover->isVisible());
     spin(300);
     EXPECT_GT(sameShare(onScreen(cover), cover->grab().toImage()), 0.95) << "the cover, not the video";
-    window_->bo_but_Click(0);
+    window_->playbackModule().bo_but_Click(0);
     EXPECT_TRUE(screenShowsVideo()) << "the picture again after the pause";
 }
 
@@ -165,21 +166,21 @@ TEST_F(VideoWindowTest, PictureCoverAndMouseWorkThroughTheNativeVideoWindow) {
 // the engine ended first, stopping it afterwards ended this whole process
 // (Xlib's default error handler, called from libmpv's thread).
 TEST_F(VideoWindowTest, ClosingTheWindowWhilePlayingEndsTheEngineFirst) {
-    window_->l_com(clip_);
-    ASSERT_TRUE(waitFor([&] { return window_->player().PlayState() == kStatePlaying; }, 15000));
+    window_->playbackModule().l_com(clip_);
+    ASSERT_TRUE(waitFor([&] { return window_->playbackModule().player().PlayState() == kStatePlaying; }, 15000));
     ASSERT_TRUE(screenShowsVideo());
-    auto *player = dynamic_cast<MpvPlayer *>(&window_->player());
+    auto *player = dynamic_cast<MpvPlayer *>(&window_->playbackModule().player());
     ASSERT_NE(player, nullptr);
-    window_->bo_but_Click(1);
+    window_->playbackModule().bo_but_Click(1);
     window_->hide();
     EXPECT_TRUE(player->hasEngine());
     window_->close();
     EXPECT_FALSE(player->hasEngine()) << "the engine ends before the window";
     spin(1500);
     // Still here, and the player answers without an engine.
-    window_->player().setUrl(clip_);
-    window_->player().Play();
-    window_->player().Stop();
+    window_->playbackModule().player().setUrl(clip_);
+    window_->playbackModule().player().Play();
+    window_->playbackModule().player().Stop();
     spin(300);
 }
 

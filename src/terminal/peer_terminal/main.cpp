@@ -3,6 +3,7 @@
 // configuration folder (its own folder, or the user's own that the window
 // passes as --player-folder); NBPEERTERMINAL/cachelimitmb caps that folder
 // (MiB). Peer items: NBPEERTERMINAL/uploadlimitkb (KiB/s, 0 for none),
+// uploadlimitlocal (1/0: the cap holds for peers on the same network too),
 // seeding (1/0), listenport (0 for any), listenaddress (127.0.0.1).
 //
 //   PeerTerminal [--player-folder DIR]
@@ -63,6 +64,7 @@ PeerSettings peerSettingsFrom(const QString &cfg) {
     const int uploadKb = read("uploadlimitkb", "0").toInt(&ok);
     s.uploadRateLimit = ok && uploadKb > 0 && uploadKb < (1 << 21) ? uploadKb * 1024 : 0;
     s.seeding = read("seeding", "1") != u"0";
+    s.capLocalPeers = read("uploadlimitlocal", "1") != u"0";
     const int port = read("listenport", "0").toInt(&ok);
     s.listenPort = ok && port > 0 && port < 65536 ? port : 0;
     // One literal address only: a name or a list would widen what the

@@ -884,7 +884,12 @@ bool TerminalService::startPeer(const std::shared_ptr<Item> &item, const PeerAdd
         const std::lock_guard lock(mutex_);
         peerItems_[address.infoHash] = item;
     }
-    if (std::string why = session->add(*torrent, config_.cacheFolder, item->name, firstOffset); !why.empty()) {
+    bool whole = false;
+    {
+        const std::lock_guard lock(item->m);
+        whole = item->complete();
+    }
+    if (std::string why = session->add(*torrent, config_.cacheFolder, item->name, firstOffset, whole); !why.empty()) {
         const std::lock_guard lock(mutex_);
         peerItems_.erase(address.infoHash);
         *error = why;

@@ -7,6 +7,7 @@
 #include <libtorrent/bdecode.hpp>
 #include <libtorrent/error_code.hpp>
 #include <libtorrent/hex.hpp>
+#include <libtorrent/ip_filter.hpp>
 #include <libtorrent/peer_info.hpp>
 #include <libtorrent/posix_disk_io.hpp>
 #include <libtorrent/session.hpp>
@@ -33,6 +34,22 @@ constexpr auto kReaderLife = std::chrono::seconds(10);
 constexpr std::int64_t kReportEvery = 4 << 20;
 // The largest torrent file taken: far more than a single file's pieces need.
 constexpr int kMaxTorrentBytes = 16 << 20;
+// The most one web seed request asks for. A request that has started is not
+// taken back, so a seek waits for it; small ones keep that wait short.
+constexpr int kWebSeedRequest = 1 << 20;
+// The longest stretch past a reader within which a read is that reader
+// reading on, whatever its pace.
+constexpr std::int64_t kMaxWindow = 64 << 20;
+// After the tracker named other viewers, they have this long to connect and
+// say what they hold before the web seed stands in for them.
+constexpr auto kPeerGrace = std::chrono::milliseconds(1500);
+// A reader short of criticalSeconds for this long gets the web seed, even
+// when viewers hold what it needs: they do not deliver in time.
+constexpr auto kCriticalFor = std::chrono::milliseconds(1500);
+
+double secondsOf(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 std::string hexOf(const lt::sha1_hash &h) {
     return lt::aux::to_hex(h);
@@ -142,13 +159,29 @@ lt::settings_pack sessionSettings(const PeerSettings &s) {
     p.set_int(lt::settings_pack::request_queue_time, 1);
     p.set_int(lt::settings_pack::tick_interval, 100);
     p.set_int(lt::settings_pack::urlseed_pipeline_size, 2);
-    p.set_int(lt::settings_pack::urlseed_max_request_bytes, 2 << 20);
+    p.set_int(lt::settings_pack::urlseed_max_request_bytes, kWebSeedRequest);
     // A web seed connection that was dropped is tried again soon.
     p.set_int(lt::settings_pack::urlseed_wait_retry, 1);
+    // Every viewer that asks is served at once, not from the next round
+    // of unchoking (every 15 s): viewers of one item feed each other while
+    // they watch, and the upload cap bounds what that costs.
+    p.set_int(lt::settings_pack::unchoke_slots_limit, -1);
     // Leaving must not wait long for a tracker that does not answer.
     p.set_int(lt::settings_pack::stop_tracker_timeout, 1);
     return p;
 }
+
+struct TorrentSession::Reader {
+    std::int64_t offset = 0;
+    Clock::time_point at{};   // when it last asked
+    int deadlinePiece = -1;   // the piece given a deadline for it
+    // Its pace, measured over a second or more; 0 while not known.
+    double rate = 0;
+    std::int64_t markOffset = 0;
+    Clock::time_point markAt{};
+    // Since when it has had less than criticalSeconds ahead.
+    Clock::time_point shortSince{};
+};
 
 struct TorrentSession::Torrent {
     std::string hash;
@@ -164,12 +197,12 @@ struct TorrentSession::Torrent {
     std::string error;
     std::vector<std::string> webSeeds;
     bool webSeedOn = false;
+    // When the tracker last named other viewers for the item.
+    Clock::time_point peersNamedAt{};
+    // Pieces are fetched in order from the first piece not skipped: the
+    // missing pieces before this one are skipped while readers are past it.
+    int skipBelow = 0;
     // Readers' positions and when they last asked.
-    struct Reader {
-        std::int64_t offset = 0;
-        Clock::time_point at{};
-        int deadlinePiece = -1; // the first piece given a deadline for it
-    };
     std::vector<Reader> readers;
 
     std::int64_t pieceSize(int piece) const {
@@ -189,6 +222,11 @@ struct TorrentSession::Torrent {
         }
         return std::min(n, limit);
     }
+    int firstMissing(int piece) const {
+        while (piece < int(have.size()) && have[std::size_t(piece)])
+            ++piece;
+        return piece;
+    }
 };
 
 TorrentSession::TorrentSession(PeerSettings settings, ProgressFn onProgress)
@@ -197,6 +235,17 @@ TorrentSession::TorrentSession(PeerSettings settings, ProgressFn onProgress)
     // Plain reads and writes instead of mapping each file into memory.
     params.disk_io_constructor = lt::posix_disk_io_constructor;
     session_ = std::make_unique<lt::session>(std::move(params));
+    if (settings_.capLocalPeers) {
+        // libtorrent puts peers on the same network in a class of their
+        // own, which the upload cap does not hold; every address goes into
+        // the global class instead. Set before any torrent is added, so it
+        // holds for every connection.
+        const std::uint32_t global = 1u << static_cast<std::uint32_t>(lt::session::global_peer_class_id);
+        lt::ip_filter classes;
+        classes.add_rule(lt::make_address("0.0.0.0"), lt::make_address("255.255.255.255"), global);
+        classes.add_rule(lt::make_address("::"), lt::make_address("ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"), global);
+        session_->set_peer_class_filter(classes);
+    }
     thread_ = std::thread([this] { run(); });
 }
 
@@ -235,7 +284,7 @@ bool TorrentSession::has(const std::string &infoHash) const {
 }
 
 std::string TorrentSession::add(const CheckedTorrent &torrent, const QString &folder, const QString &fileName,
-                                std::int64_t firstOffset) {
+                                std::int64_t firstOffset, bool whole) {
     if (!torrent.info)
         return "no torrent";
     const std::string hash = hexOf(torrent.info->info_hashes().v1);
@@ -253,16 +302,6 @@ std::string TorrentSession::add(const CheckedTorrent &torrent, const QString &fo
     // the first bytes do not wait for the tracker. tick() takes it off once
     // other viewers carry the item.
     atp.url_seeds = torrent.webSeeds;
-    // The reader's first window comes first from every source, the web
-    // seed's first request included (deadlines alone reach it too late).
-    if (firstOffset >= 0 && torrent.pieceLength > 0) {
-        atp.piece_priorities.assign(std::size_t(torrent.pieces), lt::default_priority);
-        const int first = int(firstOffset / torrent.pieceLength);
-        const int last = int(std::min<std::int64_t>(torrent.info->total_size() - 1, firstOffset + settings_.deadlineWindow) /
-                             torrent.pieceLength);
-        for (int p = std::max(first, 0); p <= last && p < torrent.pieces; ++p)
-            atp.piece_priorities[std::size_t(p)] = lt::top_priority;
-    }
     auto t = std::make_shared<Torrent>();
     t->hash = hash;
     t->total = torrent.info->total_size();
@@ -270,6 +309,17 @@ std::string TorrentSession::add(const CheckedTorrent &torrent, const QString &fo
     t->have.assign(std::size_t(torrent.pieces), false);
     t->webSeeds = torrent.webSeeds;
     t->webSeedOn = !t->webSeeds.empty();
+    // Nothing before the reader's first piece is fetched yet, so the first
+    // request to every source, the web seed's included, starts there.
+    if (firstOffset >= 0 && firstOffset < t->total && torrent.pieceLength > 0)
+        atp.piece_priorities = skipBefore(*t, int(firstOffset / torrent.pieceLength));
+    // A player reads in order: so do its sources, the web seed included
+    // (each request starts where the last ended).
+    atp.flags |= lt::torrent_flags::sequential_download;
+    // A complete item is not hashed through before it is offered: each
+    // piece is checked as it is first asked for.
+    if (whole)
+        atp.flags |= lt::torrent_flags::seed_mode;
     {
         // Known before its first alert (the end of its check) is handled.
         const std::lock_guard lock(mutex_);
@@ -297,24 +347,42 @@ void TorrentSession::remove(const std::string &infoHash) {
     changed_.notify_all();
 }
 
-void TorrentSession::setDeadlines(Torrent &t, std::int64_t offset, bool seek) {
+std::vector<lt::download_priority_t> TorrentSession::skipBefore(Torrent &t, int piece) {
+    // Called with mutex_ held. The session fetches pieces in order from the
+    // first missing one, and libtorrent stretches a web seed request
+    // backwards as well as forwards to whole requests: the missing pieces
+    // before a reader are kept out until no reader is past them, so that
+    // the next request starts where the reader is.
+    std::vector<lt::download_priority_t> prio(t.have.size(), lt::default_priority);
+    for (int p = 0; p < piece && p < int(prio.size()); ++p) {
+        if (!t.have[std::size_t(p)])
+            prio[std::size_t(p)] = lt::dont_download;
+    }
+    t.skipBelow = piece;
+    return prio;
+}
+
+std::int64_t TorrentSession::windowOf(const Reader &r) const {
+    // highSeconds of playback at the reader's pace, within bounds.
+    const double bytes = r.rate * settings_.highSeconds;
+    return std::clamp<std::int64_t>(std::int64_t(bytes), settings_.deadlineWindow, kMaxWindow);
+}
+
+void TorrentSession::setDeadlines(Torrent &t, Reader &r, bool seek) {
     // Called with mutex_ held; the handle's calls only post to the session.
+    const int first = t.firstMissing(int(r.offset / t.pieceLength));
     if (seek) {
+        // Fetching goes on from the earliest reader.
         t.handle.clear_piece_deadlines();
-        t.handle.prioritize_pieces(std::vector<lt::download_priority_t>(t.have.size(), lt::default_priority));
+        int earliest = first;
+        for (const auto &other : t.readers)
+            earliest = std::min(earliest, int(other.offset / t.pieceLength));
+        t.handle.prioritize_pieces(skipBefore(t, earliest));
     }
-    const int first = int(offset / t.pieceLength);
-    const int last = int(std::min<std::int64_t>(t.total - 1, offset + settings_.deadlineWindow) / t.pieceLength);
-    int step = 0;
-    for (int p = first; p <= last; ++p) {
-        if (t.have[std::size_t(p)])
-            continue;
-        // The piece the reader waits for at once, the rest a little later
-        // each; all of them before any other piece.
-        t.handle.piece_priority(lt::piece_index_t{p}, lt::top_priority);
-        t.handle.set_piece_deadline(lt::piece_index_t{p}, step == 0 ? 0 : 200 + step * 100);
-        ++step;
-    }
+    // The piece the reader waits for comes first, from whoever has it
+    // soonest (a viewer slow to deliver it is passed over).
+    if (first < int(t.have.size()))
+        t.handle.set_piece_deadline(lt::piece_index_t{first}, 0);
 }
 
 void TorrentSession::want(const std::string &infoHash, std::int64_t offset) {
@@ -328,10 +396,10 @@ void TorrentSession::want(const std::string &infoHash, std::int64_t offset) {
             return;
         const auto now = Clock::now();
         const int piece = int(offset / t->pieceLength);
-        const int windowPieces = int(settings_.deadlineWindow / t->pieceLength) + 1;
-        Torrent::Reader *reader = nullptr;
+        Reader *reader = nullptr;
         for (auto &r : t->readers) {
             const int rp = int(r.offset / t->pieceLength);
+            const int windowPieces = int(windowOf(r) / t->pieceLength) + 1;
             if (piece >= rp && piece <= rp + windowPieces && now - r.at < kReaderLife) {
                 reader = &r;
                 break;
@@ -344,14 +412,23 @@ void TorrentSession::want(const std::string &infoHash, std::int64_t offset) {
             std::erase_if(t->readers, [&](const auto &r) { return now - r.at >= kReaderLife; });
             if (t->readers.size() >= 4)
                 t->readers.erase(t->readers.begin());
-            t->readers.push_back({offset, now, -1});
+            Reader r;
+            r.offset = offset;
+            r.markOffset = offset;
+            r.markAt = now;
+            t->readers.push_back(r);
             reader = &t->readers.back();
+        } else if (const double dt = secondsOf(now - reader->markAt); dt >= 1) {
+            // Its pace over the last second or more, smoothed.
+            const double rate = double(offset - reader->markOffset) / dt;
+            reader->rate = reader->rate > 0 ? (reader->rate + rate) / 2 : rate;
+            reader->markOffset = offset;
+            reader->markAt = now;
         }
         reader->offset = offset;
         reader->at = now;
         if (reader->deadlinePiece != piece && !t->complete) {
-            // Only the reader that moved starts over; others keep theirs.
-            setDeadlines(*t, offset, seek && t->readers.size() == 1);
+            setDeadlines(*t, *reader, seek);
             reader->deadlinePiece = piece;
         }
         if (t->paused) {
@@ -418,7 +495,7 @@ void TorrentSession::run() {
         }
         session_->wait_for_alert(lt::milliseconds(100));
         handleAlerts();
-        if (Clock::now() >= nextTick) {
+        if (Clock::now() >= nextTick || std::exchange(tickNow_, false)) {
             tick();
             nextTick = Clock::now() + std::chrono::milliseconds(250);
         }
@@ -458,6 +535,13 @@ void TorrentSession::handleAlerts() {
                         t.reported = t.verified;
                         reports.emplace_back(t.hash, t.verified, false);
                     }
+                }
+            } else if (const auto *tr = lt::alert_cast<lt::tracker_reply_alert>(a)) {
+                // Other viewers to fetch from: the web seed makes way for
+                // them. (The tracker names the viewer itself too.)
+                if (tr->num_peers > 1) {
+                    t.peersNamedAt = Clock::now();
+                    tickNow_ = true;
                 }
             } else if (lt::alert_cast<lt::torrent_checked_alert>(a)) {
                 loadPieces.push_back(it->second);
@@ -508,13 +592,34 @@ void TorrentSession::tick() {
         const long viewers = std::count_if(peers.begin(), peers.end(), [](const lt::peer_info &p) {
             return p.connection_type == lt::peer_info::standard_bittorrent;
         });
+        // How many connected viewers hold each piece (the web seed not counted).
+        std::vector<int> held;
+        bool hasReaders = false;
+        {
+            const std::lock_guard lock(mutex_);
+            hasReaders = !t->readers.empty() && !t->checking && !t->complete;
+        }
+        if (hasReaders && viewers > 0)
+            t->handle.piece_availability(held);
         bool seedOn = false;
         bool seedOff = false;
         bool pause = false;
+        bool unskip = false;
         std::vector<std::string> seeds;
         {
             const std::lock_guard lock(mutex_);
             std::erase_if(t->readers, [&](const auto &r) { return now - r.at >= kReaderLife; });
+            if (t->skipBelow > 0 && !t->checking) {
+                // Once no reader is past them (all gone, or all read to the
+                // end), the skipped pieces are fetched too.
+                const bool past = std::any_of(t->readers.begin(), t->readers.end(), [&](const Reader &r) {
+                    return r.offset + t->aheadOf(r.offset, t->total) < t->total;
+                });
+                if (!past) {
+                    t->skipBelow = 0;
+                    unskip = true;
+                }
+            }
             if (t->checking) {
                 // Nothing to decide until the session knows what the file holds.
             } else if (t->complete) {
@@ -526,24 +631,46 @@ void TorrentSession::tick() {
                     pause = true;
                 }
             } else {
-                bool shortAhead = false;
-                bool allFar = true;
-                for (const auto &r : t->readers) {
-                    const std::int64_t ahead = t->aheadOf(r.offset, settings_.highWater);
-                    const bool toEnd = r.offset + ahead >= t->total;
-                    shortAhead |= ahead < settings_.lowWater && !toEnd;
-                    allFar &= ahead >= settings_.highWater || toEnd;
+                // Viewers the tracker named a moment ago may not have
+                // connected or said what they hold yet.
+                const bool grace = t->peersNamedAt != Clock::time_point{} && now - t->peersNamedAt < kPeerGrace;
+                bool need = false;     // a reader needs the web seed
+                bool satisfied = true; // every reader can do without it
+                for (auto &r : t->readers) {
+                    const std::int64_t ahead = t->aheadOf(r.offset, t->total);
+                    if (r.offset + ahead >= t->total) {
+                        r.shortSince = {};
+                        continue;
+                    }
+                    const double seconds = double(ahead) / std::max(r.rate, double(settings_.minReaderRate));
+                    const int next = int((r.offset + ahead) / t->pieceLength);
+                    const bool viewerHolds = next < int(held.size()) && held[std::size_t(next)] > 0;
+                    if (seconds < settings_.criticalSeconds) {
+                        if (r.shortSince == Clock::time_point{})
+                            r.shortSince = now;
+                        need |= now - r.shortSince >= kCriticalFor;
+                    } else {
+                        r.shortSince = {};
+                    }
+                    need |= seconds < settings_.lowSeconds && !viewerHolds && !grace;
+                    // Far enough ahead, or viewers hold what comes next (or
+                    // are about to say so): they bring it.
+                    satisfied &= seconds >= settings_.highSeconds ||
+                                 (viewerHolds && seconds >= settings_.criticalSeconds) || grace;
                 }
-                const bool want = shortAhead || viewers == 0;
-                if (want && !t->webSeedOn && !t->webSeeds.empty()) {
+                // Nobody else to fetch from: the web seed brings the item.
+                need |= viewers == 0 && !grace;
+                if (need && !t->webSeedOn && !t->webSeeds.empty()) {
                     t->webSeedOn = seedOn = true;
-                } else if (t->webSeedOn && !shortAhead && viewers > 0 && (allFar || t->readers.empty())) {
+                } else if (t->webSeedOn && !need && (viewers > 0 || grace) && satisfied) {
                     t->webSeedOn = false;
                     seedOff = true;
                 }
             }
             seeds = t->webSeeds;
         }
+        if (unskip)
+            t->handle.prioritize_pieces(std::vector<lt::download_priority_t>(t->have.size(), lt::default_priority));
         for (const auto &url : seeds) {
             if (seedOn)
                 t->handle.add_url_seed(url);
@@ -556,5 +683,3 @@ void TorrentSession::tick() {
 }
 
 } // namespace vantoli::terminal
-
-

@@ -13,13 +13,16 @@
 // stored under a name the caller chooses in the cache folder, so a torrent
 // can neither name where its bytes go nor make the session read other files.
 //
-// Pieces are fetched rarest first, with deadlines for the window a reader
-// needs next. The web seed is a peer of the torrent only while some reader
-// is short of bytes ahead, or no other viewer is connected: everything else
-// comes from the other viewers.
+// Pieces are fetched in order from the earliest reader on (a player reads
+// in order, and so do the other viewers); the piece a reader waits for has
+// a deadline. The web seed is a peer of the torrent only while some reader
+// is short of seconds of playback ahead that no other viewer can bring, or
+// no other viewer is connected: everything else comes from the viewers.
 
 #include <QByteArray>
 #include <QString>
+
+#include <libtorrent/download_priority.hpp>
 
 #include <chrono>
 #include <condition_variable>
@@ -71,11 +74,22 @@ struct PeerSettings {
     int uploadRateLimit = 0;
     // Keep uploading an item once it is complete and nobody reads it.
     bool seeding = true;
-    // A reader with fewer verified bytes ahead than lowWater turns the web
-    // seed on; once every reader has highWater ahead it goes off again.
-    std::int64_t lowWater = 4 << 20;
-    std::int64_t highWater = 16 << 20;
-    // Pieces this far past a reader get deadlines.
+    // The upload cap holds for peers on the same network (loopback, LAN) as
+    // well; libtorrent leaves them uncapped otherwise.
+    bool capLocalPeers = true;
+    // The web seed is steered by seconds of playback verified ahead of each
+    // reader, at the pace that reader reads (minReaderRate while it is not
+    // known yet). It goes on when a reader has less than lowSeconds ahead
+    // and no connected viewer holds its next piece, or less than
+    // criticalSeconds for a while whoever holds it; it goes off once every
+    // reader has highSeconds ahead, or lowSeconds and a viewer that holds
+    // its next piece.
+    double lowSeconds = 3;
+    double highSeconds = 10;
+    double criticalSeconds = 1;
+    std::int64_t minReaderRate = 1 << 20;
+    // A read within this far past a reader (or as far as it reads in
+    // highSeconds) is that reader reading on; further is a seek.
     std::int64_t deadlineWindow = 8 << 20;
 };
 
@@ -116,10 +130,13 @@ public:
 
     // Starts the item, or resumes from what its file holds: pieces already
     // there are checked by hash before they count. The file is `fileName`
-    // in `folder`; a reader starts at firstOffset (-1: none yet). "" on
+    // in `folder`; a reader starts at firstOffset (-1: none yet). `whole`:
+    // the caller knows the file to be the complete item (it arrived checked
+    // and is still the file that was written then); it is not read through
+    // at once, each piece is checked before it is first uploaded. "" on
     // success, else why not.
     std::string add(const CheckedTorrent &torrent, const QString &folder, const QString &fileName,
-                    std::int64_t firstOffset = -1);
+                    std::int64_t firstOffset = -1, bool whole = false);
     bool has(const std::string &infoHash) const;
     // Takes the item out of the session; its file stays.
     void remove(const std::string &infoHash);
@@ -137,12 +154,15 @@ public:
     PeerStatus status(const std::string &infoHash) const;
 
 private:
+    struct Reader;
     struct Torrent;
     std::shared_ptr<Torrent> find(const std::string &infoHash) const;
     void run();
     void handleAlerts();
     void tick();
-    void setDeadlines(Torrent &t, std::int64_t offset, bool seek);
+    std::vector<libtorrent::download_priority_t> skipBefore(Torrent &t, int piece);
+    std::int64_t windowOf(const Reader &r) const;
+    void setDeadlines(Torrent &t, Reader &r, bool seek);
 
     PeerSettings settings_;
     ProgressFn onProgress_;
@@ -152,6 +172,7 @@ private:
     std::map<std::string, std::shared_ptr<Torrent>> torrents_;
     bool stopping_ = false;
     int listening_ = 0; // 1 listening, -1 could not, 0 not known yet
+    bool tickNow_ = false; // the session thread decides at once, not at its next round
     std::thread thread_;
 };
 

@@ -597,3 +597,34 @@ TEST_F(PeerTest, CachedItemsAreSeededAgainAfterARestart) {
     EXPECT_EQ(status, 200);
     EXPECT_TRUE(body == media_);
 }
+
+TEST_F(PeerTest, TheUploadCapHoldsForViewersOnTheSameNetwork) {
+    Tracker tracker(dataDir_ + "/torrents");
+    ASSERT_TRUE(tracker.listensOnLoopbackOnly());
+    startServer(tracker.announce());
+    // A seeder capped at 2 MiB/s; loopback peers are in libtorrent's local
+    // class, which a plain cap leaves unlimited.
+    caches_.push_back(std::make_unique<QTemporaryDir>());
+    TerminalConfig c;
+    c.cacheFolder = caches_.back()->path();
+    c.peer.address = "127.0.0.15";
+    c.peer.uploadRateLimit = 2 << 20;
+    terminals_.push_back(std::make_unique<TerminalService>(c));
+    ASSERT_TRUE(terminals_.back()->start(0));
+    int status = 0;
+    ASSERT_TRUE(get(terminals_.back()->port(), playTarget(base()), &status) == media_);
+
+    // Only the seeder has it now.
+    const std::string torrent = get(server_->port(), "/torrent/" + hash_ + ".torrent");
+    test::Origin origin;
+    origin.add("/torrent/" + hash_ + ".torrent", torrent);
+    stopServer();
+    TerminalService &second = terminal("127.0.0.16");
+    const auto t0 = Clock::now();
+    const std::string body = get(second.port(), playTarget(QString::fromStdString(origin.url("/"))), &status);
+    const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    EXPECT_EQ(status, 200);
+    EXPECT_TRUE(body == media_);
+    // About 6 MiB at 2 MiB/s (the cap's first second may go faster).
+    EXPECT_GT(seconds, 1.8) << "the cap did not hold";
+}

@@ -1,16 +1,20 @@
 // Peer items on loopback: N viewers (terminals on 127.0.0.20 and up) start
 // one item within a few seconds of each other and read it to the end at a
-// player's pace; the web seed (the content server's media URL, here an
-// origin that counts what it sends, 8 MB/s per connection) and
-// opentracker serve them. Reports what the web seed sent as a multiple of
-// the item's size (plain http: N by construction), the time to the first
-// 2 MiB with the web seed as the only source, against plain http through
-// the terminal, and a seek to 80 % of an item not yet downloaded.
+// player's pace; the web seed (the content server's HTTP layer behind a
+// relay that counts what it sends, 8 MB/s per connection) and opentracker
+// serve them. Reports what the web seed sent as a multiple of the item's
+// size (plain http: N by construction) and how far a viewer fell behind
+// its pace at most; the time to the first 2 MiB with the web seed as the only source,
+// against plain http through the terminal, and a seek to 80 % of an item
+// not yet downloaded; the memory of the PeerTerminal program while it
+// serves one stream to a player and two other viewers.
 //
-//   peer_bench [SIZE_MIB=64] [RUNS=3] [PACE_MIB_S=4] [VIEWERS=2,5,10]
+//   peer_bench [SIZE_MIB=64] [RUNS=3] [PACE_MIB_S=4] [VIEWERS=2,5,10] [PARTS=share,first,memory]
 
 #include "origin.h"
+#include "web_seed.h"
 
+#include "terminal/peer_terminal/terminal_paths.h"
 #include "terminal/peer_terminal/terminal_service.h"
 
 #include <QDir>
@@ -132,18 +136,22 @@ std::string enc(const std::string &s) {
     return QUrl::toPercentEncoding(QString::fromStdString(s)).toStdString();
 }
 
-// Reads target from `port` at `pace` bytes a second; false when the bytes differ.
-bool playThrough(int port, const std::string &target, const std::string &expect, double pace) {
+// Reads target from `port` at `pace` bytes a second; false when the bytes
+// differ. *late: the most seconds its reading fell behind the pace (what a
+// player without a buffer of its own would have stalled, all told).
+bool playThrough(int port, const std::string &target, const std::string &expect, double pace, double *late) {
     httplib::Client c("127.0.0.1", port);
     c.set_read_timeout(120);
     std::size_t got = 0;
     bool same = true;
+    *late = 0;
     const auto start = Clock::now();
     const auto res = c.Get(target, [&](const char *data, std::size_t n) {
         same &= expect.compare(got, n, data, n) == 0;
+        const double now = secondsSince(start);
+        *late = std::max(*late, now - double(got) / pace);
         got += n;
         const double due = double(got) / pace;
-        const double now = secondsSince(start);
         if (due > now)
             std::this_thread::sleep_for(std::chrono::duration<double>(due - now));
         return true;
@@ -160,6 +168,51 @@ double firstBytes(int port, const std::string &target, std::size_t offset, std::
     return res && res->body.size() == bytes ? secondsSince(start) : -1;
 }
 
+// Proportional and resident memory of a process, KiB.
+std::pair<long, long> memoryOf(qint64 pid) {
+    long pss = 0, rss = 0;
+    QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+    if (rollup.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : rollup.readAll().split('\n')) {
+            if (line.startsWith("Pss:"))
+                pss = line.mid(4).trimmed().split(' ').value(0).toLong();
+            else if (line.startsWith("Rss:"))
+                rss = line.mid(4).trimmed().split(' ').value(0).toLong();
+        }
+    }
+    return {pss, rss};
+}
+
+struct Setup {
+    QTemporaryDir dir;
+    test::Origin origin; // the torrent file
+    std::unique_ptr<bench::WebSeed> seed;
+    std::unique_ptr<Tracker> tracker;
+    std::string target;
+    std::string torrent;
+
+    Setup(const BenchItem &item, bool withTracker) {
+        seed = std::make_unique<bench::WebSeed>(QDir(dir.path()).filePath("film.mp4").toStdString(), item.bytes,
+                                                8 * 1000 * 1000);
+        std::string announce = "http://127.0.0.1:9/announce";
+        if (withTracker) {
+            tracker = std::make_unique<Tracker>(dir.path(), item.hash);
+            announce = tracker->announce();
+        }
+        torrent = torrentFile(item, announce, seed->url());
+        origin.add("/torrent/" + item.hash + ".torrent", torrent);
+        target = "/play?url=" + enc(peerAddress(item)) + "&server=" + enc(origin.url("/"));
+    }
+    std::unique_ptr<TerminalService> viewer(const QString &name, const std::string &address) {
+        TerminalConfig c;
+        c.cacheFolder = QDir(dir.path()).filePath(name);
+        c.peer.address = address;
+        auto t = std::make_unique<TerminalService>(c);
+        t->start(0);
+        return t;
+    }
+};
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -169,85 +222,142 @@ int main(int argc, char **argv) {
     std::vector<int> counts = {2, 5, 10};
     if (argc > 4) {
         counts.clear();
-        for (const QString &n : QString::fromLatin1(argv[4]).split(u','))
-            counts.push_back(n.toInt());
+        for (const QString &n : QString::fromLatin1(argv[4]).split(u',', Qt::SkipEmptyParts))
+            if (n.toInt() > 0)
+                counts.push_back(n.toInt());
     }
+    const QString parts = argc > 5 ? QString::fromLatin1(argv[5]) : QStringLiteral("share,first,memory");
     const BenchItem item = makeItem(size);
     std::printf("item %zu MiB, viewers read at %.1f MiB/s, web seed 8 MB/s per connection, %d runs\n", size >> 20,
                 pace / 1048576, runs);
 
-    for (const int n : counts) {
-        std::vector<double> ratios;
+    for (const int n : parts.contains("share") ? counts : std::vector<int>{}) {
+        std::vector<double> ratios, lates;
         for (int run = 0; run < runs; ++run) {
-            QTemporaryDir dir;
-            test::Origin origin;
-            origin.rate = 8 * 1000 * 1000;
-            Tracker tracker(dir.path(), item.hash);
-            origin.add("/media/film.mp4", item.bytes);
-            origin.add("/torrent/" + item.hash + ".torrent",
-                       torrentFile(item, tracker.announce(), origin.url("/media/film.mp4")));
+            Setup setup(item, true);
             std::vector<std::unique_ptr<TerminalService>> viewers;
-            for (int i = 0; i < n; ++i) {
-                TerminalConfig c;
-                c.cacheFolder = QDir(dir.path()).filePath(QStringLiteral("viewer%1").arg(i));
-                c.peer.address = "127.0.0." + std::to_string(20 + i);
-                viewers.push_back(std::make_unique<TerminalService>(c));
-                viewers.back()->start(0);
-            }
-            const std::string target = "/play?url=" + enc(peerAddress(item)) + "&server=" + enc(origin.url("/"));
+            for (int i = 0; i < n; ++i)
+                viewers.push_back(setup.viewer(QStringLiteral("viewer%1").arg(i), "127.0.0." + std::to_string(20 + i)));
             std::vector<std::thread> players;
             std::atomic<int> failed{0};
+            std::vector<double> late(std::size_t(n), 0);
             for (int i = 0; i < n; ++i) {
                 players.emplace_back([&, i] {
                     // Starts spread over the first few seconds.
                     std::this_thread::sleep_for(std::chrono::milliseconds(i * 4000 / n));
-                    if (!playThrough(viewers[std::size_t(i)]->port(), target, item.bytes, pace))
+                    if (!playThrough(viewers[std::size_t(i)]->port(), setup.target, item.bytes, pace,
+                                     &late[std::size_t(i)]))
                         ++failed;
                 });
             }
             for (auto &t : players)
                 t.join();
-            const auto torrentBytes = std::int64_t(torrentFile(item, tracker.announce(), origin.url("/media/film.mp4")).size()) * n;
-            ratios.push_back(double(origin.bytesSent - torrentBytes) / double(size));
-            std::printf("  %2d viewers, run %d: web seed sent %.2fx the item%s\n", n, run + 1, ratios.back(),
-                        failed ? " (a viewer failed)" : "");
+            ratios.push_back(double(setup.seed->bytesSent) / double(size));
+            lates.push_back(*std::max_element(late.begin(), late.end()));
+            std::printf("  %2d viewers, run %d: web seed sent %.2fx the item; a viewer fell %.2f s behind at most%s\n",
+                        n, run + 1, ratios.back(), lates.back(), failed ? " (a viewer failed)" : "");
             std::fflush(stdout);
         }
-        std::printf("%2d viewers: median %.2fx (plain http: %dx)\n", n, median(ratios), n);
+        std::printf("%2d viewers: median %.2fx (plain http: %dx), falling behind at most %.2f s (median)\n", n,
+                    median(ratios), n, median(lates));
     }
 
     // First bytes with the web seed as the only source, against plain http
     // through the terminal; a seek to 80 % of an item not yet downloaded.
-    std::vector<double> peerFirst, httpFirst, seek;
-    for (int run = 0; run < std::max(runs, 3); ++run) {
-        QTemporaryDir dir;
-        test::Origin origin;
-        origin.rate = 8 * 1000 * 1000;
-        origin.add("/media/film.mp4", item.bytes);
-        origin.add("/torrent/" + item.hash + ".torrent",
-                   torrentFile(item, "http://127.0.0.1:9/announce", origin.url("/media/film.mp4")));
-        TerminalConfig c;
-        c.cacheFolder = QDir(dir.path()).filePath("a");
-        c.peer.address = "127.0.0.40";
-        TerminalService peer(c);
-        peer.start(0);
-        const std::string target = "/play?url=" + enc(peerAddress(item)) + "&server=" + enc(origin.url("/"));
-        peerFirst.push_back(firstBytes(peer.port(), target, 0, 2 << 20));
-        c.cacheFolder = QDir(dir.path()).filePath("b");
-        c.peer.address = "127.0.0.41";
-        TerminalService http(c);
-        http.start(0);
-        httpFirst.push_back(firstBytes(http.port(), "/play?url=" + enc(origin.url("/media/film.mp4")), 0, 2 << 20));
-        c.cacheFolder = QDir(dir.path()).filePath("c");
-        c.peer.address = "127.0.0.42";
-        TerminalService seeker(c);
-        seeker.start(0);
-        seek.push_back(firstBytes(seeker.port(), target, size * 8 / 10, 1 << 20));
-        std::printf("  run %d: first 2 MiB %.3f s (peer) %.3f s (http), seek %.3f s\n", run + 1, peerFirst.back(),
-                    httpFirst.back(), seek.back());
+    if (parts.contains("first")) {
+        std::vector<double> peerFirst, httpFirst, seek;
+        for (int run = 0; run < std::max(runs, 3); ++run) {
+            Setup setup(item, false);
+            auto peer = setup.viewer("a", "127.0.0.40");
+            peerFirst.push_back(firstBytes(peer->port(), setup.target, 0, 2 << 20));
+            auto http = setup.viewer("b", "127.0.0.41");
+            httpFirst.push_back(firstBytes(http->port(), "/play?url=" + enc(setup.seed->url()), 0, 2 << 20));
+            auto seeker = setup.viewer("c", "127.0.0.42");
+            seek.push_back(firstBytes(seeker->port(), setup.target, size * 8 / 10, 1 << 20));
+            std::printf("  run %d: first 2 MiB %.3f s (peer) %.3f s (http), seek %.3f s\n", run + 1, peerFirst.back(),
+                        httpFirst.back(), seek.back());
+            std::fflush(stdout);
+        }
+        std::printf("first 2 MiB: peer item, web seed only %.3f s; plain http through the terminal %.3f s (medians)\n",
+                    median(peerFirst), median(httpFirst));
+        std::printf("seek to 80 %% of an item not yet downloaded, first 1 MiB: %.3f s (median)\n", median(seek));
     }
-    std::printf("first 2 MiB: peer item, web seed only %.3f s; plain http through the terminal %.3f s (medians)\n",
-                median(peerFirst), median(httpFirst));
-    std::printf("seek to 80 %% of an item not yet downloaded, first 1 MiB: %.3f s (median)\n", median(seek));
+
+    // The PeerTerminal program serving one stream to a player and two
+    // viewers that start after it: its memory while they play.
+    if (parts.contains("memory")) {
+        Setup setup(item, true);
+        QTemporaryDir runtime, player, home;
+        QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile cfg(QDir(player.path()).filePath("PeerCfg.ini"));
+        cfg.open(QIODevice::WriteOnly);
+        cfg.write("[NBPEERTERMINAL]\r\ndefaultsavepath=" + QFile::encodeName(QDir(home.path()).filePath("cache/")) +
+                  "\r\nlistenaddress=127.0.0.50\r\n");
+        cfg.close();
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", QDir(home.path()).filePath(".config"));
+        env.remove("XDG_VIDEOS_DIR");
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QStringLiteral(PEER_TERMINAL_BINARY), {"--player-folder", player.path()});
+        program.waitForStarted(5000);
+        PortFile port;
+        for (int i = 0; i < 500 && port.port == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            port = readPortFile(QDir(runtime.path()).filePath("vantoli-PeerTerminal.port"));
+        }
+        const auto idle = memoryOf(program.processId());
+        std::atomic<bool> done{false};
+        std::vector<std::pair<long, long>> samples;
+        std::thread sampler([&] {
+            while (!done) {
+                samples.push_back(memoryOf(program.processId()));
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+        });
+        std::vector<std::unique_ptr<TerminalService>> peers;
+        peers.push_back(setup.viewer("p1", "127.0.0.51"));
+        peers.push_back(setup.viewer("p2", "127.0.0.52"));
+        std::vector<std::thread> players;
+        double late[3] = {};
+        bool ok[3] = {};
+        players.emplace_back([&] {
+            ok[0] = playThrough(port.port, setup.target.substr(0, 6) + "t=" + port.token.toStdString() + "&" +
+                                               setup.target.substr(6),
+                                item.bytes, pace, &late[0]);
+        });
+        for (int i = 0; i < 2; ++i) {
+            players.emplace_back([&, i] {
+                std::this_thread::sleep_for(std::chrono::seconds(2 + i));
+                ok[i + 1] = playThrough(peers[std::size_t(i)]->port(), setup.target, item.bytes, pace, &late[i + 1]);
+            });
+        }
+        for (auto &t : players)
+            t.join();
+        done = true;
+        sampler.join();
+        const std::string uploaded = [&] {
+            httplib::Client c("127.0.0.1", port.port);
+            const auto r = c.Get("/status?t=" + port.token.toStdString() + "&url=" + enc(peerAddress(item)));
+            return r ? r->body : std::string();
+        }();
+        program.terminate();
+        program.waitForFinished(10000);
+        long peakPss = 0, peakRss = 0;
+        std::vector<double> pss;
+        for (const auto &[p, r] : samples) {
+            peakPss = std::max(peakPss, p);
+            peakRss = std::max(peakRss, r);
+            pss.push_back(double(p));
+        }
+        std::printf("PeerTerminal serving a player and two viewers: PSS median %.1f MiB, peak %.1f MiB; RSS peak %.1f "
+                    "MiB (idle before: PSS %.1f MiB)%s; web seed sent %.2fx\n",
+                    median(pss) / 1024, double(peakPss) / 1024, double(peakRss) / 1024, double(idle.first) / 1024,
+                    ok[0] && ok[1] && ok[2] ? "" : " (a reader failed)", double(setup.seed->bytesSent) / double(size));
+        std::printf("  its status at the end: %s\n", uploaded.c_str());
+    }
     return 0;
 }

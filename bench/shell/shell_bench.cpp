@@ -120,7 +120,7 @@ int main(int argc, char *argv[]) {
             modes.npc_Click(6);
         } else if (state == QStringLiteral("compact")) {
             modes.npc_Click(9);
-            window.playback().state().playAreaMode = 2;
+            window.playback().session().setPlayAreaMode(vantoli::kPlayAreaPlayer);
             modes.npc_Click(3);
         } else if (state == QStringLiteral("menu")) {
             QTimer::singleShot(1500, &window, [&] { modes.npc_Click(5); });

@@ -17,7 +17,7 @@ CatalogModule::CatalogModule(CatalogModuleServices services) : s_(std::move(serv
     PlaybackController &controller = playback.controller();
     CatalogServices catalog;
     catalog.player = &playback.player();
-    catalog.state = &controller.state();
+    catalog.session = &controller.session();
     catalog.view = s_.view;
     catalog.timers = &controller;
     catalog.playArea = &controller.playArea();
@@ -29,7 +29,7 @@ CatalogModule::CatalogModule(CatalogModuleServices services) : s_(std::move(serv
     catalog.contentBase = s_.contentBase;
     catalog.playEndedUrl = controller.endOfPlayback().playEndedUrl();
     handlers_ = std::make_unique<PaneHandlers>(catalog);
-    events_ = std::make_unique<PaneEvents>(*this, *s_.view, controller.state(), playback.player(), s_.contentBase);
+    events_ = std::make_unique<PaneEvents>(*this, *s_.view, controller.session(), playback.player(), s_.contentBase);
     episodeList_ = std::make_unique<EpisodeList>(*this, *s_.view, s_.programFolder, s_.contentBase);
     for (int i = 1; i <= 11; ++i)
         connectPane(i);

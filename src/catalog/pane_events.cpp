@@ -6,9 +6,9 @@
 
 namespace vantoli {
 
-PaneEvents::PaneEvents(PaneEventsHost &host, PlaybackView &view, PlaybackState &state, Player &player,
+PaneEvents::PaneEvents(PaneEventsHost &host, PlaybackView &view, PlaybackSession &session, Player &player,
                        QString contentBase)
-    : host_(host), view_(view), state_(state), player_(player), contentBase_(std::move(contentBase)) {}
+    : host_(host), view_(view), session_(session), player_(player), contentBase_(std::move(contentBase)) {}
 
 void PaneEvents::downloadBegin(int pane) { host_.setPaneSilent(pane); }
 
@@ -32,11 +32,11 @@ void PaneEvents::navigateError(int pane, const QString &url) {
     case kPlayerAdPane:
         view_.setShown(Part::PauseAdPane, false);
         view_.setShown(Part::PausePicture, true);
-        state_.pauseAdState = 1;
+        session_.adPageFailed(AdPane::Pause);
         break;
     case kUnderPlayerPane:
         view_.setShown(Part::StopAdPane, false);
-        state_.stopAdState = 1;
+        session_.adPageFailed(AdPane::Stop);
         break;
     default:
         break;

@@ -4,7 +4,7 @@
 // a retry picture when the catalog's home page fails, and the advertisement
 // panes put away when their pages fail.
 
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 #include "playback/playback_view.h"
 
 #include <QPoint>
@@ -29,7 +29,7 @@ public:
 
 class PaneEvents {
 public:
-    PaneEvents(PaneEventsHost &host, PlaybackView &view, PlaybackState &state, Player &player,
+    PaneEvents(PaneEventsHost &host, PlaybackView &view, PlaybackSession &session, Player &player,
                QString contentBase);
 
     void downloadBegin(int pane);
@@ -48,7 +48,7 @@ public:
 private:
     PaneEventsHost &host_;
     PlaybackView &view_;
-    PlaybackState &state_;
+    PlaybackSession &session_;
     Player &player_;
     QString contentBase_;
     bool homeLoadFailed_ = false;

@@ -80,10 +80,10 @@ void PaneHandlers::lookUpByNumber(const QString &link) {
     const ByNumberLink b = decodeByNumberLink(link);
     s_.view->setStatus(QStringLiteral("正在搜索资源，请稍后"));
     s_.view->npc_Click(kNpcPlayerPage);
-    const quint64 item = s_.state->itemSerial;
+    const quint64 item = s_.session->state().itemSerial;
     byNumber_.start(episodeLookupUrl(s_.contentBase, b.videoId, b.source, b.episode),
                     [this, link, item](const QString &body) {
-                        if (s_.state->itemSerial == item)
+                        if (s_.session->state().itemSerial == item)
                             byNumberReplied(link, body.trimmed());
                     });
 }
@@ -93,7 +93,7 @@ void PaneHandlers::cancelLookup() { byNumber_.cancel(); }
 void PaneHandlers::byNumberReplied(const QString &link, const QString &reply) {
     const ByNumberLink b = decodeByNumberLink(link);
     if (reply.isEmpty() || reply == kNoNextEpisode) {
-        s_.state->nextEpisodeState = kNoNextEpisode;
+        s_.session->setNextEpisode(kNoNextEpisode);
         s_.view->setStatus(QStringLiteral("读取数据出错，请重试"));
     }
     if (const auto r = parseEpisodeLookupReply(reply)) {
@@ -122,22 +122,20 @@ void PaneHandlers::playMediaLink(const QString &link) {
         return;
     }
     s_.host->ensureTransferRunning();
-    PlaybackState &st = *s_.state;
+    const QString key = QString::number(m.videoId) + u'-' + m.source + u'-' + m.episode + u'-' + m.title;
+    const QString episodeName = unescapeText(m.episodeName);
     if (m.isPlayerKind()) {
         s_.playArea->setPlayAreaMode(kPlayAreaPlayer);
-        st.resetForNewItem();
+        s_.session->startNetworkItem(key, episodeName, QString::number(m.videoId));
         startPlayer(target.address);
-        st.currentItemReference = QString::number(m.videoId);
     } else {
+        // Web playback writes no positions.
         s_.playArea->setPlayAreaMode(kPlayAreaWeb);
-        st.resetForNewItem();
+        s_.session->startNetworkItem(key, episodeName, kNothing);
         s_.view->navigatePane(kWebPlaybackPane, webPlaybackUrl(s_.contentBase, m.kind, m.address));
-        st.currentItemReference = kNothing;
         s_.timers->setTimerEnabled(PlaybackTimer::Status, false);
     }
-    st.currentItemKey = QString::number(m.videoId) + u'-' + m.source + u'-' + m.episode + u'-' + m.title;
-    st.currentEpisodeName = unescapeText(m.episodeName);
-    s_.view->setTitle(truncateToWidth(unescapeText(m.title), 30) + u'-' + st.currentEpisodeName);
+    s_.view->setTitle(truncateToWidth(unescapeText(m.title), 30) + u'-' + episodeName);
     if (!m.title.isEmpty() && !m.address.isEmpty()) {
         if (m.wantsListRefresh()) {
             s_.view->navigatePane(kEpisodeListPane,
@@ -148,7 +146,6 @@ void PaneHandlers::playMediaLink(const QString &link) {
                                    toIntOrZero(m.episode), 0);
     }
     s_.host->sendPlayPing();
-    st.playSource = kSourceNetwork;
     s_.view->npc_Click(kNpcPlayerPage);
     s_.view->npc_Click(kNpcNetworkSideTab);
 }
@@ -156,7 +153,7 @@ void PaneHandlers::playMediaLink(const QString &link) {
 void PaneHandlers::endOfPlay() {
     const bool autoNext = AppSettings(*s_.settings).playNextEpisode();
     s_.timers->setTimerEnabled(PlaybackTimer::Status, true);
-    const PlaybackState &st = *s_.state;
+    const PlaybackState &st = s_.session->state();
     if (!autoNext || st.nextEpisodeState == kNoNextEpisode)
         return;
     if (st.nextEpisodeState == kNothing || st.nextEpisodeState == kLookupFailed) {
@@ -176,7 +173,7 @@ void PaneHandlers::endOfPlay() {
 void PaneHandlers::historyDelete(const QString &link) {
     const QString file = s_.host->localListShown() ? kLocalHistoryFile : kNetworkHistoryFile;
     s_.history->removeHistoryLine(file, decodeHistoryDeleteLink(link));
-    if (s_.state->playSource != kSourceNetwork)
+    if (s_.session->state().playSource != kSourceNetwork)
         s_.host->refreshPane(kEpisodeListPane);
 }
 
@@ -188,7 +185,7 @@ void PaneHandlers::historyOpen(const QString &link) {
     if (!lines || n < 1 || n > lines->size() || !lines->at(n - 1).contains(u'|'))
         return;
     const QString line = lines->at(n - 1);
-    PlaybackState &st = *s_.state;
+    PlaybackSession &session = *s_.session;
 
     if (local) {
         const LocalPlayEntry e = *parseLocalPlayLine(line);
@@ -207,10 +204,7 @@ void PaneHandlers::historyOpen(const QString &link) {
         }
         startPlayer(target.address);
         s_.view->setTitle(truncateToWidth(unescapeText(e.name), 30));
-        st.resetForNewItem();
-        st.resumePosition = int(std::clamp<qint64>(e.position, 0, INT_MAX));
-        st.currentItemReference = e.path;
-        st.playSource = kSourceLocal;
+        session.startLocalItem(e.path, int(std::clamp<qint64>(e.position, 0, INT_MAX)));
         return;
     }
 
@@ -229,23 +223,18 @@ void PaneHandlers::historyOpen(const QString &link) {
         s_.host->ensureTransferRunning();
         startPlayer(target.address);
         s_.view->setTitle(truncateToWidth(unescapeText(title), 30) + u'-' + unescapeText(episodeName));
-        st.resetForNewItem();
-        st.resumePosition = toIntOrZero(f.value(6));
+        session.startNetworkItem(key, unescapeText(episodeName), id, toIntOrZero(f.value(6)));
         s_.view->navigatePane(kEpisodeListPane,
                               episodeListPageUrl(s_.contentBase, buildPageParameters(toIntOrZero(id), source, episode,
                                                                                      title, kNothing)));
-        st.currentItemKey = key;
-        st.currentEpisodeName = unescapeText(episodeName);
-        st.currentItemReference = id;
         s_.host->sendPlayPing();
     } else {
         s_.playArea->setPlayAreaMode(kPlayAreaWeb);
-        st.currentItemReference = kNothing;
+        session.dropItemReference(kSourceNetwork);
         s_.view->navigatePane(kEpisodeListPane,
                               episodeListPageUrl(s_.contentBase, buildPageParameters(toIntOrZero(id), source, episode,
                                                                                      title, source + episode)));
     }
-    st.playSource = kSourceNetwork;
     s_.view->npc_Click(kNpcNetworkSideTab);
 }
 

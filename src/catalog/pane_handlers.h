@@ -15,7 +15,7 @@
 
 #include "app/settings_file.h"
 #include "platform/http_get.h"
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 #include "playback/playback_view.h"
 
 #include <QString>
@@ -45,7 +45,7 @@ public:
 
 struct CatalogServices {
     Player *player = nullptr;
-    PlaybackState *state = nullptr;
+    PlaybackSession *session = nullptr;
     PlaybackView *view = nullptr;
     PlaybackTimers *timers = nullptr;
     PlayAreaSwitch *playArea = nullptr;

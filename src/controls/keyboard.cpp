@@ -7,7 +7,7 @@
 
 namespace vantoli::controls {
 
-Keyboard::Keyboard(Player &player, PlaybackState &state, PlaybackView &view,
+Keyboard::Keyboard(Player &player, const PlaybackState &state, PlaybackView &view,
                    PlaybackTimers &timers, TransportCommands &commands, SeekVolumeBars &bars)
     : player_(player), state_(state), view_(view), timers_(timers), commands_(commands),
       bars_(bars) {}

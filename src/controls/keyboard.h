@@ -15,7 +15,7 @@ inline constexpr int kVolumeStep = 10;
 
 class Keyboard {
 public:
-    Keyboard(Player &player, PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
+    Keyboard(Player &player, const PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
              TransportCommands &commands, SeekVolumeBars &bars);
 
     // Key-down with a Qt key code (modifier bits, if any, are ignored).
@@ -30,7 +30,7 @@ private:
     void showSeek(int knobPosition);
 
     Player &player_;
-    PlaybackState &state_;
+    const PlaybackState &state_;
     PlaybackView &view_;
     PlaybackTimers &timers_;
     TransportCommands &commands_;

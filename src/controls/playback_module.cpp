@@ -36,7 +36,7 @@ PlaybackModule::PlaybackModule(const PlaybackModuleServices &s) {
         player_ = std::make_unique<NullPlayer>();
 
     PlaybackServices services;
-    services.state = s.state;
+    services.session = s.session;
     services.player = player_.get();
     services.view = s.view;
     services.transport = this;
@@ -48,8 +48,8 @@ PlaybackModule::PlaybackModule(const PlaybackModuleServices &s) {
     // The time of day in the user's long time format, without a time zone.
     services.clock = [] { return clockText(QLocale::system(), QTime::currentTime()); };
     controller_ = std::make_unique<PlaybackController>(services);
-    PlaybackState &state = controller_->state();
-    transport_ = std::make_unique<controls::Transport>(*player_, state, *s.view, *controller_, *s.history,
+    PlaybackSession &session = controller_->session();
+    transport_ = std::make_unique<controls::Transport>(*player_, session, *s.view, *controller_, *s.history,
                                                        controller_->positions(), *s.dialogs, controller_->playArea(),
                                                        controller_->continuation());
     if (auto *mpv = dynamic_cast<MpvPlayer *>(player_.get())) {
@@ -58,9 +58,9 @@ PlaybackModule::PlaybackModule(const PlaybackModuleServices &s) {
         // inside the player's own event handling.
         connect(mpv, &MpvPlayer::changed, this, [this] { transport_->playerChanged(); }, Qt::QueuedConnection);
     }
-    bars_ = std::make_unique<controls::SeekVolumeBars>(*player_, *s.view, *this, state);
-    keys_ = std::make_unique<controls::Keyboard>(*player_, state, *s.view, *controller_, *this, *bars_);
-    menu_ = std::make_unique<controls::PlayerMenu>(*player_, *this, state);
+    bars_ = std::make_unique<controls::SeekVolumeBars>(*player_, *s.view, *this, session);
+    keys_ = std::make_unique<controls::Keyboard>(*player_, session.state(), *s.view, *controller_, *this, *bars_);
+    menu_ = std::make_unique<controls::PlayerMenu>(*player_, *this, session);
     keyPreview_ = std::make_unique<controls::KeyPreview>(*s.window, *keys_);
     player_->setAdUrl(s.contentBase + QStringLiteral("js/ads/peerad.html"));
 }

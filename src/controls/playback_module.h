@@ -21,7 +21,7 @@ class HistoryStore;
 class Player;
 class PlayerFactory;
 class PlaybackController;
-struct PlaybackState;
+class PlaybackSession;
 class Power;
 class Settings;
 namespace controls {
@@ -37,7 +37,7 @@ struct ControlMouse;
 } // namespace shell
 
 struct PlaybackModuleServices {
-    PlaybackState *state = nullptr;
+    PlaybackSession *session = nullptr;
     PlaybackView *view = nullptr;
     QWidget *window = nullptr;    // takes the keys, window-wide
     QWidget *videoHost = nullptr; // the player draws in here

@@ -24,8 +24,8 @@ constexpr int kSecondsBack = 2;
 } // namespace
 
 SeekVolumeBars::SeekVolumeBars(Player &player, PlaybackView &view, TransportCommands &commands,
-                               PlaybackState &state)
-    : player_(player), view_(view), commands_(commands), state_(state) {}
+                               PlaybackSession &session)
+    : player_(player), view_(view), commands_(commands), session_(session) {}
 
 int SeekVolumeBars::seekRange() const {
     return std::max(0, view_.geometryOf(kSeekTrack).width() -
@@ -59,7 +59,7 @@ void SeekVolumeBars::unmuteIfMuted() {
     // The mute command goes by the state; make sure it takes the unmute way,
     // and that a stale suppress flag from an earlier right press on a button
     // does not swallow it.
-    state_.muted = true;
+    session_.setMuted(true);
     view_.setClickSuppress(false);
     commands_.bo_but_Click(2);
 }

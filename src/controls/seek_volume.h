@@ -8,7 +8,7 @@
 // given like the picture boxes do. For moves on the knobs gunt1 and bo_v, x
 // is relative to the knob's left edge.
 
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 #include "playback/playback_view.h"
 #include "playback/player.h"
 
@@ -20,7 +20,7 @@ namespace vantoli::controls {
 class SeekVolumeBars {
 public:
     SeekVolumeBars(Player &player, PlaybackView &view, TransportCommands &commands,
-                   PlaybackState &state);
+                   PlaybackSession &session);
 
     // Mouse events on the seek and volume tracks, knobs and bars; other
     // parts are ignored. The knobs stay inside their tracks. The seek bar
@@ -55,7 +55,7 @@ private:
     Player &player_;
     PlaybackView &view_;
     TransportCommands &commands_;
-    PlaybackState &state_;
+    PlaybackSession &session_;
 };
 
 } // namespace vantoli::controls

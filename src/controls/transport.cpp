@@ -37,17 +37,17 @@ struct Face {
 
 } // namespace
 
-Transport::Transport(Player &player, PlaybackState &state, PlaybackView &view,
+Transport::Transport(Player &player, PlaybackSession &session, PlaybackView &view,
                      PlaybackTimers &timers, HistoryStore &history, PositionRecorder &positions,
                      Dialogs &dialogs, PlayAreaSwitch &playArea, EpisodeStepper &episodes)
-    : player_(player), state_(state), view_(view), timers_(timers), history_(history),
+    : player_(player), session_(session), view_(view), timers_(timers), history_(history),
       positions_(positions), dialogs_(dialogs), playArea_(playArea), episodes_(episodes) {}
 
 QString Transport::toolTip(int index) const {
     if (index == 0)
-        return state_.pauseFace ? kPauseTip : kPlayTip;
+        return state().pauseFace ? kPauseTip : kPlayTip;
     if (index == 2)
-        return state_.muted ? kUnmuteTip : kMuteTip;
+        return state().muted ? kUnmuteTip : kMuteTip;
     if (index < 0 || index >= kTransportButtons)
         return QString();
     return kFixedTips[index];
@@ -90,7 +90,7 @@ void Transport::mouseMove(int index, QPoint pos) {
     if (index < 0 || index >= kTransportButtons)
         return;
     view_.resetCursor();
-    if ((index == 0 || index == 1) && state_.playAreaMode != kPlayAreaPlayer)
+    if ((index == 0 || index == 1) && state().playAreaMode != kPlayAreaPlayer)
         return;
     if ((index == 5 || index == 7) && view_.mainTab() != kTabPlayer)
         return;
@@ -132,9 +132,9 @@ void Transport::refreshFaces() {
 void Transport::paintFace(int index, bool hover) {
     Face face{0, 0};
     switch (index) {
-    case 0: face = {kStripPlay, (state_.pauseFace ? 116 : 0) + (hover ? 58 : 0)}; break;
+    case 0: face = {kStripPlay, (state().pauseFace ? 116 : 0) + (hover ? 58 : 0)}; break;
     case 1: face = {kStripStop, hover ? 25 : 0}; break;
-    case 2: face = {kStripMute, (state_.muted ? 50 : 0) + (hover ? 25 : 0)}; break;
+    case 2: face = {kStripMute, (state().muted ? 50 : 0) + (hover ? 25 : 0)}; break;
     case 3: face = {hover ? kStripToolsHover : kStripTools, 50}; break;
     case 4: face = {hover ? kStripToolsHover : kStripTools, 25}; break;
     case 5: face = {kStripEpisode, hover ? 25 : 0}; break;
@@ -146,19 +146,19 @@ void Transport::paintFace(int index, bool hover) {
 }
 
 void Transport::showPauseFace(bool pause) {
-    state_.pauseFace = pause;
+    session_.setPauseFace(pause);
     view_.setTransportToolTip(0, toolTip(0));
     paintFace(0, false);
 }
 
 void Transport::playPause() {
-    if (state_.playAreaMode != kPlayAreaPlayer)
+    if (state().playAreaMode != kPlayAreaPlayer)
         return;
     if (!timers_.isTimerEnabled(PlaybackTimer::Status))
         timers_.setTimerEnabled(PlaybackTimer::Status, true);
 
-    if (state_.pauseFace) {
-        if (state_.pauseAdState == 2) {
+    if (state().pauseFace) {
+        if (state().pauseAdState == 2) {
             view_.setShown(Part::PauseAdPane, true);
             view_.setShown(Part::StopAdPane, false);
         }
@@ -170,7 +170,7 @@ void Transport::playPause() {
         return;
     }
 
-    state_.resumeDone = 0;
+    session_.resumeOnNextPlay();
     player_.Play();
     showPauseFace(true);
     if (view_.mainTab() != kTabPlayer)
@@ -180,9 +180,9 @@ void Transport::playPause() {
 }
 
 void Transport::stop() {
-    if (state_.playAreaMode != kPlayAreaPlayer)
+    if (state().playAreaMode != kPlayAreaPlayer)
         return;
-    if (state_.stopAdState == 2)
+    if (state().stopAdState == 2)
         view_.setShown(Part::StopAdPane, true);
     view_.setShown(Part::PauseAdPane, false);
     view_.setShown(Part::Cover, true);
@@ -191,8 +191,7 @@ void Transport::stop() {
     positions_.recordStop();
 
     timers_.setTimerEnabled(PlaybackTimer::Status, false);
-    state_.lastPosition = 0;
-    state_.resumePosition = 0;
+    session_.itemStopped();
 
     setLeftOf(view_, Part::SeekKnob, 0);
     setWidthOf(view_, Part::PlayedBar, 0);
@@ -212,10 +211,10 @@ void Transport::stop() {
 }
 
 void Transport::toggleMute() {
-    state_.muted = !state_.muted;
+    session_.setMuted(!state().muted);
     view_.setTransportToolTip(2, toolTip(2));
-    view_.setMuteMenuCaption(state_.muted);
-    player_.setMute(state_.muted ? kPlayerTrue : kPlayerFalse);
+    view_.setMuteMenuCaption(state().muted);
+    player_.setMute(state().muted ? kPlayerTrue : kPlayerFalse);
     paintFace(2, false);
 }
 
@@ -272,9 +271,12 @@ bool Transport::playUserItem(const QString &text) {
 
     // Leaves whatever played before (saving its position).
     playArea_.setPlayAreaMode(kPlayAreaPlayer);
-    // A new item: nothing of the previous one (its prepared next episode, its
-    // resume point) may carry over.
-    state_.resetForNewItem();
+    // A new item: nothing of the previous one (its prepared next episode)
+    // carries over. However it is opened, an item played before resumes where
+    // it stopped: its entry keeps the stored position instead of starting
+    // again from 0.
+    const qint64 stored = history_.localPlayPosition(item);
+    session_.startLocalItem(item, int(std::clamp<qint64>(stored, 0, INT_MAX)));
     player_.setUrl(item);
     player_.Play();
     timers_.setTimerEnabled(PlaybackTimer::Status, true);
@@ -284,15 +286,8 @@ bool Transport::playUserItem(const QString &text) {
     const QString name = fileNameForDisplay(displayName(item));
     view_.setTitle(truncateToWidth(name, 30));
 
-    // However it is opened, an item played before resumes where it stopped:
-    // its entry keeps the stored position instead of starting again from 0.
-    const qint64 stored = history_.localPlayPosition(item);
-    state_.resumePosition = int(std::clamp<qint64>(stored, 0, INT_MAX));
-    state_.resumeDone = 0;
     openingIsNewEntry_ = localPlayLine(item) == 0;
     history_.addLocalPlay(name, item, stored);
-    state_.playSource = kSourceLocal;
-    state_.currentItemReference = item;
     opening_ = item;
     playerChanged(); // a player that refuses at once
     return true;
@@ -326,8 +321,8 @@ void Transport::playerChanged() {
         if (const qint64 line = localPlayLine(item))
             history_.removeHistoryLine(kLocalHistoryFile, line);
     }
-    if (state_.currentItemReference == item)
-        state_.currentItemReference = kNothing;
+    if (state().currentItemReference == item)
+        session_.dropItemReference(state().playSource);
     dialogs_.showMessage(kDialogTitle, fileNameForDisplay(item) + kCannotPlayText);
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The eight transport buttons of the main window (bo_but0 to bo_but7): their
 // commands, their press and hover handling and their faces. The play/pause
-// and mute toggles live in PlaybackState (pauseFace, muted); the buttons'
-// tooltips, their sprite frames and the q_yin menu caption only show them.
+// and mute toggles are the playback session's (pauseFace, muted); the
+// buttons' tooltips, their sprite frames and the q_yin menu caption only show
+// them.
 //
 // Geometry: a button's rectangle (controlGeometry("bo_butN")) is read in its
 // parent bo_foot's coordinates, while the tooltip box P1 is a child of the
@@ -12,7 +13,7 @@
 #include "app/dialogs.h"
 #include "history/history_files.h"
 #include "history/position_recorder.h"
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 #include "playback/playback_view.h"
 #include "playback/player.h"
 
@@ -38,7 +39,7 @@ inline const QString kCannotPlayText = QStringLiteral("\r\n无法播放：文件
 
 class Transport : public TransportCommands {
 public:
-    Transport(Player &player, PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
+    Transport(Player &player, PlaybackSession &session, PlaybackView &view, PlaybackTimers &timers,
               HistoryStore &history, PositionRecorder &positions, Dialogs &dialogs,
               PlayAreaSwitch &playArea, EpisodeStepper &episodes);
 
@@ -95,8 +96,10 @@ private:
     void paintFace(int index, bool hover);
     void showPauseFace(bool pause);
 
+    const PlaybackState &state() const { return session_.state(); }
+
     Player &player_;
-    PlaybackState &state_;
+    PlaybackSession &session_;
     PlaybackView &view_;
     PlaybackTimers &timers_;
     HistoryStore &history_;

@@ -148,6 +148,17 @@ bool MprisService::start(int pollMs) {
     poll_ = new QTimer(this);
     poll_->setInterval(pollMs);
     connect(poll_, &QTimer::timeout, this, [this] { refresh(true); });
+    // Read once the operation that changed the session is over, so that a
+    // new item is never reported half started.
+    connect(s_.session, &PlaybackSession::changed, this, [this] {
+        if (refreshQueued_)
+            return;
+        refreshQueued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            refreshQueued_ = false;
+            refresh(true);
+        });
+    });
     poll_->start();
     return true;
 }
@@ -160,7 +171,7 @@ QString MprisService::trackId() const {
 MprisSnapshot MprisService::read() {
     MprisSnapshot snap;
     const Player &p = *s_.player;
-    const PlaybackState &st = *s_.state;
+    const PlaybackState &st = s_.session->state();
     const QString url = p.Url();
     const int duration = p.Duration();
     snap.playbackStatus = mprisPlaybackStatus(p.PlayState(), url);
@@ -232,7 +243,7 @@ void MprisService::refresh(bool detectSeek) {
         emit seeked(next.positionUs);
     if (pausePending_ && next.playbackStatus != u"Playing")
         pausePending_ = false;
-    if (pausePending_ && s_.state->pauseFace)
+    if (pausePending_ && s_.session->state().pauseFace)
         runTransport(0);
 }
 
@@ -269,12 +280,12 @@ void MprisService::runTransport(int index) {
 // Button 0 toggles; its face says which way it goes.
 void MprisService::play() {
     pausePending_ = false;
-    if (!s_.state->pauseFace)
+    if (!s_.session->state().pauseFace)
         runTransport(0);
 }
 
 void MprisService::pause() {
-    if (s_.state->pauseFace) {
+    if (s_.session->state().pauseFace) {
         runTransport(0);
         return;
     }

@@ -5,13 +5,14 @@
 // command-line tools reach the player through it.
 //
 // The service keeps no playback logic of its own: what it reports is read
-// from the player and the window's playback state, and what it is asked to
+// from the player and the window's playback session, and what it is asked to
 // do runs the window's transport commands (so Next and Previous step
 // episodes, Stop saves the position) or the player's own seek and volume.
 // The player pushes nothing, so the service polls it and signals
-// PropertiesChanged (and Seeked on a jump) when what it reports changes.
+// PropertiesChanged (and Seeked on a jump) when what it reports changes; a
+// change of the session is read at once.
 
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 #include "playback/playback_view.h"
 #include "playback/player.h"
 
@@ -31,7 +32,7 @@ inline const QString kMprisObjectPath = QStringLiteral("/org/mpris/MediaPlayer2"
 
 struct MprisSources {
     Player *player = nullptr;
-    const PlaybackState *state = nullptr;
+    const PlaybackSession *session = nullptr;
     PlaybackView *view = nullptr; // the click-suppress flag
     TransportCommands *transport = nullptr;
     // Sets the volume (0 to 100) so that the volume bar follows; the
@@ -108,6 +109,7 @@ private:
     qint64 lastPollMs_ = 0;
     // Pause asked for before the window turned its button to pause.
     bool pausePending_ = false;
+    bool refreshQueued_ = false;
 };
 
 } // namespace vantoli

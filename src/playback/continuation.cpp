@@ -7,13 +7,13 @@
 
 namespace vantoli {
 
-Continuation::Continuation(PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
+Continuation::Continuation(PlaybackSession &session, PlaybackView &view, PlaybackTimers &timers,
                            AsyncHttpGet &http, const Settings &settings, QString contentBase)
-    : state_(state), view_(view), timers_(timers), settings_(settings), contentBase_(std::move(contentBase)),
+    : session_(session), view_(view), timers_(timers), settings_(settings), contentBase_(std::move(contentBase)),
       lookAhead_(&http), step_(&http) {}
 
 bool Continuation::splitKey(Key &key) const {
-    const auto parts = splitItemKey(state_.currentItemKey);
+    const auto parts = splitItemKey(state().currentItemKey);
     if (!parts)
         return false;
     key.id = parts->id;
@@ -34,7 +34,7 @@ void Continuation::cancelLookups() {
 
 void Continuation::lookUpNextEpisode(std::function<void()> then) {
     if (!AppSettings(settings_).bufferNextEpisode()) {
-        state_.nextEpisodeState = kNothing;
+        session_.setNextEpisode(kNothing);
         if (then)
             then();
         return;
@@ -45,12 +45,12 @@ void Continuation::lookUpNextEpisode(std::function<void()> then) {
             then();
         return;
     }
-    const quint64 item = state_.itemSerial;
+    const quint64 item = state().itemSerial;
     if (lookAhead_.waiting() && lookAheadItem_ == item && !then)
         return;
     lookAheadItem_ = item;
     lookAhead_.start(lookupUrl(key, key.episode + 1), [this, key, item, then](const QString &body) {
-        if (state_.itemSerial != item)
+        if (state().itemSerial != item)
             return;
         lookAheadReplied(key, body.trimmed());
         if (then)
@@ -59,19 +59,11 @@ void Continuation::lookUpNextEpisode(std::function<void()> then) {
 }
 
 void Continuation::lookAheadReplied(const Key &key, const QString &reply) {
-    if (reply == kNoNextEpisode) {
-        state_.nextEpisodeState = kNoNextEpisode;
-        state_.prebufferLink = kNoNextEpisode;
-        return;
-    }
-    if (reply == kNothing) {
-        state_.nextEpisodeState = kNothing;
-        state_.prebufferLink = kNothing;
+    if (reply == kNoNextEpisode || reply == kNothing) {
+        session_.setLookAhead(reply);
         return;
     }
     if (const auto r = parseEpisodeLookupReply(reply)) {
-        state_.prebufferLink = r->address;
-        state_.prebufferStarted = 0;
         // Whatever kind the server names, the look-ahead link plays in the
         // player; the title is the key's, still escaped.
         MediaLink next;
@@ -83,26 +75,19 @@ void Continuation::lookAheadReplied(const Key &key, const QString &reply) {
         next.source = key.source;
         next.episode = QString::number(key.episode + 1);
         next.listRefresh = QStringLiteral("0");
-        state_.nextEpisodeState = buildMediaLink(next);
+        session_.nextEpisodeFound(buildMediaLink(next), r->address);
         return;
     }
-    state_.nextEpisodeState = kLookupFailed;
-    state_.prebufferLink = kNothing;
-    state_.lookupRetryCount = 0;
-    state_.prebufferStarted = 1;
+    session_.lookAheadFailed();
     view_.balloon(QStringLiteral("读取下一集数据出错，稍后将重新读取！"));
     timers_.setTimerEnabled(PlaybackTimer::LookupRetry, true);
 }
 
 void Continuation::retryTick() {
-    const int before = state_.lookupRetryCount++;
-    if (before != 1)
+    if (session_.countRetryTick() != 1)
         return;
     timers_.setTimerEnabled(PlaybackTimer::LookupRetry, false);
-    lookUpNextEpisode([this] {
-        state_.prebufferStarted = 0;
-        state_.lookupRetryCount = 0;
-    });
+    lookUpNextEpisode([this] { session_.retryFinished(); });
 }
 
 void Continuation::stepEpisode(int direction) {
@@ -113,9 +98,9 @@ void Continuation::stepEpisode(int direction) {
     if (direction == 1 && key.episode == 0)
         return;
     const int episode = key.episode + step;
-    const quint64 item = state_.itemSerial;
+    const quint64 item = state().itemSerial;
     step_.start(lookupUrl(key, episode), [this, key, episode, item](const QString &body) {
-        if (state_.itemSerial == item)
+        if (state().itemSerial == item)
             stepReplied(key, episode, body.trimmed());
     });
 }

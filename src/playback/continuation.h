@@ -11,7 +11,7 @@
 
 #include "app/settings_file.h"
 #include "platform/http_get.h"
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 #include "playback/playback_view.h"
 
 #include <QString>
@@ -22,7 +22,7 @@ namespace vantoli {
 
 class Continuation : public EpisodeStepper {
 public:
-    Continuation(PlaybackState &state, PlaybackView &view, PlaybackTimers &timers, AsyncHttpGet &http,
+    Continuation(PlaybackSession &session, PlaybackView &view, PlaybackTimers &timers, AsyncHttpGet &http,
                  const Settings &settings, QString contentBase);
 
     // The look-ahead: asks the content server for episode + 1 and records
@@ -51,7 +51,9 @@ private:
     void lookAheadReplied(const Key &key, const QString &reply);
     void stepReplied(const Key &key, int episode, const QString &reply);
 
-    PlaybackState &state_;
+    const PlaybackState &state() const { return session_.state(); }
+
+    PlaybackSession &session_;
     PlaybackView &view_;
     PlaybackTimers &timers_;
     const Settings &settings_;

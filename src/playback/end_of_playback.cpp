@@ -4,9 +4,9 @@
 
 namespace vantoli {
 
-EndOfPlayback::EndOfPlayback(PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
+EndOfPlayback::EndOfPlayback(PlaybackSession &session, PlaybackView &view, PlaybackTimers &timers,
                              Power &power, QString playEndedUrl)
-    : state_(state), view_(view), timers_(timers), power_(power), playEndedUrl_(std::move(playEndedUrl)) {}
+    : session_(session), view_(view), timers_(timers), power_(power), playEndedUrl_(std::move(playEndedUrl)) {}
 
 void EndOfPlayback::sendEndOfPlaySignal() { view_.navigatePane(2, playEndedUrl_); }
 
@@ -16,17 +16,17 @@ void EndOfPlayback::tick() {
     view_.setStatus(QStringLiteral("播放完毕"));
     timers_.setTimerEnabled(PlaybackTimer::EndOfPlayback, false);
 
-    if (state_.shutdownAfterPlayback) {
+    const PlaybackState &state = session_.state();
+    if (state.shutdownAfterPlayback) {
         timers_.setTimerEnabled(PlaybackTimer::Status, false);
         // A refused request leaves the window on "播放完毕".
         power_.powerOff();
         return;
     }
-    state_.resumePosition = 1;
-    state_.lastPosition = 1;
-    if (state_.nextEpisodeState == kLookupFailed) {
+    session_.itemEnded();
+    if (state.nextEpisodeState == kLookupFailed) {
         sendEndOfPlaySignal();
-    } else if (state_.nextEpisodePrepared()) {
+    } else if (state.nextEpisodePrepared()) {
         timers_.setTimerEnabled(PlaybackTimer::Status, false);
         view_.setTextOf(Part::NextEpisodeNotice, QStringLiteral("正准备播放下一集，请稍后..."));
         view_.setShown(Part::NextEpisodeNotice, true);

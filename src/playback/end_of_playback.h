@@ -4,7 +4,7 @@
 // down (when the user chose it in the after-playback menu) or sends the
 // end-of-play signal that makes the catalog go on to the next episode.
 
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 #include "playback/playback_view.h"
 
 #include <QString>
@@ -15,7 +15,7 @@ class Power;
 
 class EndOfPlayback {
 public:
-    EndOfPlayback(PlaybackState &state, PlaybackView &view, PlaybackTimers &timers, Power &power,
+    EndOfPlayback(PlaybackSession &session, PlaybackView &view, PlaybackTimers &timers, Power &power,
                   QString playEndedUrl);
 
     // The Timer2 tick.
@@ -25,7 +25,7 @@ public:
     const QString &playEndedUrl() const { return playEndedUrl_; }
 
 private:
-    PlaybackState &state_;
+    PlaybackSession &session_;
     PlaybackView &view_;
     PlaybackTimers &timers_;
     Power &power_;

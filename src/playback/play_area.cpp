@@ -5,13 +5,14 @@
 namespace vantoli {
 
 void PlayArea::setPlayAreaMode(int mode) {
-    if (state_.playAreaMode == kPlayAreaPlayer)
+    const PlaybackState &state = session_.state();
+    if (state.playAreaMode == kPlayAreaPlayer)
         transport_.bo_but_Click(1);
-    if (mode != kPlayAreaWeb && state_.playAreaMode == kPlayAreaWeb)
+    if (mode != kPlayAreaWeb && state.playAreaMode == kPlayAreaWeb)
         closeWebPlayback();
-    if (mode != kPlayAreaTv && state_.playAreaMode == kPlayAreaTv)
+    if (mode != kPlayAreaTv && state.playAreaMode == kPlayAreaTv)
         closeTvChannel();
-    state_.playAreaMode = mode;
+    session_.setPlayAreaMode(mode);
     view_.setShown(Part::WebPlaybackArea, mode == kPlayAreaWeb);
     view_.setShown(Part::PlayerArea, mode != kPlayAreaWeb);
 }
@@ -27,12 +28,12 @@ void PlayArea::closeWebPlayback() {
     view_.setShown(Part::WebPlaybackArea, false);
     view_.setShown(Part::PlayerArea, true);
     view_.navigatePane(2, QStringLiteral("about:blank"));
-    state_.playAreaMode = kPlayAreaNone;
+    session_.setPlayAreaMode(kPlayAreaNone);
 }
 
 void PlayArea::closeTvChannel() {
     view_.setShown(Part::TvClose, false);
-    state_.playAreaMode = kPlayAreaNone;
+    session_.setPlayAreaMode(kPlayAreaNone);
     view_.navigatePane(10, contentBase_ + QStringLiteral("tv/ad.htm"));
 }
 

@@ -3,15 +3,15 @@
 // the player (2) or the TV channel pane (3). Leaving the player stops it
 // through the stop command, which saves the position.
 
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 #include "playback/playback_view.h"
 
 namespace vantoli {
 
 class PlayArea : public PlayAreaSwitch {
 public:
-    PlayArea(PlaybackState &state, PlaybackView &view, TransportCommands &transport, QString contentBase)
-        : state_(state), view_(view), transport_(transport), contentBase_(std::move(contentBase)) {}
+    PlayArea(PlaybackSession &session, PlaybackView &view, TransportCommands &transport, QString contentBase)
+        : session_(session), view_(view), transport_(transport), contentBase_(std::move(contentBase)) {}
 
     void setPlayAreaMode(int mode) override;
     // The close buttons of the web playback pane (ggx) and of the TV channel
@@ -20,7 +20,7 @@ public:
     void closeTvChannel();
 
 private:
-    PlaybackState &state_;
+    PlaybackSession &session_;
     PlaybackView &view_;
     TransportCommands &transport_;
     QString contentBase_;

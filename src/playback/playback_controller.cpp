@@ -6,11 +6,11 @@
 namespace vantoli {
 
 PlaybackController::PlaybackController(const PlaybackServices &s, QObject *parent)
-    : QObject(parent), state_(*s.state), player_(s.player), positions_(state_, *s.history),
-      continuation_(state_, *s.view, *this, *s.lookups, *s.settings, s.contentBase),
-      tick_(*s.player, state_, *s.view, *this, *s.settings, positions_, continuation_, s.clock),
-      end_(state_, *s.view, *this, *s.power, playEndedUrl(s.contentBase)),
-      playArea_(state_, *s.view, *s.transport, s.contentBase) {
+    : QObject(parent), session_(*s.session), player_(s.player), positions_(session_.state(), *s.history),
+      continuation_(session_, *s.view, *this, *s.lookups, *s.settings, s.contentBase),
+      tick_(*s.player, session_, *s.view, *this, *s.settings, positions_, continuation_, s.clock),
+      end_(session_, *s.view, *this, *s.power, playEndedUrl(s.contentBase)),
+      playArea_(session_, *s.view, *s.transport, s.contentBase) {
     timer1_.setInterval(1000);
     timer2_.setInterval(2000);
     timer4_.setInterval(50000);
@@ -21,7 +21,7 @@ PlaybackController::PlaybackController(const PlaybackServices &s, QObject *paren
 }
 
 void PlaybackController::playerChanged() {
-    if (timer1_.isActive() && state_.lastState != kStatePlaying &&
+    if (timer1_.isActive() && state().lastState != kStatePlaying &&
         player_->PlayState() == kStatePlaying)
         tick_.tick();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The playback subsystem of the main window in one object: the playback
-// state, the timers Timer1 (status tick), Timer2 (end of playback) and
+// session, the timers Timer1 (status tick), Timer2 (end of playback) and
 // Timer4 (lookup retry), and the controllers they drive. The window creates
 // it with its view and the platform layers and forwards commands to it.
 
@@ -8,7 +8,7 @@
 #include "playback/continuation.h"
 #include "playback/end_of_playback.h"
 #include "playback/play_area.h"
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 #include "playback/status_tick.h"
 
 #include <QObject>
@@ -22,7 +22,7 @@ class Player;
 class Power;
 
 struct PlaybackServices {
-    PlaybackState *state = nullptr; // the window's
+    PlaybackSession *session = nullptr; // the window's
     Player *player = nullptr;
     PlaybackView *view = nullptr;
     TransportCommands *transport = nullptr;
@@ -39,7 +39,8 @@ class PlaybackController final : public QObject, public PlaybackTimers {
 public:
     explicit PlaybackController(const PlaybackServices &services, QObject *parent = nullptr);
 
-    PlaybackState &state() { return state_; }
+    PlaybackSession &session() { return session_; }
+    const PlaybackState &state() const { return session_.state(); }
     Continuation &continuation() { return continuation_; }
     // The one writer of the playing item's position (the transport's stop
     // uses it too).
@@ -58,7 +59,7 @@ public:
     void playerChanged();
 
 private:
-    PlaybackState &state_;
+    PlaybackSession &session_;
     Player *player_;
     QTimer timer1_, timer2_, timer4_;
     PositionRecorder positions_;

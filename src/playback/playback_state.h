@@ -1,8 +1,9 @@
 #pragma once
-// The playback state of the main window, with one owner. The status tick,
-// continuation, end of playback, transport and the catalog handlers read and
-// write these fields; whoever starts an item calls resetForNewItem() first
-// and then sets what the new item needs.
+// What the main window's playback is at one moment: what the play area
+// shows, the item playing, its next episode and resume point, what the status
+// tick last read and the transport's toggles. A plain value: PlaybackSession
+// owns the one the window uses and is the only one that changes it; everyone
+// else reads it as const.
 
 #include <QString>
 
@@ -76,23 +77,7 @@ struct PlaybackState {
                nextEpisodeState != kNoNextEpisode && nextEpisodeState != kLookupFailed;
     }
 
-    // The per-item part back to "nothing": key, next-episode state and
-    // prebuffer link "0", prebuffer started 0, resume position and done 0,
-    // and what the status tick last read.
-    void resetForNewItem() {
-        ++itemSerial;
-        lastPosition = 0;
-        lastState = 0;
-        lastSpeed = 0;
-        currentItemKey = kNothing;
-        currentEpisodeName.clear();
-        nextEpisodeState = kNothing;
-        prebufferLink = kNothing;
-        prebufferStarted = 0;
-        lookupRetryCount = 0;
-        resumePosition = 0;
-        resumeDone = 0;
-    }
+    bool operator==(const PlaybackState &) const = default;
 };
 
 } // namespace vantoli

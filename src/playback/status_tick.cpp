@@ -19,22 +19,22 @@ int roundToInt(double v) { return int(std::nearbyint(v)); } // halves to even
 
 } // namespace
 
-StatusTick::StatusTick(Player &player, PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
+StatusTick::StatusTick(Player &player, PlaybackSession &session, PlaybackView &view, PlaybackTimers &timers,
                        const Settings &settings, PositionRecorder &positions,
                        Continuation &continuation, Clock clock)
-    : player_(player), state_(state), view_(view), timers_(timers), settings_(settings),
+    : player_(player), session_(session), view_(view), timers_(timers), settings_(settings),
       positions_(positions), continuation_(continuation), clock_(std::move(clock)) {}
 
-void StatusTick::showPlayFace(PlaybackView &view, PlaybackState &state) {
+void StatusTick::showPlayFace(PlaybackView &view, PlaybackSession &session) {
     view.paintTransportFrame(0, kStripPlay, 0);
     view.setTransportToolTip(0, kPlayTip);
-    state.pauseFace = false;
+    session.setPauseFace(false);
 }
 
-void StatusTick::showPauseFace(PlaybackView &view, PlaybackState &state) {
+void StatusTick::showPauseFace(PlaybackView &view, PlaybackSession &session) {
     view.paintTransportFrame(0, kStripPlay, 116);
     view.setTransportToolTip(0, kPauseTip);
-    state.pauseFace = true;
+    session.setPauseFace(true);
 }
 
 bool StatusTick::balloonsWanted() const {
@@ -45,7 +45,7 @@ void StatusTick::tick() {
     // 1. Nothing loaded: the clock instead of the times.
     if (player_.Url().isEmpty()) {
         view_.setTransportToolTip(0, kPlayTip);
-        state_.pauseFace = false;
+        session_.setPauseFace(false);
         view_.setStatus(QStringLiteral("准备就绪"));
         QRect huan = view_.geometryOf(Part::BufferedBar);
         huan.moveLeft(-30);
@@ -55,7 +55,7 @@ void StatusTick::tick() {
     }
 
     // 2.
-    state_.lastPosition = player_.Position();
+    session_.recordPosition(player_.Position());
     const int d = player_.Duration();
     const int p1 = player_.Position();
     const int p2 = player_.Position();
@@ -68,18 +68,18 @@ void StatusTick::tick() {
         timers_.setTimerEnabled(PlaybackTimer::EndOfPlayback, true);
         if (!balloonsWanted())
             return;
-        if (state_.shutdownAfterPlayback)
+        if (state().shutdownAfterPlayback)
             view_.balloon(QStringLiteral("即将播放完毕，正准备自动关机！"));
-        else if (state_.nextEpisodePrepared())
+        else if (state().nextEpisodePrepared())
             view_.balloon(QStringLiteral("正在准备播放下一集！"));
     }
 
     // 4. Look-ahead.
-    if (player_.DownloadProgress() > 601 && state_.prebufferLink != kNoNextEpisode &&
-        state_.prebufferStarted == 0) {
-        if (state_.prebufferLink != kNothing) {
-            player_.Prebuffer(state_.prebufferLink);
-            state_.prebufferStarted = 1;
+    if (player_.DownloadProgress() > 601 && state().prebufferLink != kNoNextEpisode &&
+        state().prebufferStarted == 0) {
+        if (state().prebufferLink != kNothing) {
+            player_.Prebuffer(state().prebufferLink);
+            session_.markPrebufferStarted();
             if (balloonsWanted())
                 view_.balloon(QStringLiteral("开始缓冲下一集！"));
         } else {
@@ -88,15 +88,16 @@ void StatusTick::tick() {
     }
 
     // 5.
-    state_.lastSpeed = player_.DownloadSpeed();
-    state_.lastState = player_.PlayState();
+    const int speed = player_.DownloadSpeed();
+    session_.recordPlayerState(player_.PlayState(), speed);
 
     // 6. to 8.
-    showPanesFor(state_.lastState);
-    if (state_.lastState == kStatePlaying)
+    const int playState = state().lastState;
+    showPanesFor(playState);
+    if (playState == kStatePlaying)
         whilePlaying();
     else
-        showStateText(state_.lastState);
+        showStateText(playState);
 
     // 9. to 11.
     const int position = player_.Position();
@@ -113,9 +114,9 @@ void StatusTick::showPanesFor(int playState) {
     if (playState == kStateIdle || playState == kStateStopped) {
         if (visible(Part::PauseAdPane))
             show(Part::PauseAdPane, false);
-        if (state_.stopAdState == 2 && !visible(Part::StopAdPane))
+        if (state().stopAdState == 2 && !visible(Part::StopAdPane))
             show(Part::StopAdPane, true);
-    } else if (state_.pauseAdState == 2 && !visible(Part::PauseAdPane)) {
+    } else if (state().pauseAdState == 2 && !visible(Part::PauseAdPane)) {
         show(Part::PauseAdPane, true);
         show(Part::StopAdPane, false);
     }
@@ -127,55 +128,57 @@ void StatusTick::showPanesFor(int playState) {
 
 void StatusTick::whilePlaying() {
     // Resume once per item.
-    if (state_.resumePosition > 0 && state_.resumeDone == 0) {
-        if (player_.Position() < state_.resumePosition) {
-            if (state_.playSource == kSourceLocal) {
-                player_.setPosition(state_.resumePosition);
+    const PlaybackState &st = state();
+    if (st.resumePosition > 0 && st.resumeDone == 0) {
+        if (player_.Position() < st.resumePosition) {
+            if (st.playSource == kSourceLocal) {
+                player_.setPosition(st.resumePosition);
             } else {
                 // Only the part already fetched can be played at once.
                 const int playable = roundToInt(player_.DownloadProgress() / 1000.0 * player_.Duration());
-                if (state_.resumePosition < playable)
-                    player_.setPosition(state_.resumePosition);
+                if (st.resumePosition < playable)
+                    player_.setPosition(st.resumePosition);
                 else if (playable >= 201)
                     player_.setPosition(playable - 50);
             }
         }
-        state_.resumeDone = 1;
+        session_.markResumed();
     }
     if (view_.isShown(Part::Cover)) {
         view_.setShown(Part::Cover, false);
         view_.setShown(Part::VideoHost, true);
     }
-    state_.resumePosition = player_.Position();
+    session_.followPosition(player_.Position());
     if (view_.isShown(Part::NextEpisodeNotice))
         view_.setShown(Part::NextEpisodeNotice, false);
-    if (!state_.pauseFace)
-        showPauseFace(view_, state_);
-    const QString text = state_.lastSpeed > 0 && player_.Position() > 6
-                             ? QStringLiteral("播放中(%1 Kbps/S)").arg(state_.lastSpeed)
+    if (!st.pauseFace)
+        showPauseFace(view_, session_);
+    const QString text = st.lastSpeed > 0 && player_.Position() > 6
+                             ? QStringLiteral("播放中(%1 Kbps/S)").arg(st.lastSpeed)
                              : QStringLiteral("播放中(%1 Kbps)").arg(player_.BitRate());
     view_.setStatus(text);
 }
 
 void StatusTick::showStateText(int playState) {
-    const QString speed = QString::number(state_.lastSpeed);
+    const int lastSpeed = state().lastSpeed;
+    const QString speed = QString::number(lastSpeed);
     QString text;
     switch (playState) {
     case kStateIdle:
         text = player_.Url().isEmpty() ? QStringLiteral("准备就绪") : QStringLiteral("停止播放");
         view_.setTransportToolTip(0, kPlayTip);
-        state_.pauseFace = false;
+        session_.setPauseFace(false);
         player_.setFullScreen(kPlayerFalse);
         break;
     case kStateStopped:
         text = QStringLiteral("已停止");
         view_.setTransportToolTip(0, kPlayTip);
-        state_.pauseFace = false;
+        session_.setPauseFace(false);
         break;
     case kStatePaused:
-        text = state_.lastSpeed > 0 ? QStringLiteral("已暂停 (") + speed + QStringLiteral("Kbps/S)")
+        text = lastSpeed > 0 ? QStringLiteral("已暂停 (") + speed + QStringLiteral("Kbps/S)")
                                     : QStringLiteral("已暂停");
-        showPlayFace(view_, state_);
+        showPlayFace(view_, session_);
         break;
     case kStateBuffering: text = QStringLiteral("正在缓冲 (") + speed + QStringLiteral("Kbps/S)"); break;
     case kStateWaiting: text = QStringLiteral("等待中"); break;

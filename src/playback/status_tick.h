@@ -6,7 +6,7 @@
 // the end of playback) and starts the look-ahead for the next episode.
 
 #include "app/settings_file.h"
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 #include "playback/playback_view.h"
 
 #include <functional>
@@ -21,15 +21,15 @@ class StatusTick {
 public:
     using Clock = std::function<QString()>; // time of day in the user's format
 
-    StatusTick(Player &player, PlaybackState &state, PlaybackView &view, PlaybackTimers &timers,
+    StatusTick(Player &player, PlaybackSession &session, PlaybackView &view, PlaybackTimers &timers,
                const Settings &settings, PositionRecorder &positions, Continuation &continuation,
                Clock clock);
 
     void tick();
 
     // Button 0's faces and tooltips, which the tick and the transport share.
-    static void showPlayFace(PlaybackView &view, PlaybackState &state);
-    static void showPauseFace(PlaybackView &view, PlaybackState &state);
+    static void showPlayFace(PlaybackView &view, PlaybackSession &session);
+    static void showPauseFace(PlaybackView &view, PlaybackSession &session);
 
 private:
     bool balloonsWanted() const;
@@ -38,8 +38,10 @@ private:
     void showStateText(int playState);
     void placeBars(int position, int duration, int progress);
 
+    const PlaybackState &state() const { return session_.state(); }
+
     Player &player_;
-    PlaybackState &state_;
+    PlaybackSession &session_;
     PlaybackView &view_;
     PlaybackTimers &timers_;
     const Settings &settings_;

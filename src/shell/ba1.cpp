@@ -30,7 +30,7 @@ BA1::BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent)
       options_(std::move(options)),
       settings_(inFolder(options_.programFolder, kSettingsFile)),
       dialogs_(dialogs),
-      modes_(*this, settings_, dialogs_, playbackState_),
+      modes_(*this, settings_, dialogs_, playbackSession_.state()),
       moveSize_(*this, modes_, settings_),
       history_(options_.programFolder) {
     setObjectName(QStringLiteral("BA1"));

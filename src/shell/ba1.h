@@ -13,7 +13,7 @@
 #include "desktop/outside_link.h"
 #include "history/history_files.h"
 #include "menus/popup_menus.h"
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 #include "shell/main_window_options.h"
 #include "shell/move_size.h"
 #include "shell/skin.h"
@@ -81,7 +81,7 @@ public:
     const MainWindowOptions &options() const { return options_; }
     Settings &settings() { return settings_; }
     Dialogs &dialogs() { return dialogs_; }
-    PlaybackState &playbackState() { return playbackState_; }
+    PlaybackSession &playbackSession() { return playbackSession_; }
     WindowControls &controls() const { return *controls_; }
     PlaybackPanel &panel() const { return *panel_; }
     WindowInput &input() { return input_; }
@@ -181,7 +181,7 @@ private:
     MainWindowOptions options_;
     Settings settings_;
     Dialogs &dialogs_;
-    PlaybackState playbackState_;
+    PlaybackSession playbackSession_;
     WindowModes modes_;
     MoveSizeController moveSize_;
     SkinSet skin_;

@@ -29,7 +29,7 @@ namespace vantoli::shell {
 WindowModules::WindowModules(BA1 &w) : w_(w) {
     const MainWindowOptions &o = w.options();
     PlaybackModuleServices s;
-    s.state = &w.playbackState();
+    s.session = &w.playbackSession();
     s.view = &w.panel();
     s.window = &w;
     s.videoHost = w.controls().control(QStringLiteral("PeerC"));
@@ -169,7 +169,7 @@ void WindowModules::makeNoticesAndUpdate() {
     u.http = &contentFetches();
     u.dialogs = &w.dialogs();
     u.settings = &w.settings();
-    u.state = &w.playbackState();
+    u.session = &w.playbackSession();
     u.contentBase = w.options().contentBase;
     u.setRecommendAtExit = [this](const QString &flag) { notices_->setRecommendAtExit(flag); };
     u.loadNoticePopup = [this] { notices_->loadNoticePopup(); };
@@ -195,7 +195,7 @@ void WindowModules::makeDesktop() {
     BA1 &w = w_;
     DesktopModuleServices d;
     d.remote.player = &playback_->player();
-    d.remote.state = &w.playbackState();
+    d.remote.session = &w.playbackSession();
     d.remote.view = &w.panel();
     d.remote.transport = playback_.get();
     d.remote.setVolume = [this](int volume) {

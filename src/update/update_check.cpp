@@ -4,7 +4,7 @@
 #include "app/dialogs.h"
 #include "app/settings_file.h"
 #include "platform/http_get.h"
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 
 #include <QStringList>
 
@@ -70,9 +70,9 @@ QString takeRefusedVersion() {
 }
 
 UpdateCheck::UpdateCheck(AsyncHttpGet &http, Dialogs &dialogs, const Settings &settings,
-                         PlaybackState &state, UpdateHost &host, UpdaterLauncher &launcher,
+                         PlaybackSession &session, UpdateHost &host, UpdaterLauncher &launcher,
                          QString contentBase)
-    : dialogs_(dialogs), settings_(settings), state_(state), host_(host), launcher_(launcher),
+    : dialogs_(dialogs), settings_(settings), session_(session), host_(host), launcher_(launcher),
       contentBase_(std::move(contentBase)), fetch_(&http) {}
 
 void UpdateCheck::timedCheck() {
@@ -91,8 +91,8 @@ void UpdateCheck::apply(const QString &text) {
     // A missing field 5 keeps the version text as it was.
     if (fields.size() > 5)
         latestVersion_ = fields[5];
-    if (switchOn(fields, 2) && state_.pauseAdState != 1)
-        state_.pauseAdState = 2;
+    if (switchOn(fields, 2))
+        session_.enableAd(AdPane::Pause);
     latestVersion_.remove(QStringLiteral("\r\n"));
 
     const bool refused = !refusedVersion_.isEmpty() && latestVersion_.trimmed() == refusedVersion_;
@@ -121,10 +121,8 @@ void UpdateCheck::apply(const QString &text) {
         host_.loadNoticePopup();
     if (switchOn(fields, 3))
         host_.gun_ad();
-    if (switchOn(fields, 4) && state_.stopAdState != 1) {
-        state_.stopAdState = 2;
+    if (switchOn(fields, 4) && session_.enableAd(AdPane::Stop))
         host_.showStopAdPane();
-    }
 }
 
 void UpdateCheck::shengji() {

@@ -16,7 +16,7 @@ namespace vantoli {
 
 class Dialogs;
 class Settings;
-struct PlaybackState;
+class PlaybackSession;
 
 // What the check does to the main window.
 class UpdateHost {
@@ -61,7 +61,7 @@ QString takeRefusedVersion();
 
 class UpdateCheck {
 public:
-    UpdateCheck(AsyncHttpGet &http, Dialogs &dialogs, const Settings &settings, PlaybackState &state,
+    UpdateCheck(AsyncHttpGet &http, Dialogs &dialogs, const Settings &settings, PlaybackSession &session,
                 UpdateHost &host, UpdaterLauncher &launcher, QString contentBase);
 
     // Timer5's tick: fetches the control file and applies it when it
@@ -91,7 +91,7 @@ private:
 
     Dialogs &dialogs_;
     const Settings &settings_;
-    PlaybackState &state_;
+    PlaybackSession &session_;
     UpdateHost &host_;
     UpdaterLauncher &launcher_;
     QString contentBase_;

@@ -10,7 +10,7 @@ UpdateModule::UpdateModule(UpdateModuleServices services)
       launcher_(s_.contentBase, QCoreApplication::applicationDirPath(),
                 QFileInfo(QCoreApplication::applicationFilePath()).fileName(), QCoreApplication::arguments().mid(1),
                 selfUpdateBuilt()),
-      check_(*s_.http, *s_.dialogs, *s_.settings, *s_.state, *this, launcher_, s_.contentBase) {
+      check_(*s_.http, *s_.dialogs, *s_.settings, *s_.session, *this, launcher_, s_.contentBase) {
     check_.setRefusedVersion(takeRefusedVersion());
     timer5_.setSingleShot(true);
     timer5_.setInterval(6000);

@@ -15,7 +15,7 @@ struct UpdateModuleServices {
     AsyncHttpGet *http = nullptr; // the control file
     Dialogs *dialogs = nullptr;
     const Settings *settings = nullptr;
-    PlaybackState *state = nullptr;
+    PlaybackSession *session = nullptr;
     QString contentBase;
     // What the control file starts elsewhere (UpdateHost, one to one).
     std::function<void(const QString &)> setRecommendAtExit;

@@ -25,9 +25,10 @@ class PaneEventsTest : public ::testing::Test {
 protected:
     RecordingHost host;
     FakePlaybackView view;
-    PlaybackState state;
+    PlaybackSession session;
+    const PlaybackState &state = session.state();
     FakePlayer player;
-    PaneEvents events{host, view, state, player, QStringLiteral("http://127.0.0.1:8260/")};
+    PaneEvents events{host, view, session, player, QStringLiteral("http://127.0.0.1:8260/")};
 };
 
 } // namespace
@@ -85,10 +86,10 @@ TEST(PaneEventsBase, TheContentBaseIsMatchedAsAnAddress) {
     // The engine reports the host in lower case and leaves out a default port.
     RecordingHost host;
     FakePlaybackView view;
-    PlaybackState state;
+    PlaybackSession session;
     FakePlayer player;
     view.visible[QStringLiteral("Pic1")] = true;
-    PaneEvents upper(host, view, state, player, QStringLiteral("HTTP://LOCALHOST:80/Cat/"));
+    PaneEvents upper(host, view, session, player, QStringLiteral("HTTP://LOCALHOST:80/Cat/"));
     upper.navigateError(1, QStringLiteral("http://localhost:8/Cat/"));
     upper.navigateError(1, QStringLiteral("http://localhost/cat/"));
     upper.navigateError(1, QStringLiteral("http://elsewhere/?http://LOCALHOST:80/Cat/"));

@@ -23,7 +23,7 @@ const QString kBase = QStringLiteral("http://127.0.0.1:8260/");
 
 class FakeHost : public CatalogHost, public PlayAreaSwitch {
 public:
-    PlaybackState *state = nullptr;
+    PlaybackSession *session = nullptr;
     QStringList log;
     bool localList = false;
     void refreshPane(int n) override { log << QStringLiteral("refresh %1").arg(n); }
@@ -35,7 +35,7 @@ public:
     }
     void setPlayAreaMode(int mode) override {
         log << QStringLiteral("mode %1").arg(mode);
-        state->playAreaMode = mode;
+        session->setPlayAreaMode(mode);
     }
 };
 
@@ -44,10 +44,10 @@ protected:
     void SetUp() override {
         for (const char *n : {"date.dat", "date_f.dat"})
             write(n, "\r\n");
-        host.state = &state;
+        host.session = &session;
         CatalogServices s;
         s.player = &player;
-        s.state = &state;
+        s.session = &session;
         s.view = &view;
         s.timers = &view;
         s.playArea = &host;
@@ -79,7 +79,8 @@ protected:
     FakeAsyncHttpGet lookups;
     FakeDialogs dialogs;
     FakeHost host;
-    PlaybackState state;
+    PlaybackSession session;
+    const PlaybackState &state = session.state();
     std::unique_ptr<PaneHandlers> handlers;
 };
 
@@ -138,7 +139,7 @@ TEST_F(PaneHandlersTest, ASecondByNumberClickReplacesTheWaitingLookupAndLateRepl
 }
 
 TEST_F(PaneHandlersTest, MediaLinkPlaysRecordsPingsAndReloadsTheListOnlyWhenAsked) {
-    state.nextEpisodeState = QStringLiteral("kxpeer://old");
+    session.setNextEpisode(QStringLiteral("kxpeer://old"));
     handlers->beforeNavigate(1, QStringLiteral("kxpeer://peer&&&http%3A//h/4.mp4&&&%u4E2D&&&E4&&&12&&&0&&&3&&&n&&&1"));
     EXPECT_EQ(player.url, QStringLiteral("http://h/4.mp4"));
     EXPECT_TRUE(player.calls.contains(QStringLiteral("Play")));
@@ -175,7 +176,7 @@ TEST_F(PaneHandlersTest, MediaLinkPlaysRecordsPingsAndReloadsTheListOnlyWhenAske
 
 TEST_F(PaneHandlersTest, EndOfPlayGoesOnOnlyWhenAskedTo) {
     const QString signal = kBase + QStringLiteral("play-ended.htm");
-    state.currentItemKey = QStringLiteral("12-1-3-T");
+    session.startNetworkItem(QStringLiteral("12-1-3-T"), QString(), kNothing);
     view.timers[PlaybackTimer::Status] = false;
     settings.write(QStringLiteral("S_q"), QStringLiteral("s_bo"), QStringLiteral("1"));
     EXPECT_TRUE(handlers->beforeNavigate(2, signal));
@@ -183,13 +184,13 @@ TEST_F(PaneHandlersTest, EndOfPlayGoesOnOnlyWhenAskedTo) {
     EXPECT_TRUE(view.timers.value(PlaybackTimer::Status));
 
     settings.write(QStringLiteral("S_q"), QStringLiteral("s_bo"), QStringLiteral("2"));
-    state.nextEpisodeState = kLookupFailed;
+    session.setNextEpisode(kLookupFailed);
     handlers->beforeNavigate(2, signal + QStringLiteral("?x"));
     EXPECT_EQ(navigations().last(), QStringLiteral("navigate 5 ") + kBase + QStringLiteral("pp.htm?12-1-3-T-14"));
-    state.nextEpisodeState = QStringLiteral("kxpeer://peer&&&n");
+    session.setNextEpisode(QStringLiteral("kxpeer://peer&&&n"));
     handlers->beforeNavigate(2, signal);
     EXPECT_EQ(navigations().last(), QStringLiteral("navigate 1 kxpeer://peer&&&n"));
-    state.nextEpisodeState = kNoNextEpisode;
+    session.setNextEpisode(kNoNextEpisode);
     handlers->beforeNavigate(2, signal);
     EXPECT_EQ(navigations().size(), 2);
     // Other addresses load as usual.
@@ -282,7 +283,7 @@ TEST_F(PaneHandlersTest, ATitleWithADashKeepsTheEpisodeListsFieldsInPlace) {
 
     // At the end the list clicks the next episode, not one named by the title.
     settings.write(QStringLiteral("S_q"), QStringLiteral("s_bo"), QStringLiteral("2"));
-    state.nextEpisodeState = kLookupFailed;
+    session.setNextEpisode(kLookupFailed);
     handlers->beforeNavigate(2, kBase + QStringLiteral("play-ended.htm"));
     EXPECT_EQ(navigations().last(), QStringLiteral("navigate 5 ") + kBase + QStringLiteral("pp.htm?12-1-3-Spider%2DMan-14"));
     EXPECT_EQ(parsePageParameters(navigations().last().section(u'?', 1)).autoclick, QStringLiteral("14"));
@@ -299,7 +300,7 @@ TEST_F(PaneHandlersTest, ATitleWithADashKeepsTheEpisodeListsFieldsInPlace) {
 }
 
 TEST_F(PaneHandlersTest, APageOrANetworkHistoryLineNamingAnythingButANetworkAddressPlaysAndRecordsNothing) {
-    state.playAreaMode = kPlayAreaPlayer;
+    session.setPlayAreaMode(kPlayAreaPlayer);
     player.url = QStringLiteral("http://h/playing.mp4");
     const QByteArray before = raw("date.dat");
     for (const char *address : {"av%3A//lavfi%3Asine%2Cametadata%3Dmode%3Dprint%3Afile%3D/tmp/x", "file%3A///etc/passwd",

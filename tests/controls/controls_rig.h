@@ -10,7 +10,7 @@
 #include "history/history_files.h"
 #include "support/fake_playback_view.h"
 #include "support/fake_player.h"
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -22,17 +22,17 @@ namespace vantoli::controls::test {
 // Leaving the player stops it through the stop button, as the window does.
 class RecordingPlayArea : public PlayAreaSwitch {
 public:
-    RecordingPlayArea(PlaybackState &state, FakePlaybackView &view) : state_(state), view_(view) {}
+    RecordingPlayArea(PlaybackSession &session, FakePlaybackView &view) : session_(session), view_(view) {}
     TransportCommands *transport = nullptr;
     void setPlayAreaMode(int mode) override {
         view_.log << QStringLiteral("play area %1").arg(mode);
-        if (state_.playAreaMode == kPlayAreaPlayer && transport)
+        if (session_.state().playAreaMode == kPlayAreaPlayer && transport)
             transport->bo_but_Click(1);
-        state_.playAreaMode = mode;
+        session_.setPlayAreaMode(mode);
     }
 
 private:
-    PlaybackState &state_;
+    PlaybackSession &session_;
     FakePlaybackView &view_;
 };
 
@@ -57,15 +57,16 @@ class ControlsTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     FakePlayer player;
-    PlaybackState state;
+    PlaybackSession session;
+    const PlaybackState &state = session.state();
     FakePlaybackView view;
     FakeDialogs dialogs;
     HistoryStore history{dir.path()};
-    RecordingPlayArea playArea{state, view};
+    RecordingPlayArea playArea{session, view};
     RecordingStepper stepper{view};
     PositionRecorder positions{state, history};
-    Transport transport{player, state, view, view, history, positions, dialogs, playArea, stepper};
-    SeekVolumeBars bars{player, view, transport, state};
+    Transport transport{player, session, view, view, history, positions, dialogs, playArea, stepper};
+    SeekVolumeBars bars{player, view, transport, session};
     Keyboard keyboard{player, state, view, view, transport, bars};
 
     void SetUp() override {
@@ -81,15 +82,24 @@ protected:
 
     QByteArray file(const QString &name) const { return readBytes(dir.filePath(name)); }
 
-    // A network task playing in the player at `position` of `duration`.
-    void playNetwork(int position, int duration) {
-        state.playAreaMode = kPlayAreaPlayer;
+    // An item playing in the player at `position` of `duration`, the status
+    // tick having seen it there; `reference` names its history entry in the
+    // list of `source`.
+    void playItem(int source, const QString &reference, int position, int duration) {
+        session.setPlayAreaMode(kPlayAreaPlayer);
+        if (source == kSourceLocal)
+            session.startLocalItem(reference, 0);
+        else
+            session.startNetworkItem(kNothing, QString(), reference);
         player.url = QStringLiteral("http://127.0.0.1:8260/a.mp4");
         player.state = kStatePlaying;
         player.position = position;
         player.duration = duration;
-        state.pauseFace = true;
-        state.lastPosition = position;
+        session.setPauseFace(true);
+        session.recordPosition(position);
+    }
+    void playNetwork(int position, int duration, const QString &reference = kNothing) {
+        playItem(kSourceNetwork, reference, position, duration);
     }
 
     QRect geo(const char *name) const { return view.geometry.value(QString::fromLatin1(name)); }

@@ -13,7 +13,7 @@ TEST_F(Keys, DoNothingOutsideThePlayerOrForOtherKeys) {
     playNetwork(100, 600);
     view.timers[PlaybackTimer::Status] = false;
     for (int mode : {kPlayAreaNone, kPlayAreaWeb, kPlayAreaTv}) {
-        state.playAreaMode = mode;
+        session.setPlayAreaMode(mode);
         for (int key : {Qt::Key_Space, Qt::Key_Left, Qt::Key_Up, Qt::Key_Right, Qt::Key_Down})
             EXPECT_FALSE(press(key));
     }
@@ -22,7 +22,7 @@ TEST_F(Keys, DoNothingOutsideThePlayerOrForOtherKeys) {
     EXPECT_FALSE(view.timers[PlaybackTimer::Status]);
 
     // In the player, other keys are not taken, and touch nothing but the tick.
-    state.playAreaMode = kPlayAreaPlayer;
+    session.setPlayAreaMode(kPlayAreaPlayer);
     EXPECT_FALSE(press(Qt::Key_A));
     EXPECT_FALSE(press(Qt::Key_Return));
     EXPECT_TRUE(player.calls.isEmpty());
@@ -86,7 +86,7 @@ TEST_F(Keys, ArrowsLeaveKnobAndTimeAloneWithoutALengthOrBeforePlaying) {
 }
 
 TEST_F(Keys, UpAndDownChangeTheVolumeAndUnmuteFirst) {
-    state.playAreaMode = kPlayAreaPlayer;
+    session.setPlayAreaMode(kPlayAreaPlayer);
     player.volume = 50;
     transport.bo_but_Click(2); // muted
     player.calls.clear();

@@ -35,9 +35,7 @@ TEST_F(Transport_, PressWithAnotherButtonShowsHoverButRunsNoCommandAndTheNextLef
 TEST_F(Transport_, ARightClickSuppressesItsOwnClickOnlyNotTheNextCommand) {
     // Only a left release makes a click: the right one ends its press with
     // the flag cleared, so the menu's stop after it saves and stops.
-    playNetwork(120, 600);
-    state.currentItemReference = QStringLiteral("12");
-    state.playSource = kSourceNetwork;
+    playNetwork(120, 600, QStringLiteral("12"));
     transport.mousePress(0, Qt::RightButton);
     EXPECT_TRUE(view.suppress);
     transport.mouseRelease(0, Qt::RightButton);
@@ -55,16 +53,16 @@ TEST_F(Transport_, ARightClickSuppressesItsOwnClickOnlyNotTheNextCommand) {
 }
 
 TEST_F(Transport_, PlayPauseNeedsThePlayerAndKeepsTheFaceInTheState) {
-    state.playAreaMode = kPlayAreaWeb;
+    session.setPlayAreaMode(kPlayAreaWeb);
     view.timers[PlaybackTimer::Status] = false;
     transport.bo_but_Click(0);
     EXPECT_TRUE(player.calls.isEmpty());
     EXPECT_FALSE(view.timers[PlaybackTimer::Status]);
 
-    state.playAreaMode = kPlayAreaPlayer;
+    session.setPlayAreaMode(kPlayAreaPlayer);
     player.url = QStringLiteral("/m/a.mp4");
-    state.resumeDone = 1;
-    state.pauseAdState = 2;
+    session.markResumed();
+    session.enableAd(AdPane::Pause);
     transport.bo_but_Click(0);
     EXPECT_EQ(player.calls, QStringList{QStringLiteral("Play")});
     EXPECT_TRUE(view.timers[PlaybackTimer::Status]);
@@ -93,10 +91,9 @@ TEST_F(Transport_, PlayPauseNeedsThePlayerAndKeepsTheFaceInTheState) {
 TEST_F(Transport_, StopSavesThePositionOfANetworkTaskAndResetsTheBar) {
     ASSERT_TRUE(history.addNetworkTask(7, QStringLiteral("剧"), QStringLiteral("第3集"),
                                        QStringLiteral("kxpeer://x"), 1, 3, 0));
-    playNetwork(120, 3600);
-    state.currentItemReference = QStringLiteral("7");
-    state.resumePosition = 120;
-    state.stopAdState = 2;
+    playNetwork(120, 3600, QStringLiteral("7"));
+    session.followPosition(120);
+    session.enableAd(AdPane::Stop);
     view.texts[QStringLiteral("bo_name")] = QStringLiteral("剧");
     view.setLabelText(QStringLiteral("times"), QStringLiteral("02:00 / 60:00"));
     view.geometry[QStringLiteral("gunt1")].moveLeft(300);
@@ -140,16 +137,14 @@ TEST_F(Transport_, StopWritesNothingWithoutAReferenceOrAPosition) {
                           Case{QStringLiteral("/m/a.mkv"), kSourceLocal, 0},
                           // Not a task number: must not be written as task 0.
                           Case{QStringLiteral("abc"), kSourceNetwork, 90}}) {
-        playNetwork(c.lastPosition, 600);
-        state.currentItemReference = c.reference;
-        state.playSource = c.source;
+        playItem(c.source, c.reference, c.lastPosition, 600);
         transport.bo_but_Click(1);
         EXPECT_EQ(file(kNetworkHistoryFile), network) << c.reference.toStdString();
         EXPECT_EQ(file(kLocalHistoryFile), local) << c.reference.toStdString();
     }
 
     // Outside the player stop does nothing at all.
-    state.playAreaMode = kPlayAreaTv;
+    session.setPlayAreaMode(kPlayAreaTv);
     player.calls.clear();
     transport.bo_but_Click(1);
     EXPECT_TRUE(player.calls.isEmpty());
@@ -157,9 +152,7 @@ TEST_F(Transport_, StopWritesNothingWithoutAReferenceOrAPosition) {
 
 TEST_F(Transport_, StopSavesALocalPlayByItsPath) {
     ASSERT_TRUE(history.addLocalPlay(QStringLiteral("a.mkv"), QStringLiteral("/m/a.mkv"), 0));
-    playNetwork(75, 600);
-    state.currentItemReference = QStringLiteral("/m/a.mkv");
-    state.playSource = kSourceLocal;
+    playItem(kSourceLocal, QStringLiteral("/m/a.mkv"), 75, 600);
     transport.bo_but_Click(1);
     EXPECT_EQ(file(kLocalHistoryFile), QByteArray("a.mkv|/m/a.mkv|75\r\n"));
 }
@@ -188,8 +181,7 @@ TEST_F(Transport_, FullScreenOnlyWhilePlayingAndUnpinsFirst) {
 }
 
 TEST_F(Transport_, OpenFileCancelledChangesNothing) {
-    playNetwork(100, 600);
-    state.currentItemReference = QStringLiteral("7");
+    playNetwork(100, 600, QStringLiteral("7"));
     const QByteArray local = file(kLocalHistoryFile);
     dialogs.chosenFile.clear();
     transport.bo_but_Click(4);
@@ -215,12 +207,10 @@ TEST_F(Transport_, OpenFileFilterKeepsTheClassicPatternsAndOffersLinuxContainers
 TEST_F(Transport_, OpenFileWhileANetworkTaskPlaysStopsItAndRecordsTheLocalPlay) {
     ASSERT_TRUE(history.addNetworkTask(7, QStringLiteral("t"), QStringLiteral("e"),
                                        QStringLiteral("kxpeer://x"), 1, 3, 0));
-    playNetwork(300, 3600);
-    state.currentItemReference = QStringLiteral("7");
-    state.nextEpisodeState = QStringLiteral("kxpeer://next");
-    state.prebufferLink = QStringLiteral("http://127.0.0.1:8260/next");
-    state.prebufferStarted = 1;
-    state.resumeDone = 1;
+    playNetwork(300, 3600, QStringLiteral("7"));
+    session.nextEpisodeFound(QStringLiteral("kxpeer://next"), QStringLiteral("http://127.0.0.1:8260/next"));
+    session.markPrebufferStarted();
+    session.markResumed();
     view.timers[PlaybackTimer::Status] = false;
     const QString path = dir.filePath(QStringLiteral("holiday.mkv"));
     writeMedia(path);
@@ -302,8 +292,8 @@ TEST_F(Transport_, EpisodeButtonsAreDisabledDuringTheStepAndSideBarFollowsTheTab
 }
 
 TEST_F(Transport_, HoverShowsTheStateFaceAndTheTooltipBoxCentredUnderTheButton) {
-    state.playAreaMode = kPlayAreaPlayer;
-    state.pauseFace = true;
+    session.setPlayAreaMode(kPlayAreaPlayer);
+    session.setPauseFace(true);
     transport.mouseMove(0, QPoint(25, 25)); // the far corner is still inside
     EXPECT_EQ(view.log.last(), QStringLiteral("frame 0 12 174"));
     EXPECT_EQ(view.captured, QStringLiteral("bo_but0"));
@@ -318,7 +308,7 @@ TEST_F(Transport_, HoverShowsTheStateFaceAndTheTooltipBoxCentredUnderTheButton) 
     EXPECT_EQ(view.captured, QString());
     EXPECT_FALSE(view.visible[QStringLiteral("P1")]);
 
-    state.muted = true;
+    session.setMuted(true);
     transport.mouseMove(2, QPoint(0, 0));
     EXPECT_EQ(view.log.last(), QStringLiteral("frame 2 14 75"));
     EXPECT_EQ(view.texts[QStringLiteral("bo_tip")], QStringLiteral("取消静音"));
@@ -329,7 +319,7 @@ TEST_F(Transport_, HoverShowsTheStateFaceAndTheTooltipBoxCentredUnderTheButton) 
 }
 
 TEST_F(Transport_, HoverIsIgnoredWhereTheButtonHasNoUse) {
-    state.playAreaMode = kPlayAreaWeb;
+    session.setPlayAreaMode(kPlayAreaWeb);
     view.mainTabValue = 8;
     for (int button : {0, 1, 5, 7})
         transport.mouseMove(button, QPoint(3, 3));
@@ -343,8 +333,8 @@ TEST_F(Transport_, HoverIsIgnoredWhereTheButtonHasNoUse) {
 }
 
 TEST_F(Transport_, RefreshFacesShowsTheState) {
-    state.pauseFace = true;
-    state.muted = true;
+    session.setPauseFace(true);
+    session.setMuted(true);
     transport.refreshFaces();
     EXPECT_EQ(view.tips[QStringLiteral("bo_but0")], QStringLiteral("暂停"));
     EXPECT_EQ(view.tips[QStringLiteral("bo_but2")], QStringLiteral("取消静音"));

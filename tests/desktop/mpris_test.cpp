@@ -24,16 +24,17 @@ const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
 // Button 0 toggles between play and pause as the window's does.
 class RecordingTransport : public TransportCommands {
 public:
-    RecordingTransport(FakePlayer &p, PlaybackState &s) : player(p), state(s) {}
+    RecordingTransport(FakePlayer &p, PlaybackSession &s) : player(p), session(s) {}
     void bo_but_Click(int index) override {
         clicks << index;
         if (index == 0) {
-            state.pauseFace ? player.Pause() : player.Play();
-            state.pauseFace = !state.pauseFace;
+            const bool pause = session.state().pauseFace;
+            pause ? player.Pause() : player.Play();
+            session.setPauseFace(!pause);
         }
     }
     FakePlayer &player;
-    PlaybackState &state;
+    PlaybackSession &session;
     QList<int> clicks;
 };
 
@@ -72,23 +73,12 @@ protected:
         player.duration = 100;
         player.position = 30;
         player.volume = 40;
-        state.playAreaMode = kPlayAreaPlayer;
-        state.playSource = kSourceNetwork;
-        state.currentItemKey = QStringLiteral("12-0-3-%u4E2D%u6587");
-        state.currentItemReference = QStringLiteral("12");
-        state.pauseFace = true;
-        state.currentEpisodeName = QStringLiteral("第4集");
+        session.setPlayAreaMode(kPlayAreaPlayer);
+        session.startNetworkItem(QStringLiteral("12-0-3-%u4E2D%u6587"), QStringLiteral("第4集"), QStringLiteral("12"));
+        session.setPauseFace(true);
 
-        MprisSources s;
-        s.player = &player;
-        s.state = &state;
-        s.view = &view;
-        s.transport = &transport;
-        s.setVolume = [this](int v) { volumes << v; };
-        s.raise = [this] { ++raised; };
-        s.quit = [this] { ++quits; };
         serviceBus = bus->connect(QStringLiteral("mpris-service"));
-        service = std::make_unique<MprisService>(s, serviceBus);
+        service = std::make_unique<MprisService>(sources(), serviceBus);
         ASSERT_TRUE(service->start(20));
         client = bus->connect(QStringLiteral("mpris-client"));
         client.connect(kMprisServiceName, kMprisObjectPath, kProps, QStringLiteral("PropertiesChanged"), &log,
@@ -102,6 +92,17 @@ protected:
         QDBusConnection::disconnectFromBus(QStringLiteral("mpris-service"));
     }
 
+    MprisSources sources() {
+        MprisSources s;
+        s.player = &player;
+        s.session = &session;
+        s.view = &view;
+        s.transport = &transport;
+        s.setVolume = [this](int v) { volumes << v; };
+        s.raise = [this] { ++raised; };
+        s.quit = [this] { ++quits; };
+        return s;
+    }
     QDBusMessage call(const QString &interface, const QString &method, const QVariantList &args = {}) {
         QDBusMessage m = QDBusMessage::createMethodCall(kMprisServiceName, kMprisObjectPath, interface, method);
         m.setArguments(args);
@@ -118,9 +119,9 @@ protected:
 
     static test::PrivateBus *bus;
     FakePlayer player;
-    PlaybackState state;
+    PlaybackSession session;
     FakePlaybackView view;
-    RecordingTransport transport{player, state};
+    RecordingTransport transport{player, session};
     QList<int> volumes;
     int raised = 0, quits = 0;
     QDBusConnection serviceBus{QString()};
@@ -149,24 +150,21 @@ TEST_F(MprisTest, ReportsWhatPlays) {
     EXPECT_TRUE(track.startsWith(QStringLiteral("/org/vantoli/track/"))) << track.toStdString();
 
     // A title with "-" of its own is whole.
-    state.currentItemKey = QStringLiteral("12-0-3-Spider-Man%202");
-    state.currentEpisodeName = QStringLiteral("E4");
+    session.startNetworkItem(QStringLiteral("12-0-3-Spider-Man%202"), QStringLiteral("E4"), QStringLiteral("12"));
     const QVariantMap dashed = asMap(get(kPlayer, QStringLiteral("Metadata")));
     EXPECT_EQ(dashed.value(QStringLiteral("xesam:album")).toString(), QStringLiteral("Spider-Man 2"));
     EXPECT_EQ(dashed.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Spider-Man 2 - E4"));
 
     // A local file is named by its file name.
-    state.playSource = kSourceLocal;
-    state.currentItemKey = kNothing;
-    state.currentItemReference = QStringLiteral("/home/u/Media/假期 1.mkv");
+    session.startLocalItem(QStringLiteral("/home/u/Media/假期 1.mkv"), 0);
     const QVariantMap local = asMap(get(kPlayer, QStringLiteral("Metadata")));
     EXPECT_EQ(local.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("假期 1.mkv"));
     EXPECT_NE(local.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path(), track);
     // A name whose bytes are not UTF-8 ("été" in Latin-1) is shown with U+FFFD.
-    state.currentItemReference = fileNameFromBytes("/home/u/\xE9t\xE9.mkv");
+    session.startLocalItem(fileNameFromBytes("/home/u/\xE9t\xE9.mkv"), 0);
     EXPECT_EQ(asMap(get(kPlayer, QStringLiteral("Metadata"))).value(QStringLiteral("xesam:title")).toString(),
               QStringLiteral("\uFFFDt\uFFFD.mkv"));
-    state.currentItemReference = QStringLiteral("/home/u/Media/假期 1.mkv");
+    session.startLocalItem(QStringLiteral("/home/u/Media/假期 1.mkv"), 0);
 
     // Paused, on its way, and nothing loaded (whatever the state code says).
     player.state = kStatePaused;
@@ -187,7 +185,7 @@ TEST_F(MprisTest, ReportsWhatPlays) {
     QDBusConnection other = bus->connect(QStringLiteral("mpris-other"));
     MprisSources s;
     s.player = &player;
-    s.state = &state;
+    s.session = &session;
     s.transport = &transport;
     EXPECT_FALSE(MprisService(s, other).start());
     QDBusConnection::disconnectFromBus(QStringLiteral("mpris-other"));
@@ -220,12 +218,12 @@ TEST_F(MprisTest, TransportGoesThroughTheWindowsCommands) {
 TEST_F(MprisTest, PauseWhileStartingWaitsForTheWindow) {
     // Starting: reported as playing, but the window's button still shows play.
     player.state = kStateConnecting;
-    state.pauseFace = false;
+    session.setPauseFace(false);
     call(kPlayer, QStringLiteral("Pause"));
     EXPECT_TRUE(transport.clicks.isEmpty());
     // The status tick turns the button: the pause runs then, once.
     player.state = kStatePlaying;
-    state.pauseFace = true;
+    session.setPauseFace(true);
     ASSERT_TRUE(test::spinUntil([&] { return !transport.clicks.isEmpty(); }));
     test::spinUntil([] { return false; }, 100);
     EXPECT_EQ(transport.clicks, QList<int>{0});
@@ -234,13 +232,13 @@ TEST_F(MprisTest, PauseWhileStartingWaitsForTheWindow) {
     // A Play before the tick takes the pause back.
     transport.clicks.clear();
     player.state = kStateConnecting;
-    state.pauseFace = false;
+    session.setPauseFace(false);
     call(kPlayer, QStringLiteral("PlayPause"));
     call(kPlayer, QStringLiteral("Play"));
     EXPECT_EQ(transport.clicks, QList<int>{0});
     transport.clicks.clear();
     player.state = kStatePlaying;
-    state.pauseFace = true;
+    session.setPauseFace(true);
     test::spinUntil([] { return false; }, 150);
     EXPECT_TRUE(transport.clicks.isEmpty());
 }
@@ -271,7 +269,7 @@ TEST_F(MprisTest, SeeksAndSetsTheVolume) {
     EXPECT_EQ(player.position, 50);
 
     // Web playback or the TV pane: the player is not what the user sees.
-    state.playAreaMode = kPlayAreaWeb;
+    session.setPlayAreaMode(kPlayAreaWeb);
     call(kPlayer, QStringLiteral("Seek"), {qlonglong(5'000'000)});
     EXPECT_EQ(player.position, 50);
 
@@ -294,8 +292,7 @@ TEST_F(MprisTest, SignalsChangesButNotTheRunningPosition) {
 
     // The next episode: new metadata; a jump while paused is a seek.
     log.changes.clear();
-    state.currentItemKey = QStringLiteral("12-0-4-%u4E2D%u6587");
-    state.currentEpisodeName = QStringLiteral("第5集");
+    session.startNetworkItem(QStringLiteral("12-0-4-%u4E2D%u6587"), QStringLiteral("第5集"), QStringLiteral("12"));
     ASSERT_TRUE(test::spinUntil([&] { return !log.changes.isEmpty(); }));
     EXPECT_EQ(asMap(log.changes.last().value(QStringLiteral("Metadata"))).value(QStringLiteral("xesam:title")).toString(),
               QStringLiteral("中文 - 第5集"));
@@ -307,6 +304,21 @@ TEST_F(MprisTest, SignalsChangesButNotTheRunningPosition) {
     player.volume = 70;
     ASSERT_TRUE(test::spinUntil([&] { return !log.changes.isEmpty(); }));
     EXPECT_DOUBLE_EQ(log.changes.last().value(QStringLiteral("Volume")).toDouble(), 0.7);
+}
+
+TEST_F(MprisTest, AChangeOfTheSessionIsToldWithoutWaitingForThePoll) {
+    service.reset();
+    service = std::make_unique<MprisService>(sources(), serviceBus);
+    ASSERT_TRUE(service->start(600000));
+    session.startNetworkItem(QStringLiteral("12-0-4-%u4E2D%u6587"), QStringLiteral("第5集"), QStringLiteral("12"));
+    ASSERT_TRUE(test::spinUntil([&] { return !log.changes.isEmpty(); }, 5000));
+    EXPECT_EQ(asMap(log.changes.last().value(QStringLiteral("Metadata"))).value(QStringLiteral("xesam:title")).toString(),
+              QStringLiteral("中文 - 第5集"));
+    // A player change alone waits for the poll.
+    log.changes.clear();
+    player.volume = 70;
+    test::spinUntil([] { return false; }, 200);
+    EXPECT_TRUE(log.changes.isEmpty());
 }
 
 } // namespace

@@ -55,13 +55,10 @@ protected:
         player.duration = duration;
         player.downloadProgress = progress;
     }
-    // A network episode 12-0-3 of title T.
-    void networkEpisode() {
-        state.resetForNewItem();
-        state.playAreaMode = kPlayAreaPlayer;
-        state.currentItemKey = QStringLiteral("12-0-3-T");
-        state.currentItemReference = QStringLiteral("12");
-        state.playSource = kSourceNetwork;
+    // A network episode in the player, by default 12-0-3 of title T.
+    void networkEpisode(const QString &key = QStringLiteral("12-0-3-T"), int resumePosition = 0) {
+        session.setPlayAreaMode(kPlayAreaPlayer);
+        session.startNetworkItem(key, QString(), QStringLiteral("12"), resumePosition);
     }
 
     QTemporaryDir dir;
@@ -71,11 +68,12 @@ protected:
     FakePlaybackView view;
     FakeAsyncHttpGet lookups;
     FakePower power;
-    PlaybackState state;
-    Continuation continuation{state, view, view, lookups, settings, kBase};
+    PlaybackSession session;
+    const PlaybackState &state = session.state();
+    Continuation continuation{session, view, view, lookups, settings, kBase};
     PositionRecorder positions{state, history};
-    StatusTick tick{player, state, view, view, settings, positions, continuation, [] { return QStringLiteral("12:34:56"); }};
-    EndOfPlayback end{state, view, view, power, kBase + QStringLiteral("play-ended.htm")};
+    StatusTick tick{player, session, view, view, settings, positions, continuation, [] { return QStringLiteral("12:34:56"); }};
+    EndOfPlayback end{session, view, view, power, kBase + QStringLiteral("play-ended.htm")};
 };
 
 } // namespace
@@ -122,8 +120,8 @@ TEST_F(PlaybackLogicTest, PlayingShowsRateTimesBarsAndThePauseFace) {
 }
 
 TEST_F(PlaybackLogicTest, StateTextsAndPanes) {
-    state.pauseAdState = 2;
-    state.stopAdState = 2;
+    session.enableAd(AdPane::Pause);
+    session.enableAd(AdPane::Stop);
     const struct {
         int state;
         int speed;
@@ -160,8 +158,7 @@ TEST_F(PlaybackLogicTest, StateTextsAndPanes) {
 }
 
 TEST_F(PlaybackLogicTest, NetworkResumeSeeksOnlyIntoTheFetchedPart) {
-    networkEpisode();
-    state.resumePosition = 1800;
+    networkEpisode(QStringLiteral("12-0-3-T"), 1800);
     playing(0, 3600, 300); // playable part 1080 s
     tick.tick();
     EXPECT_EQ(player.calls.filter(QStringLiteral("setPosition")), QStringList{QStringLiteral("setPosition(1030)")});
@@ -173,8 +170,8 @@ TEST_F(PlaybackLogicTest, NetworkResumeSeeksOnlyIntoTheFetchedPart) {
 
     // 5 % fetched (180 s): no seek at all.
     player.calls.clear();
-    state.resumePosition = 1800;
-    state.resumeDone = 0;
+    session.followPosition(1800);
+    session.resumeOnNextPlay();
     playing(0, 3600, 50);
     tick.tick();
     EXPECT_TRUE(player.calls.filter(QStringLiteral("setPosition")).isEmpty());
@@ -182,16 +179,15 @@ TEST_F(PlaybackLogicTest, NetworkResumeSeeksOnlyIntoTheFetchedPart) {
 
     // Inside the fetched part: straight there.
     player.calls.clear();
-    state.resumePosition = 900;
-    state.resumeDone = 0;
+    session.followPosition(900);
+    session.resumeOnNextPlay();
     playing(0, 3600, 300);
     tick.tick();
     EXPECT_EQ(player.calls.filter(QStringLiteral("setPosition")), QStringList{QStringLiteral("setPosition(900)")});
 }
 
 TEST_F(PlaybackLogicTest, LocalResumeSeeksToTheStoredPosition) {
-    state.playSource = kSourceLocal;
-    state.resumePosition = 1800;
+    session.startLocalItem(QStringLiteral("/m/a.mkv"), 1800);
     playing(0, 3600, 0);
     tick.tick();
     EXPECT_EQ(player.calls.filter(QStringLiteral("setPosition")), QStringList{QStringLiteral("setPosition(1800)")});
@@ -200,17 +196,17 @@ TEST_F(PlaybackLogicTest, LocalResumeSeeksToTheStoredPosition) {
 TEST_F(PlaybackLogicTest, LastTwoSecondsResetThePositionAndStartTheEnd) {
     ASSERT_TRUE(history.addNetworkTask(12, QStringLiteral("T"), QStringLiteral("E"), QStringLiteral("a"), 0, 3, 500));
     networkEpisode();
-    state.prebufferLink = kNoNextEpisode; // no look-ahead here
+    session.setLookAhead(kNoNextEpisode); // no look-ahead here
     playing(599, 600);
     tick.tick();
     EXPECT_TRUE(raw("date.dat").startsWith("12|T|E|a|0|3|0\r\n")) << raw("date.dat").constData();
     EXPECT_TRUE(view.timers.value(PlaybackTimer::EndOfPlayback));
     EXPECT_TRUE(view.balloons.isEmpty()); // nothing prepared, no shutdown chosen
 
-    state.nextEpisodeState = QStringLiteral("kxpeer://peer&&&x");
+    session.setNextEpisode(QStringLiteral("kxpeer://peer&&&x"));
     tick.tick();
     EXPECT_EQ(view.balloons.last(), QStringLiteral("正在准备播放下一集！"));
-    state.shutdownAfterPlayback = true;
+    session.setShutdownAfterPlayback(true);
     tick.tick();
     EXPECT_EQ(view.balloons.last(), QStringLiteral("即将播放完毕，正准备自动关机！"));
 
@@ -319,7 +315,7 @@ TEST_F(PlaybackLogicTest, LookupRepliesNoNextRetryAndSwitchedOff) {
 
     // No key: nothing happens.
     setIni("s_h", "2");
-    state.currentItemKey = kNothing;
+    networkEpisode(kNothing);
     continuation.lookUpNextEpisode();
     EXPECT_EQ(lookups.requested.size(), asked);
 }
@@ -329,8 +325,7 @@ TEST_F(PlaybackLogicTest, ALookAheadReplyForAnItemNoLongerPlayingIsDropped) {
     const QString lookup = kBase + QStringLiteral("h.php?id=12&v=0&v1=4");
     continuation.lookUpNextEpisode();
     // The user starts the next episode by hand meanwhile.
-    networkEpisode();
-    state.currentItemKey = QStringLiteral("12-0-4-T");
+    networkEpisode(QStringLiteral("12-0-4-T"));
     ASSERT_TRUE(lookups.answer(lookup, QStringLiteral("第5集$http://h/5.mp4$peer")));
     EXPECT_EQ(state.nextEpisodeState, kNothing);
     EXPECT_EQ(state.prebufferLink, kNothing);
@@ -338,8 +333,7 @@ TEST_F(PlaybackLogicTest, ALookAheadReplyForAnItemNoLongerPlayingIsDropped) {
     // The new item's own look-ahead is not held up by the old one waiting.
     continuation.lookUpNextEpisode();
     playing(10, 600, 700);
-    networkEpisode();
-    state.currentItemKey = QStringLiteral("12-0-5-T");
+    networkEpisode(QStringLiteral("12-0-5-T"));
     tick.tick();
     EXPECT_EQ(lookups.waiting(), QStringList{kBase + QStringLiteral("h.php?id=12&v=0&v1=6")});
     EXPECT_EQ(lookups.cancelled, QStringList{kBase + QStringLiteral("h.php?id=12&v=0&v1=5")});
@@ -352,8 +346,7 @@ TEST_F(PlaybackLogicTest, ALookAheadReplyForAnItemNoLongerPlayingIsDropped) {
 }
 
 TEST_F(PlaybackLogicTest, ATitleWithADashIsCarriedWhole) {
-    networkEpisode();
-    state.currentItemKey = QStringLiteral("12-1-0-Spider-Man%202");
+    networkEpisode(QStringLiteral("12-1-0-Spider-Man%202"));
     const QString next = kBase + QStringLiteral("h.php?id=12&v=1&v1=1");
     const QString link = QStringLiteral("kxpeer://peer&&&http%3A//h/2.mp4&&&Spider-Man%202&&&E2&&&12&&&1&&&1&&&0");
     continuation.lookUpNextEpisode();
@@ -365,8 +358,7 @@ TEST_F(PlaybackLogicTest, ATitleWithADashIsCarriedWhole) {
 }
 
 TEST_F(PlaybackLogicTest, EpisodeButtonsPlayThroughTheCatalogPane) {
-    networkEpisode();
-    state.currentItemKey = QStringLiteral("12-1-0-T");
+    networkEpisode(QStringLiteral("12-1-0-T"));
     continuation.stepEpisode(1);
     EXPECT_TRUE(lookups.requested.isEmpty()) << "no episode before the first";
 
@@ -395,8 +387,8 @@ TEST_F(PlaybackLogicTest, EpisodeButtonsPlayThroughTheCatalogPane) {
 
 TEST_F(PlaybackLogicTest, EndOfPlaybackShutdownWinsOverTheNextEpisode) {
     view.timers[PlaybackTimer::EndOfPlayback] = true;
-    state.nextEpisodeState = QStringLiteral("kxpeer://peer&&&x");
-    state.shutdownAfterPlayback = true;
+    session.setNextEpisode(QStringLiteral("kxpeer://peer&&&x"));
+    session.setShutdownAfterPlayback(true);
     end.tick();
     EXPECT_EQ(power.requests, 1);
     EXPECT_EQ(view.texts.value("zhun"), QStringLiteral("播放完毕"));
@@ -408,7 +400,7 @@ TEST_F(PlaybackLogicTest, EndOfPlaybackShutdownWinsOverTheNextEpisode) {
 TEST_F(PlaybackLogicTest, EndOfPlaybackSignalsByNextEpisodeState) {
     const QString signal = QStringLiteral("navigate 2 ") + kBase + QStringLiteral("play-ended.htm");
     // Prepared: stop the tick, say so, signal.
-    state.nextEpisodeState = QStringLiteral("kxpeer://peer&&&x");
+    session.setNextEpisode(QStringLiteral("kxpeer://peer&&&x"));
     end.tick();
     EXPECT_EQ(view.log.last(), signal);
     EXPECT_TRUE(view.visible.value("next_s"));
@@ -418,7 +410,7 @@ TEST_F(PlaybackLogicTest, EndOfPlaybackSignalsByNextEpisodeState) {
 
     // Lookup failed: signal only.
     view = FakePlaybackView();
-    state.nextEpisodeState = kLookupFailed;
+    session.setNextEpisode(kLookupFailed);
     end.tick();
     EXPECT_EQ(view.log.last(), signal);
     EXPECT_FALSE(view.visible.value("next_s"));
@@ -426,7 +418,7 @@ TEST_F(PlaybackLogicTest, EndOfPlaybackSignalsByNextEpisodeState) {
 
     // Nothing prepared: the window stays on "播放完毕".
     view = FakePlaybackView();
-    state.nextEpisodeState = kNothing;
+    session.setNextEpisode(kNothing);
     end.tick();
     EXPECT_FALSE(view.log.join(u'\n').contains(QStringLiteral("navigate")));
     EXPECT_EQ(view.texts.value("zhun"), QStringLiteral("播放完毕"));
@@ -437,8 +429,8 @@ TEST_F(PlaybackLogicTest, EndOfPlaybackSignalsByNextEpisodeState) {
 
 TEST_F(PlaybackLogicTest, PlayAreaSwitchStopsThePlayerAndClosesTheOtherPanes) {
     RecordingTransport transport;
-    PlayArea area(state, view, transport, kBase);
-    state.playAreaMode = kPlayAreaPlayer;
+    PlayArea area(session, view, transport, kBase);
+    session.setPlayAreaMode(kPlayAreaPlayer);
     area.setPlayAreaMode(kPlayAreaWeb);
     EXPECT_EQ(transport.clicks, QList<int>{1});
     EXPECT_TRUE(view.visible.value("Pic2"));
@@ -459,7 +451,7 @@ TEST_F(PlaybackLogicTest, PlayAreaSwitchStopsThePlayerAndClosesTheOtherPanes) {
 TEST_F(PlaybackLogicTest, TheFirstReportOfPlayingRunsTheTickAtOnce) {
     RecordingTransport transport;
     PlaybackServices services;
-    services.state = &state;
+    services.session = &session;
     services.player = &player;
     services.view = &view;
     services.transport = &transport;
@@ -469,7 +461,7 @@ TEST_F(PlaybackLogicTest, TheFirstReportOfPlayingRunsTheTickAtOnce) {
     services.settings = &settings;
     services.contentBase = kBase;
     PlaybackController controller(services);
-    state.prebufferLink = kNoNextEpisode;
+    session.setLookAhead(kNoNextEpisode);
     player.state = kStateConnecting;
     controller.playerChanged();
     EXPECT_FALSE(view.visible.value("Peerx")) << "not playing yet: no tick";
@@ -485,7 +477,7 @@ TEST_F(PlaybackLogicTest, TheFirstReportOfPlayingRunsTheTickAtOnce) {
 
 TEST_F(PlaybackLogicTest, ClosingTheWebPlaybackPaneLeavesNothingToCloseAgain) {
     RecordingTransport transport;
-    PlayArea area(state, view, transport, kBase);
+    PlayArea area(session, view, transport, kBase);
     area.setPlayAreaMode(kPlayAreaWeb);
     area.closeWebPlayback();
     EXPECT_EQ(state.playAreaMode, kPlayAreaNone);
@@ -501,7 +493,7 @@ TEST_F(PlaybackLogicTest, AnItemOfUnknownLengthNeverEnds) {
     // stored position is not reset and no end of playback starts.
     ASSERT_TRUE(history.addNetworkTask(12, QStringLiteral("T"), QStringLiteral("E"), QStringLiteral("a"), 0, 3, 500));
     networkEpisode();
-    state.prebufferLink = kNoNextEpisode;
+    session.setLookAhead(kNoNextEpisode);
     playing(120, 0);
     for (int i = 0; i < 3; ++i)
         tick.tick();

@@ -104,7 +104,7 @@ protected:
 } // namespace
 
 TEST_F(BA1LookupTest, AByNumberClickLeavesTheWindowResponsiveUntilTheLookupTimesOut) {
-    PlaybackState &state = window->playback().state();
+    const PlaybackState &state = window->playback().state();
     const qint64 clickedAt = clock.elapsed();
     window->catalog().paneHandlers().beforeNavigate(1, QStringLiteral("kxbovod://12-0-3-T"));
     EXPECT_LT(clock.elapsed() - clickedAt, 100) << "the click waited for the server";
@@ -119,9 +119,8 @@ TEST_F(BA1LookupTest, AByNumberClickLeavesTheWindowResponsiveUntilTheLookupTimes
 }
 
 TEST_F(BA1LookupTest, TheLookAheadDuringPlaybackLeavesTheWindowResponsive) {
-    PlaybackState &state = window->playback().state();
-    state.resetForNewItem();
-    state.currentItemKey = QStringLiteral("12-0-3-T");
+    window->playback().session().startNetworkItem(QStringLiteral("12-0-3-T"), QString(), kNothing);
+    const PlaybackState &state = window->playback().state();
     const qint64 askedAt = clock.elapsed();
     window->playback().continuation().lookUpNextEpisode();
     EXPECT_LT(clock.elapsed() - askedAt, 100) << "the look-ahead waited for the server";

@@ -167,7 +167,7 @@ TEST_F(BA1Test, MaximiseShowsTheRestoreGlyphAndSkinSwitchKeepsIt) {
 
 TEST_F(BA1Test, CompactModeAndBack) {
     start();
-    window->playback().state().playAreaMode = 2;
+    window->playback().session().setPlayAreaMode(kPlayAreaPlayer);
     window->npc_Click(3);
     QApplication::processEvents();
     EXPECT_EQ(window->modes().compactMode(), 1);
@@ -383,7 +383,7 @@ TEST_F(BA1PlaybackTest, RightClickOnATransportButtonRunsNoCommandAndMenusReachTh
 
 TEST_F(BA1Test, CompactModeAtItsMinimumWidthStillLaysOut) {
     start();
-    window->playback().state().playAreaMode = 2;
+    window->playback().session().setPlayAreaMode(kPlayAreaPlayer);
     window->npc_Click(3);
     ASSERT_EQ(window->modes().compactMode(), 1);
     window->resize(273, 200);
@@ -411,7 +411,7 @@ TEST_F(BA1Test, MaximiseTooltipFollowsCompactModeAndBack) {
     start();
     window->npc_Click(1);
     EXPECT_EQ(w("npc1")->toolTip(), QStringLiteral("还原"));
-    window->playback().state().playAreaMode = 2;
+    window->playback().session().setPlayAreaMode(kPlayAreaPlayer);
     window->npc_Click(3);
     window->jbi_Click();
     EXPECT_FALSE(window->isMaximised());
@@ -420,7 +420,7 @@ TEST_F(BA1Test, MaximiseTooltipFollowsCompactModeAndBack) {
 
 TEST_F(BA1Test, CompactCloseGlyphActsOnlyOnAReleaseInsideIt) {
     start();
-    window->playback().state().playAreaMode = 2;
+    window->playback().session().setPlayAreaMode(kPlayAreaPlayer);
     window->npc_Click(3);
     ASSERT_EQ(window->modes().compactMode(), 1);
     QWidget *jbi = w("jbi");
@@ -578,10 +578,9 @@ TEST_F(BA1PlaybackTest, TheEndOfPlayPageIsKnownWhateverTheCaseOfTheContentBase) 
     startWithPlayer(QStringLiteral("http://LOCALHOST:%1/").arg(port));
     Settings s = settings();
     s.write(QStringLiteral("S_q"), QStringLiteral("s_bo"), QStringLiteral("2"));
-    PlaybackState &state = window->playback().state();
     const QString next = QStringLiteral("http://127.0.0.1:%1/next.mp4").arg(port);
-    state.nextEpisodeState = QStringLiteral("kxpeer://peer&&&http%3A//127.0.0.1%3A%1/next.mp4&&&T&&&E&&&7&&&0&&&1&&&n")
-                                 .arg(port);
+    window->playback().session().setNextEpisode(
+        QStringLiteral("kxpeer://peer&&&http%3A//127.0.0.1%3A%1/next.mp4&&&T&&&E&&&7&&&0&&&1&&&n").arg(port));
     window->playback().endOfPlayback().sendEndOfPlaySignal();
     EXPECT_TRUE(waitFor([&] { return factory.made->url == next; }, 10000))
         << "the next episode follows; playing " << factory.made->url.toStdString();

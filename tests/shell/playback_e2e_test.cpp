@@ -184,7 +184,7 @@ TEST_F(PlaybackEndToEnd, AnEpisodeClickedInTheCatalogPlaysPrebuffersTheNextAndGo
     // A user's click on the first episode of the first series.
     catalog->view()->page()->runJavaScript(QStringLiteral("document.querySelector('a.ep').click();"));
     Player &player = window_->playbackModule().player();
-    PlaybackState &state = window_->playback().state();
+    const PlaybackState &state = window_->playback().state();
     ASSERT_TRUE(waitFor([&] { return player.PlayState() == kStatePlaying; }, 20000))
         << "state " << player.PlayState();
     EXPECT_TRUE(state.currentItemKey.startsWith(QStringLiteral("1-0-0-"))) << state.currentItemKey.toStdString();

@@ -7,7 +7,7 @@
 #include "support/fake_dialogs.h"
 #include "app/settings_file.h"
 #include "support/fake_http_get.h"
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,10 +49,11 @@ protected:
     Settings settings{dir.filePath(QStringLiteral("App.ini"))};
     FakeAsyncHttpGet http;
     FakeDialogs dialogs;
-    PlaybackState state;
+    PlaybackSession session;
+    const PlaybackState &state = session.state();
     Host host;
     Launcher launcher;
-    UpdateCheck check{http, dialogs, settings, state, host, launcher, kBase};
+    UpdateCheck check{http, dialogs, settings, session, host, launcher, kBase};
 
     void run(const QString &reply) {
         http.replies[kControl] = reply;
@@ -92,7 +93,7 @@ TEST_F(UpdateCheckTest, AControlFileArrivingAfterTheExitBeganDoesNothing) {
     EXPECT_TRUE(dialogs.questions.isEmpty());
     EXPECT_EQ(host.recommend, u"0");
     {
-        UpdateCheck gone(http, dialogs, settings, state, host, launcher, kBase);
+        UpdateCheck gone(http, dialogs, settings, session, host, launcher, kBase);
         gone.timedCheck();
     }
     EXPECT_TRUE(http.waiting().isEmpty());
@@ -107,8 +108,8 @@ TEST_F(UpdateCheckTest, NoticeSwitchesAndBlankDigits) {
 }
 
 TEST_F(UpdateCheckTest, FailedAdPagesKeepTheirState) {
-    state.pauseAdState = 1;
-    state.stopAdState = 1;
+    session.adPageFailed(AdPane::Pause);
+    session.adPageFailed(AdPane::Stop);
     run(QStringLiteral("0====0====1====0====1====1.0"));
     EXPECT_EQ(state.pauseAdState, 1);
     EXPECT_EQ(state.stopAdState, 1);
@@ -117,7 +118,7 @@ TEST_F(UpdateCheckTest, FailedAdPagesKeepTheirState) {
 
 TEST_F(UpdateCheckTest, RepliesWithoutFieldsChangeNothing) {
     for (const QString &reply : {QString(), QStringLiteral("1===1===1"), QStringLiteral("<html>404</html>")}) {
-        UpdateCheck fresh(http, dialogs, settings, state, host, launcher, kBase);
+        UpdateCheck fresh(http, dialogs, settings, session, host, launcher, kBase);
         http.replies[kControl] = reply;
         fresh.timedCheck();
         http.answerAll();
@@ -169,7 +170,7 @@ TEST_F(UpdateCheckTest, TheBuildsOwnVersionIsNeverOffered) {
     launcher.exists = true;
     const QString own = programVersion();
     for (const QString &v : {own, own + QStringLiteral("\r\n"), majorMinor(own), own + QStringLiteral(".0")}) {
-        UpdateCheck fresh(http, dialogs, settings, state, host, launcher, kBase);
+        UpdateCheck fresh(http, dialogs, settings, session, host, launcher, kBase);
         http.replies[kControl] = QStringLiteral("0====0====0====0====0====") + v;
         fresh.timedCheck();
         http.answerAll();
@@ -185,7 +186,7 @@ TEST_F(UpdateCheckTest, TheBuildsOwnVersionIsNeverOffered) {
 
 TEST_F(UpdateCheckTest, ZeroVersionsAnnounceNothingAndSwitchesStillApply) {
     for (const QString &v : {QStringLiteral("0"), QStringLiteral("0.0")}) {
-        UpdateCheck fresh(http, dialogs, settings, state, host, launcher, kBase);
+        UpdateCheck fresh(http, dialogs, settings, session, host, launcher, kBase);
         http.replies[kControl] = QStringLiteral("0====0====0====1====0====") + v;
         fresh.timedCheck();
         http.answerAll();

@@ -14,7 +14,7 @@
 #include "app/settings_file.h"
 #include "app/version.h"
 #include "platform/http_get.h"
-#include "playback/playback_state.h"
+#include "playback/playback_session.h"
 #include "update/update_check.h"
 #include "update/updater_launcher.h"
 #include "updater/release.h"
@@ -245,12 +245,12 @@ TEST_F(UpdaterEndToEnd, AnnouncedReleaseIsInstalledAndStartedAfterTheProgramEnds
     dialogs.answer = true;
     QTemporaryDir home;
     Settings settings(home.filePath(QStringLiteral("App.ini")));
-    PlaybackState state;
+    PlaybackSession session;
     Host host;
     ProcessUpdaterLauncher launcher(base, app, QStringLiteral("vantoli"), {QStringLiteral("--after-update")}, true,
                                     program.processId());
     ASSERT_TRUE(launcher.localUpdaterExists());
-    UpdateCheck check(http, dialogs, settings, state, host, launcher, base);
+    UpdateCheck check(http, dialogs, settings, session, host, launcher, base);
     check.timedCheck();
     ASSERT_TRUE(http.waitForReplies(http.handled + 1));
     EXPECT_EQ(dialogs.questions,
@@ -402,11 +402,11 @@ TEST_F(UpdaterEndToEnd, WithoutAReleaseKeyAnAnnouncedReleaseOpensTheUpdatePage) 
         QTemporaryDir home;
         Settings settings(home.filePath(QStringLiteral("App.ini")));
         settings.write(QStringLiteral("S_q"), QStringLiteral("up"), up);
-        PlaybackState state;
+        PlaybackSession session;
         Host host;
         ProcessUpdaterLauncher launcher(base, app, QStringLiteral("vantoli"), {}, false);
         EXPECT_FALSE(launcher.localUpdaterExists());
-        UpdateCheck check(http, dialogs, settings, state, host, launcher, base);
+        UpdateCheck check(http, dialogs, settings, session, host, launcher, base);
         check.timedCheck();
         ASSERT_TRUE(http.waitForReplies(http.handled + 1));
         EXPECT_EQ(dialogs.opened, QStringList{base + QStringLiteral("update/")}) << up.toStdString();
@@ -461,17 +461,17 @@ TEST_F(UpdaterEndToEnd, OperatorCommandsWriteWhatTheProgramReads) {
     FakeDialogs dialogs;
     QTemporaryDir home;
     Settings settings(home.filePath(QStringLiteral("App.ini")));
-    PlaybackState state;
+    PlaybackSession session;
     Host host;
     struct : UpdaterLauncher {
         bool localUpdaterExists() const override { return false; }
         bool startLocalUpdater(const QString &) override { return false; }
     } noUpdater;
-    UpdateCheck check(http, dialogs, settings, state, host, noUpdater, base);
+    UpdateCheck check(http, dialogs, settings, session, host, noUpdater, base);
     check.timedCheck();
     ASSERT_TRUE(http.waitForReplies(http.handled + 1));
     EXPECT_EQ(host.recommend, u"1");
-    EXPECT_EQ(state.stopAdState, 2);
+    EXPECT_EQ(session.state().stopAdState, 2);
     EXPECT_EQ(host.calls, QStringList{QStringLiteral("bo_pad")});
     EXPECT_TRUE(dialogs.questions.isEmpty());
 

@@ -2,7 +2,9 @@
 // opentracker, and terminals on distinct 127.0.0.x addresses. A second
 // viewer gets its pieces from the first; without a tracker the web seed
 // serves; a torrent that does not match its address is refused; the
-// session keeps discovery off and opens no socket outside 127.0.0.0/8.
+// session keeps discovery off and opens no socket outside 127.0.0.0/8; a
+// viewer the tracker names others for leaves the web seed to them; the
+// upload cap holds for viewers on loopback.
 
 #include "catalog.h"
 #include "content_server.h"
@@ -45,6 +47,8 @@
 #include <sstream>
 #include <cstring>
 #include <atomic>
+#include <cstdio>
+#include <mutex>
 #include <thread>
 
 using namespace vantoli;
@@ -220,6 +224,10 @@ protected:
         o.dataDir = dataDir_;
         o.port = 0;
         o.tracker = tracker;
+        o.log = [this](const std::string &line) {
+            const std::lock_guard lock(logMutex_);
+            log_.push_back(line);
+        };
         server_ = std::make_unique<server::ContentServer>(o);
         ASSERT_TRUE(server_->start()) << server_->error();
         serverThread_ = std::thread([this] { server_->run(); });
@@ -250,6 +258,23 @@ protected:
         return "/play?url=" + query(address_) + "&server=" + query(server);
     }
     QString cacheOf(std::size_t i) const { return caches_[i]->path(); }
+    // Bytes of the media file asked for in ranges since the log was cleared.
+    std::int64_t mediaBytesAsked() {
+        const std::lock_guard lock(logMutex_);
+        std::int64_t n = 0;
+        for (const std::string &line : log_) {
+            long long a = 0, b = 0;
+            const auto at = line.find(" range=bytes=");
+            if (line.find("/media/") != std::string::npos && at != std::string::npos &&
+                std::sscanf(line.c_str() + at, " range=bytes=%lld-%lld", &a, &b) == 2)
+                n += b - a + 1;
+        }
+        return n;
+    }
+    void clearLog() {
+        const std::lock_guard lock(logMutex_);
+        log_.clear();
+    }
 
     QTemporaryDir data_;
     std::string dataDir_;
@@ -260,6 +285,8 @@ protected:
     std::thread serverThread_;
     std::vector<std::unique_ptr<QTemporaryDir>> caches_;
     std::vector<std::unique_ptr<TerminalService>> terminals_;
+    std::mutex logMutex_;
+    std::vector<std::string> log_; // the content server's request lines
 };
 
 // A torrent of `files` (name, size) with made-up piece hashes.
@@ -627,4 +654,42 @@ TEST_F(PeerTest, TheUploadCapHoldsForViewersOnTheSameNetwork) {
     EXPECT_TRUE(body == media_);
     // About 6 MiB at 2 MiB/s (the cap's first second may go faster).
     EXPECT_GT(seconds, 1.8) << "the cap did not hold";
+}
+
+TEST_F(PeerTest, AViewerTheTrackerNamesOthersForLeavesTheWebSeedToThem) {
+    // An item large enough that what the web seed is asked for before the
+    // tracker answers (requests go out at loopback speed) stays a small part.
+    const std::string big = test::patternBytes(32 << 20, 9);
+    std::ofstream(dataDir_ + "/media/v/film two.mp4", std::ios::binary) << big;
+    {
+        server::CatalogStore store;
+        ASSERT_TRUE(store.open(dataDir_, true));
+        server::Title t;
+        t.name = QStringLiteral("片二");
+        t.sources = {{QStringLiteral("高清"), {{QStringLiteral("正片"), QStringLiteral("v/film two.mp4"),
+                                                server::kPlayerKind}}}};
+        ASSERT_GT(store.addTitle(t), 0);
+    }
+    ASSERT_EQ(server::makeTorrents(dataDir_, nullptr, nullptr), "");
+    QString address;
+    for (const auto &torrent : server::listTorrents(dataDir_)) {
+        if (torrent.entry.path == QStringLiteral("v/film two.mp4"))
+            address = server::peerAddress(torrent.entry);
+    }
+    ASSERT_FALSE(address.isEmpty());
+    Tracker tracker(dataDir_ + "/torrents");
+    ASSERT_TRUE(tracker.listensOnLoopbackOnly());
+    startServer(tracker.announce());
+    const std::string target = "/play?url=" + query(address) + "&server=" + query(base());
+    int status = 0;
+    ASSERT_TRUE(get(terminal("127.0.0.17").port(), target, &status) == big);
+    EXPECT_GE(mediaBytesAsked(), std::int64_t(big.size())); // alone, from the web seed
+
+    // The second viewer is named the first one, which holds every piece:
+    // the web seed is asked for no more than before the tracker's answer.
+    clearLog();
+    const std::string body = get(terminal("127.0.0.18").port(), target, &status);
+    EXPECT_EQ(status, 200);
+    EXPECT_TRUE(body == big);
+    EXPECT_LT(mediaBytesAsked(), std::int64_t(big.size()) / 4);
 }

@@ -3,6 +3,7 @@
 // the player programs ended and the terminal started again (on a fake
 // process table, so no real process is touched).
 #include "shell/ba1.h"
+#include "support/window_options.h"
 
 #include "support/fake_dialogs.h"
 #include "support/fake_process_table.h"
@@ -40,17 +41,15 @@ class BA1SettingsTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     FakeDialogs dialogs;
-    FakeProcessTable processes;
+    WindowFakes fakes;
+    FakeProcessTable &processes = fakes.processes;
     std::unique_ptr<BA1> window;
 
     QString peerFolder() const { return dir.filePath(QStringLiteral("peer/")); }
     Settings settings() const { return Settings(dir.filePath(QStringLiteral("App.ini"))); }
 
     void start() {
-        MainWindowOptions o;
-        o.programFolder = dir.path();
-        o.processTable = &processes;
-        window = std::make_unique<BA1>(o, dialogs);
+        window = std::make_unique<BA1>(windowOptions(dir.path(), fakes), dialogs);
         ASSERT_EQ(window->show(), MainWindowHost::ShowResult::Shown);
         QApplication::processEvents();
     }

@@ -8,6 +8,7 @@
 #include "support/fake_power.h"
 #include "playback/playback_controller.h"
 #include "shell/ba1.h"
+#include "support/window_options.h"
 #include "catalog/catalog_module.h"
 
 #include <QApplication>
@@ -59,11 +60,11 @@ protected:
         }
         Settings(dir.filePath(QStringLiteral("App.ini")))
             .write(QStringLiteral("S_q"), QStringLiteral("s_h"), QStringLiteral("2"));
-        MainWindowOptions o;
-        o.programFolder = dir.path();
+        // The real episode lookups against a server that never answers; the
+        // control file and notices stay out of this test.
+        MainWindowOptions o = windowOptions(dir.path(), fakes);
         o.contentBase = QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort());
-        o.http = &http; // the control file and notices stay out of this test
-        o.power = &power;
+        o.lookups = nullptr;
         window = std::make_unique<BA1>(o, dialogs);
         ASSERT_EQ(window->show(), MainWindowHost::ShowResult::Shown);
         QApplication::processEvents();
@@ -94,8 +95,7 @@ protected:
     QTcpServer silent;
     QTemporaryDir dir;
     FakeDialogs dialogs;
-    FakeAsyncHttpGet http;
-    FakePower power;
+    WindowFakes fakes;
     QElapsedTimer clock;
     KeyWatch watch;
     std::unique_ptr<BA1> window;

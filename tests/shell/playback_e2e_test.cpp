@@ -116,6 +116,7 @@ protected:
         o.statsBase = base_ + QStringLiteral("stat/");
         o.playerFactory = factory_.get();
         o.power = realPower_ ? nullptr : &power_;
+        o.sessionBus = false;
         window_ = std::make_unique<BA1>(o, dialogs_);
         ASSERT_EQ(window_->show(), MainWindowHost::ShowResult::Shown);
         std::setlocale(LC_NUMERIC, "C");

@@ -93,6 +93,27 @@ void PlaybackModule::bo_but_Click(int index) { transport_->bo_but_Click(index); 
 
 void PlaybackModule::l_com(const QString &commandLine) { transport_->playCommandLine(commandLine); }
 
+void PlaybackModule::whenPictureShown(std::function<void()> done) {
+    auto *mpv = dynamic_cast<MpvPlayer *>(player_.get());
+    if (!mpv) {
+        done();
+        return;
+    }
+    // The connections end with the first call.
+    auto *waiting = new QObject(this);
+    auto fire = [mpv, waiting, done = std::move(done)] {
+        QObject::disconnect(mpv, nullptr, waiting, nullptr);
+        waiting->deleteLater();
+        done();
+    };
+    connect(mpv, &MpvPlayer::pictureShown, waiting, fire);
+    connect(mpv, &MpvPlayer::changed, waiting, [this, fire] {
+        const int state = player_->PlayState();
+        if (state == kStateIdle || state == kStateStopped || state == kStateFinished)
+            fire();
+    });
+}
+
 void PlaybackModule::stopKeyPreview() { keyPreview_.reset(); }
 
 void PlaybackModule::refreshFaces() { transport_->refreshFaces(); }

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QWidget;
@@ -65,6 +66,10 @@ public:
     void bo_but_Click(int index) override;
     // Plays a command line as a local item.
     void l_com(const QString &commandLine);
+    // Calls done once: when the player shows the first picture of the item
+    // it was asked to play, or stopped trying (at once for a player that
+    // shows none).
+    void whenPictureShown(std::function<void()> done);
     // Ends the key preview before the window's panes go.
     void stopKeyPreview();
 

@@ -126,6 +126,9 @@ public:
 signals:
     // Emitted after the cached values changed (tests and benchmarks wait on it).
     void changed();
+    // The engine shows a picture of the item: once it opened, and after
+    // every seek.
+    void pictureShown();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -136,6 +139,7 @@ private:
     void releaseEngine();
     // MpvEvents
     void mpvFileLoaded() override;
+    void mpvPlaybackRestarted() override { emit pictureShown(); }
     void mpvFileEnded(const mpv_event_end_file &end, bool current) override;
     void mpvLoadRefused() override;
     void mpvPropertyChanged(uint64_t id, const mpv_event_property &property) override;

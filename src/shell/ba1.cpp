@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 namespace vantoli::shell {
@@ -44,6 +45,10 @@ BA1::BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent)
 
     modules_ = std::make_unique<WindowModules>(*this);
     watchNativeVideo();
+    // Started with something to play, the window shows and plays before
+    // the web engine starts (load()).
+    if (options_.commandLine.isEmpty())
+        controls_->createPanes();
     resize(twipsToPixels(kDefaultWidthTwips), twipsToPixels(kDefaultHeightTwips));
 }
 
@@ -241,18 +246,35 @@ bool BA1::load() {
 
     p_p(AppSettings(settings_).skin());
 
-    // Started with something to play: the player starts first, so that it
-    // opens and decodes while the panes load, instead of after them.
-    if (!options_.commandLine.isEmpty())
+    // Started with something to play: the player starts first and the
+    // window shows; the web engine, the panes and the other modules follow
+    // once the first picture is on the screen (the window's thread maps the
+    // video's window and draws its frames), once the item failed, or after
+    // 3 s at most.
+    if (options_.commandLine.isEmpty()) {
+        loadModules();
+    } else {
         playbackModule().l_com(options_.commandLine);
+        playbackModule().whenPictureShown([this] { loadModules(); });
+        QTimer::singleShot(3000, this, &BA1::loadModules);
+    }
+    return true;
+}
 
+void BA1::loadModules() {
+    if (modulesLoaded_ || exitRoutineRan_)
+        return;
+    modulesLoaded_ = true;
+    if (!controls_->panesMade()) {
+        controls_->createPanes();
+        applyLayout();
+    }
     modules_->load();
     menus_ = new tip(modules_->menuTargets());
     setCompactMenuCaption(kCompactCaption);
     tray_ = new TrayIcon(this, *this, this);
     tray_->install(windowTitle());
     panel_->setBalloon([this](const QString &text) { tray_->balloon(text); });
-    return true;
 }
 
 MainWindowHost::ShowResult BA1::show() {

@@ -160,6 +160,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The panes (unless made), the modules but playback, the menus and the
+    // tray icon.
+    void loadModules();
     QWidget *control(const QString &name) const;
     PictureBox *pictureBox(const QString &name) const;
 
@@ -189,6 +192,7 @@ private:
     WindowInput input_;
     bool skinLoaded_ = false;
     bool loaded_ = false;
+    bool modulesLoaded_ = false;
     bool exiting_ = false;
     bool exitRoutineRan_ = false;
     bool maximised_ = false;

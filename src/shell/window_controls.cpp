@@ -84,6 +84,15 @@ QLabel *WindowControls::label(const QString &name, QWidget *parent, const QStrin
     return l;
 }
 
+void WindowControls::createPanes() {
+    if (panesMade_)
+        return;
+    panesMade_ = true;
+    // In the order of the controls they sit in.
+    for (int number : {2, 8, 7, 3, 4, 5, 1, 10, 11, 9, 6})
+        pane(number, holders_[number])->show();
+}
+
 WebPane *WindowControls::pane(int number, QWidget *holder) {
     auto *p = new WebPane(holder);
     p->setObjectName(QStringLiteral("Web%1").arg(number));
@@ -196,7 +205,7 @@ void WindowControls::build() {
     auto *pic2 = new QWidget(l1);
     pic2->setObjectName(QStringLiteral("Pic2"));
     add(pic2);
-    pane(2, pic2);
+    holders_[2] = pic2;
     auto *ggx = box(QStringLiteral("ggx"), pic2, {20, 20});
     ggx->setPicture(QPixmap(QStringLiteral(":/skins/close.png")));
     ggx->setToolTip(QStringLiteral("关闭"));
@@ -230,12 +239,12 @@ void WindowControls::build() {
     auto *boPad = new QWidget(boAd);
     boPad->setObjectName(QStringLiteral("bo_pad"));
     add(boPad);
-    pane(8, boPad);
+    holders_[8] = boPad;
     boPad->hide();
     auto *adHuan = new QWidget(boAd);
     adHuan->setObjectName(QStringLiteral("ad_huan"));
     add(adHuan);
-    pane(7, adHuan);
+    holders_[7] = adHuan;
     adHuan->hide();
     auto *nextS = label(QStringLiteral("next_s"), boAd);
     setTextColour(nextS, QColor(0xc8, 0xc8, 0xc8));
@@ -270,7 +279,7 @@ void WindowControls::build() {
         auto *holder = new QWidget(l2);
         holder->setObjectName(QStringLiteral("Pic%1").arg(i));
         add(holder);
-        pane(i, holder);
+        holders_[i] = holder;
         holder->hide();
     }
     auto *shan = box(QStringLiteral("shan"), l2);
@@ -292,7 +301,7 @@ void WindowControls::build() {
     auto *pic1 = new QWidget(zzp);
     pic1->setObjectName(QStringLiteral("Pic1"));
     add(pic1);
-    pane(1, pic1);
+    holders_[1] = pic1;
     auto *wait = new QWidget(zzp);
     wait->setObjectName(QStringLiteral("wait"));
     add(wait);
@@ -311,7 +320,7 @@ void WindowControls::build() {
     auto *tvleft = new QWidget(tv);
     tvleft->setObjectName(QStringLiteral("tvleft"));
     add(tvleft);
-    pane(10, tvleft);
+    holders_[10] = tvleft;
     auto *gtv = box(QStringLiteral("gtv"), tvleft, {20, 20});
     gtv->setPicture(QPixmap(QStringLiteral(":/skins/close.png")));
     gtv->setToolTip(QStringLiteral("关闭"));
@@ -319,14 +328,14 @@ void WindowControls::build() {
     auto *tvright = new QWidget(tv);
     tvright->setObjectName(QStringLiteral("tvright"));
     add(tvright);
-    pane(11, tvright);
+    holders_[11] = tvright;
     auto *npc15 = box(QStringLiteral("npc15"), tv, {3, 40});
     npc15->setToolTip(kSideBarOpenTip);
     npc15->setCursor(Qt::PointingHandCursor);
 
     // Fourth page.
     QWidget *ying = makePage("ying");
-    pane(9, ying);
+    holders_[9] = ying;
 
     // Bottom bar.
     auto *foot = box(QStringLiteral("bo_foot"), &window_);
@@ -347,7 +356,7 @@ void WindowControls::build() {
     // Statistics pane: never shown.
     auto *hiddenHolder = new QWidget(&window_);
     hiddenHolder->hide();
-    pane(6, hiddenHolder);
+    holders_[6] = hiddenHolder;
 
     // Tooltip box of the title-bar and transport buttons.
     auto *p1 = new QFrame(&window_);

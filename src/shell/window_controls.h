@@ -63,7 +63,12 @@ public:
     QWidget *control(const QString &name) const { return controls_.value(name); }
     PictureBox *pictureBox(const QString &name) const;
     QLabel *label(const QString &name) const;
-    // Web1 to Web11; null for any other number.
+    // Makes the web panes in their places. Apart from the other controls:
+    // the first pane starts the web engine, which takes a while, and a
+    // window started with something to play starts its player first.
+    void createPanes();
+    bool panesMade() const { return panesMade_; }
+    // Web1 to Web11; null for any other number (and before createPanes).
     WebPane *pane(int number) const { return number >= 1 && number <= 11 ? panes_[number] : nullptr; }
     WebPane *const *panes() const { return panes_; }
     // The control's rectangle in window coordinates.
@@ -81,6 +86,8 @@ private:
     QWidget &window_;
     QHash<QString, QWidget *> controls_;
     WebPane *panes_[12] = {};
+    QWidget *holders_[12] = {};
+    bool panesMade_ = false;
 };
 
 } // namespace vantoli::shell

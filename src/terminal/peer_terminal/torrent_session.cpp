@@ -365,7 +365,7 @@ std::vector<lt::download_priority_t> TorrentSession::skipBefore(Torrent &t, int 
 std::int64_t TorrentSession::windowOf(const Reader &r) const {
     // highSeconds of playback at the reader's pace, within bounds.
     const double bytes = r.rate * settings_.highSeconds;
-    return std::clamp<std::int64_t>(std::int64_t(bytes), settings_.deadlineWindow, kMaxWindow);
+    return std::clamp<std::int64_t>(std::int64_t(bytes), settings_.readerWindow, kMaxWindow);
 }
 
 void TorrentSession::setDeadlines(Torrent &t, Reader &r, bool seek) {
@@ -604,7 +604,6 @@ void TorrentSession::tick() {
         bool seedOn = false;
         bool seedOff = false;
         bool pause = false;
-        bool unskip = false;
         std::vector<std::string> seeds;
         {
             const std::lock_guard lock(mutex_);
@@ -616,8 +615,11 @@ void TorrentSession::tick() {
                     return r.offset + t->aheadOf(r.offset, t->total) < t->total;
                 });
                 if (!past) {
+                    // Posted under the lock, so that a seek's own priorities
+                    // posted after it are not undone.
                     t->skipBelow = 0;
-                    unskip = true;
+                    t->handle.prioritize_pieces(
+                        std::vector<lt::download_priority_t>(t->have.size(), lt::default_priority));
                 }
             }
             if (t->checking) {
@@ -669,8 +671,6 @@ void TorrentSession::tick() {
             }
             seeds = t->webSeeds;
         }
-        if (unskip)
-            t->handle.prioritize_pieces(std::vector<lt::download_priority_t>(t->have.size(), lt::default_priority));
         for (const auto &url : seeds) {
             if (seedOn)
                 t->handle.add_url_seed(url);

@@ -90,7 +90,7 @@ struct PeerSettings {
     std::int64_t minReaderRate = 1 << 20;
     // A read within this far past a reader (or as far as it reads in
     // highSeconds) is that reader reading on; further is a seek.
-    std::int64_t deadlineWindow = 8 << 20;
+    std::int64_t readerWindow = 8 << 20;
 };
 
 // The session's settings for `settings`: discovery off, TCP only, bound to

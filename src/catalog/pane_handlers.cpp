@@ -12,7 +12,6 @@
 #include "platform/text_file.h"
 #include "playback/play_address.h"
 #include "playback/player.h"
-#include "playback/view_geometry.h"
 
 
 #include <algorithm>

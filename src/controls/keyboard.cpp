@@ -1,7 +1,6 @@
 #include "controls/keyboard.h"
 
 #include "app/text_util.h"
-#include "playback/view_geometry.h"
 
 #include <algorithm>
 

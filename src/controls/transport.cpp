@@ -1,7 +1,6 @@
 #include "controls/transport.h"
 
 #include "app/text_util.h"
-#include "playback/view_geometry.h"
 #include "history/history_files.h"
 #include "platform/file_name.h"
 #include "platform/text_file.h"
@@ -108,18 +107,7 @@ void Transport::mouseMove(int index, QPoint pos) {
     // Capture so that the move that leaves the button still arrives here and
     // takes the hover face and the tooltip box away.
     view_.setTransportCapture(index, true);
-    view_.setTextOf(Part::TooltipText, toolTip(index));
-    QRect tipRect = view_.geometryOf(Part::TooltipText);
-    tipRect.moveTo(3, 3);
-    view_.setGeometryOf(Part::TooltipText, tipRect);
-
-    // The box is centred under the button with the width it takes now, not
-    // the width the previous tooltip left it. The button's left is taken as
-    // a window x coordinate (see the header).
-    const QSize boxSize(tipRect.width() + 6, tipRect.height() + 6);
-    const int left = button.left() + button.width() / 2 - boxSize.width() / 2;
-    view_.setGeometryOf(Part::TooltipBox, QRect(QPoint(left, view_.clientSize().height() - 64), boxSize));
-    view_.setShown(Part::TooltipBox, true);
+    view_.showTransportTip(index, toolTip(index));
 }
 
 void Transport::refreshFaces() {
@@ -193,12 +181,7 @@ void Transport::stop() {
     timers_.setTimerEnabled(PlaybackTimer::Status, false);
     session_.itemStopped();
 
-    setLeftOf(view_, Part::SeekKnob, 0);
-    setWidthOf(view_, Part::PlayedBar, 0);
-    QRect loaded = view_.geometryOf(Part::BufferedBar);
-    loaded.moveLeft(0);
-    loaded.setWidth(0);
-    view_.setGeometryOf(Part::BufferedBar, loaded);
+    view_.setProgress(0, 0, 0);
 
     view_.setTitle(QString());
     view_.clearTimes();

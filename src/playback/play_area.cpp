@@ -1,7 +1,5 @@
 #include "playback/play_area.h"
 
-#include "playback/view_geometry.h"
-
 namespace vantoli {
 
 void PlayArea::setPlayAreaMode(int mode) {
@@ -18,11 +16,7 @@ void PlayArea::setPlayAreaMode(int mode) {
 }
 
 void PlayArea::closeWebPlayback() {
-    setLeftOf(view_, Part::SeekKnob, 0);
-    for (Part bar : {Part::PlayedBar, Part::BufferedBar}) {
-        setLeftOf(view_, bar, 0);
-        setWidthOf(view_, bar, 0);
-    }
+    view_.setProgress(0, 0, 0);
     view_.setTitle(QString());
     view_.setTimes(QString());
     view_.setShown(Part::WebPlaybackArea, false);

@@ -8,6 +8,8 @@
 #include <QSize>
 #include <QString>
 
+#include <cmath>
+
 namespace vantoli {
 
 // The web panes, WebN by number.
@@ -93,6 +95,40 @@ inline QPoint timeLabelPosition(int labelWidth, int playerAreaWidth, TimesLine l
 }
 inline QPoint titleLabelPosition(int labelWidth, int titleBarWidth) { return {(titleBarWidth - labelWidth) / 2, 3}; }
 
+// Where the seek bar's parts go for a position of a duration (seconds) and a
+// buffered share (thousandths of the track): the knob's left (0 without a
+// duration), the played part up to it, the buffered part from the track's
+// start (out of sight below 1). Halves round to even.
+struct SeekBarPlaces {
+    int knobLeft = 0;
+    int playedWidth = 0;
+    QRect buffered;
+};
+inline SeekBarPlaces seekBarPlaces(int trackWidth, int knobWidth, QRect buffered, int position, int duration,
+                                   int bufferedThousandths) {
+    SeekBarPlaces p;
+    const int range = trackWidth - knobWidth;
+    p.knobLeft = duration != 0 ? int(std::nearbyint(double(position) / duration * range)) : 0;
+    p.playedWidth = p.knobLeft;
+    p.buffered = buffered;
+    if (bufferedThousandths < 1) {
+        p.buffered.moveLeft(-30);
+        p.buffered.setWidth(0);
+    } else {
+        p.buffered.moveTopLeft(QPoint(0, 0));
+        p.buffered.setWidth(int(std::nearbyint(double(trackWidth) * bufferedThousandths / 1000.0)));
+    }
+    return p;
+}
+
+// The tooltip box of a transport button: its text at (3, 3), the box
+// centred under the button (window coordinates) with the width the text
+// takes, 64 pixels above the window's bottom.
+inline QRect transportTipBoxRect(const QRect &button, QSize text, int clientHeight) {
+    const QSize box(text.width() + 6, text.height() + 6);
+    return {QPoint(button.left() + button.width() / 2 - box.width() / 2, clientHeight - 64), box};
+}
+
 class PlaybackView {
 public:
     virtual ~PlaybackView() = default;
@@ -124,11 +160,18 @@ public:
     virtual void clearTimes() = 0;
     // The title of the item playing, centred in its bar.
     virtual void setTitle(const QString &text) = 0;
+    // The seek bar for a position of a duration (seconds) with a buffered
+    // share (thousandths of the track), placed by seekBarPlaces.
+    virtual void setProgress(int position, int duration, int buffered) = 0;
+    // The buffered part out of sight (nothing loaded).
+    virtual void hideBuffered() = 0;
 
     // Paints the frame at x offset `frame` of a sprite strip onto transport
     // button `button`, and refreshes it.
     virtual void paintTransportFrame(int button, int strip, int frame) = 0;
-    // The tooltip box P1 of the title-bar and transport buttons.
+    // The tooltip box P1 of the title-bar and transport buttons: shown
+    // under a transport button with its text, or hidden.
+    virtual void showTransportTip(int button, const QString &text) = 0;
     virtual void hideTooltipBox() = 0;
 
     // Short notice at the tray icon. Callers test s_pao where they must.

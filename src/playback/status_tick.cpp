@@ -5,7 +5,6 @@
 #include "history/position_recorder.h"
 #include "playback/continuation.h"
 #include "playback/player.h"
-#include "playback/view_geometry.h"
 
 #include <cmath>
 
@@ -47,9 +46,7 @@ void StatusTick::tick() {
         view_.setTransportToolTip(0, kPlayTip);
         session_.setPauseFace(false);
         view_.setStatus(QStringLiteral("准备就绪"));
-        QRect huan = view_.geometryOf(Part::BufferedBar);
-        huan.moveLeft(-30);
-        view_.setGeometryOf(Part::BufferedBar, huan);
+        view_.hideBuffered();
         view_.setTimes(clock_ ? clock_() : QString(), TimesLine::Tick);
         return;
     }
@@ -194,25 +191,8 @@ void StatusTick::showStateText(int playState) {
 }
 
 void StatusTick::placeBars(int position, int duration, int progress) {
-    const int trackWidth = view_.geometryOf(Part::SeekTrack).width();
-    QRect knob = view_.geometryOf(Part::SeekKnob);
-    const int range = trackWidth - knob.width();
-    knob.moveLeft(duration != 0 ? roundToInt(double(position) / duration * range) : 0);
-    view_.setGeometryOf(Part::SeekKnob, knob);
-    QRect played = view_.geometryOf(Part::PlayedBar);
-    played.setWidth(knob.left());
-    view_.setGeometryOf(Part::PlayedBar, played);
+    view_.setProgress(position, duration, progress);
     view_.setToolTipOf(Part::SeekKnob, timeText(position));
-
-    QRect huan = view_.geometryOf(Part::BufferedBar);
-    if (progress < 1) {
-        huan.moveLeft(-30);
-        huan.setWidth(0);
-    } else {
-        huan.moveTopLeft(QPoint(0, 0));
-        huan.setWidth(roundToInt(double(trackWidth) * progress / 1000.0));
-    }
-    view_.setGeometryOf(Part::BufferedBar, huan);
 }
 
 } // namespace vantoli

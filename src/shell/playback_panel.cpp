@@ -105,6 +105,32 @@ void PlaybackPanel::setTitle(const QString &text) {
     title->move(titleLabelPosition(title->width(), controls_.control(QStringLiteral("bo_zt"))->width()));
 }
 
+void PlaybackPanel::setProgress(int position, int duration, int buffered) {
+    QWidget *knob = part(Part::SeekKnob);
+    QWidget *played = part(Part::PlayedBar);
+    QWidget *loaded = part(Part::BufferedBar);
+    const SeekBarPlaces p = seekBarPlaces(part(Part::SeekTrack)->width(), knob->width(), loaded->geometry(), position,
+                                          duration, buffered);
+    knob->move(p.knobLeft, knob->y());
+    played->resize(p.playedWidth, played->height());
+    loaded->setGeometry(p.buffered);
+}
+
+void PlaybackPanel::hideBuffered() {
+    QWidget *loaded = part(Part::BufferedBar);
+    loaded->move(-30, loaded->y());
+}
+
+void PlaybackPanel::showTransportTip(int button, const QString &text) {
+    auto *tip = controls_.label(QStringLiteral("bo_tip"));
+    tip->setText(text);
+    tip->adjustSize();
+    tip->move(3, 3);
+    QWidget *box = part(Part::TooltipBox);
+    box->setGeometry(transportTipBoxRect(transportButtonRect(button), tip->size(), window_.height()));
+    box->show();
+}
+
 void PlaybackPanel::paintTransportFrame(int button, int strip, int frame) {
     auto *b = qobject_cast<PictureBox *>(transportButton(button));
     if (!b)

@@ -41,6 +41,9 @@ public:
     void setTimes(const QString &text, TimesLine line) override;
     void clearTimes() override;
     void setTitle(const QString &text) override;
+    void setProgress(int position, int duration, int buffered) override;
+    void hideBuffered() override;
+    void showTransportTip(int button, const QString &text) override;
     void paintTransportFrame(int button, int strip, int frame) override;
     void hideTooltipBox() override;
     void balloon(const QString &text) override;

@@ -110,7 +110,7 @@ TEST_F(Transport_, StopSavesThePositionOfANetworkTaskAndResetsTheBar) {
     EXPECT_EQ(state.resumePosition, 0);
     EXPECT_EQ(geo("gunt1"), QRect(0, 0, 14, 7));
     EXPECT_EQ(geo("gunt2").width(), 0);
-    EXPECT_EQ(geo("huan"), QRect(0, 0, 0, 7));
+    EXPECT_EQ(geo("huan").width(), 0); // the buffered part out of sight
     EXPECT_EQ(view.texts[QStringLiteral("bo_name")], QString());
     // Placed with the width it had, then cleared.
     EXPECT_EQ(geo("times").topLeft(), QPoint(784 - 13 * 6 - 13, 3));

@@ -69,6 +69,22 @@ public:
     QRect geometryOf(Part part) const override { return controlGeometry(nameOf(part)); }
     void setGeometryOf(Part part, const QRect &g) override { setControlGeometry(nameOf(part), g); }
     void setTextOf(Part part, const QString &text) override { setLabelText(nameOf(part), text); }
+    void setProgress(int position, int duration, int buffered) override {
+        const SeekBarPlaces p = seekBarPlaces(geometry.value(QStringLiteral("gunt")).width(),
+                                              geometry.value(QStringLiteral("gunt1")).width(),
+                                              geometry.value(QStringLiteral("huan")), position, duration, buffered);
+        geometry[QStringLiteral("gunt1")].moveLeft(p.knobLeft);
+        geometry[QStringLiteral("gunt2")].setWidth(p.playedWidth);
+        geometry[QStringLiteral("huan")] = p.buffered;
+    }
+    void hideBuffered() override { geometry[QStringLiteral("huan")].moveLeft(-30); }
+    void showTransportTip(int index, const QString &text) override {
+        setLabelText(QStringLiteral("bo_tip"), text);
+        geometry[QStringLiteral("bo_tip")].moveTo(3, 3);
+        geometry[QStringLiteral("P1")] =
+            transportTipBoxRect(transportButtonRect(index), geometry.value(QStringLiteral("bo_tip")).size(), client.height());
+        visible[QStringLiteral("P1")] = true;
+    }
     void setToolTipOf(Part part, const QString &text) override { setControlToolTip(nameOf(part), text); }
     static QString button(int index) { return QStringLiteral("bo_but%1").arg(index); }
     QRect transportButtonRect(int index) const override { return controlGeometry(button(index)); }

@@ -53,6 +53,7 @@ PlaybackModule::PlaybackModule(const PlaybackModuleServices &s) {
                                                        controller_->positions(), *s.dialogs, controller_->playArea(),
                                                        controller_->continuation());
     if (auto *mpv = dynamic_cast<MpvPlayer *>(player_.get())) {
+        mpv->setFullScreenStage(s.fullScreen);
         connect(mpv, &MpvPlayer::changed, controller_.get(), &PlaybackController::playerChanged);
         // Queued: the message for a file the player cannot open never shows
         // inside the player's own event handling.

@@ -18,6 +18,7 @@ class QWidget;
 namespace vantoli {
 class AsyncHttpGet;
 class Dialogs;
+class FullScreenStage;
 class HistoryStore;
 class Player;
 class PlayerFactory;
@@ -45,6 +46,7 @@ struct PlaybackModuleServices {
     PlayerFactory *playerFactory = nullptr; // none: a silent stand-in
     AsyncHttpGet *lookups = nullptr;        // none: our own
     Power *power = nullptr;                 // none: the real one
+    FullScreenStage *fullScreen = nullptr;  // where the video fills the screen
     HistoryStore *history = nullptr;
     Settings *settings = nullptr;
     Dialogs *dialogs = nullptr;

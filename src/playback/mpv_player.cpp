@@ -10,8 +10,6 @@
 #include <QPlatformSurfaceEvent>
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
-#include <QBoxLayout>
-#include <QScreen>
 #include <QStandardPaths>
 
 #include <malloc.h>
@@ -210,7 +208,12 @@ MpvPlayer::MpvPlayer(MpvEngineHandle engine, const MpvPlayerOptions &options, QO
     core_ = std::make_unique<MpvCore>(engine, static_cast<MpvEvents &>(*this));
 }
 
-MpvPlayer::~MpvPlayer() { releaseEngine(); }
+MpvPlayer::~MpvPlayer() {
+    releaseEngine();
+    // A widget in the full-screen window goes back where it was.
+    if (fullScreen_ && stage_)
+        stage_->exit();
+}
 
 void MpvPlayer::releaseEngine() {
     cancelWebSeedLookup();
@@ -634,7 +637,7 @@ void MpvPlayer::attachVideoWidget(VideoWidget *widget) {
         embedded_->disconnect(this);
     embedded_ = widget;
     if (!widget) {
-        if (!fullScreenWindow_)
+        if (!fullScreen_)
             core_->setSurface(nullptr);
         return;
     }
@@ -656,7 +659,7 @@ void MpvPlayer::attachVideoWidget(VideoWidget *widget) {
         return;
     }
     // Frames go to the full-screen window while there is one.
-    if (fullScreenWindow_)
+    if (fullScreen_)
         core_->renderFrame();
     else
         core_->setSurface(widget);
@@ -664,70 +667,23 @@ void MpvPlayer::attachVideoWidget(VideoWidget *widget) {
 
 void MpvPlayer::setFullScreen(int fullScreen) {
     const bool on = fullScreen != 0;
-    if (on == isFullScreen() || (on && !embedded_))
+    if (on == fullScreen_ || (on && (!embedded_ || !stage_)))
         return;
-    if (nativeWindow_) {
-        setNativeFullScreen(on);
-        return;
-    }
+    fullScreen_ = on;
     if (on) {
-        fullScreenWindow_ = std::make_unique<VideoWidget>();
-        VideoWidget *window = fullScreenWindow_.get();
-        window->setWindowFlag(Qt::FramelessWindowHint);
-        window->setCursor(embedded_->cursor());
-        core_->setSurface(window);
-        connect(window, &VideoWidget::escapePressed, this, [this] { setFullScreen(kPlayerFalse); });
-        connect(window, &VideoWidget::doubleClicked, this, [this] { setFullScreen(kPlayerFalse); });
-        QScreen *screen = embedded_->screen() ? embedded_->screen() : QGuiApplication::primaryScreen();
-        if (screen)
-            window->setGeometry(screen->geometry());
-        window->showFullScreen();
-        window->activateWindow();
-        window->setFocus();
+        // A native window moves into the stage's window; frames rendered
+        // through Qt go to the stage's window instead.
+        VideoWidget *surface =
+            stage_->enter(embedded_, nativeWindow_ ? embedded_.data() : nullptr, [this] { setFullScreen(kPlayerFalse); });
+        if (!nativeWindow_)
+            core_->setSurface(surface);
     } else {
-        // Deleting the window from inside its own key or mouse handler is not
-        // safe; hide it now and let Qt delete it later.
-        VideoWidget *window = fullScreenWindow_.release();
-        window->disconnect(this);
-        core_->setSurface(embedded_);
-        window->hide();
-        window->deleteLater();
+        if (!nativeWindow_)
+            core_->setSurface(embedded_);
+        stage_->exit();
     }
-    core_->renderFrame();
-}
-
-// mpv keeps drawing into the same native window: the widget moves into a
-// full-screen window and back, its window is reparented, not made anew.
-void MpvPlayer::setNativeFullScreen(bool on) {
-    if (on) {
-        embeddedParent_ = embedded_->parentWidget();
-        fullScreenWindow_ = std::make_unique<VideoWidget>();
-        VideoWidget *window = fullScreenWindow_.get();
-        window->setWindowFlag(Qt::FramelessWindowHint);
-        window->setCursor(embedded_->cursor());
-        auto *layout = new QVBoxLayout(window);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(embedded_);
-        QScreen *screen = embeddedParent_ && embeddedParent_->screen() ? embeddedParent_->screen()
-                                                                       : QGuiApplication::primaryScreen();
-        if (screen)
-            window->setGeometry(screen->geometry());
-        window->showFullScreen();
-        window->activateWindow();
-        embedded_->setFocus();
-        return;
-    }
-    VideoWidget *window = fullScreenWindow_.release();
-    if (embedded_ && embeddedParent_) {
-        if (auto *layout = qobject_cast<QBoxLayout *>(embeddedParent_->layout()))
-            layout->addWidget(embedded_);
-        else
-            embedded_->setParent(embeddedParent_);
-        embedded_->show();
-    }
-    // Not deleted from inside its own key or mouse handler.
-    window->hide();
-    window->deleteLater();
+    if (!nativeWindow_)
+        core_->renderFrame();
 }
 
 } // namespace vantoli

@@ -5,6 +5,7 @@
 // a peer address's web seed is looked up without waiting, so no call waits
 // for the engine or the network.
 
+#include "playback/full_screen.h"
 #include "playback/mpv_core.h"
 #include "playback/play_state.h"
 #include "playback/player.h"
@@ -108,12 +109,13 @@ public:
     // attached before the first item plays; full screen then moves it into
     // the full-screen window and back.
     void attachVideoWidget(VideoWidget *widget);
+    // Where the video fills the screen; none leaves full screen off. It must
+    // outlive the player.
+    void setFullScreenStage(FullScreenStage *stage) { stage_ = stage; }
     bool drawsIntoNativeWindow() const { return nativeWindow_; }
     // False once the engine has ended (the video widget's window went).
     bool hasEngine() const { return core_->hasEngine(); }
-    bool isFullScreen() const { return fullScreenWindow_ != nullptr; }
-    // The full-screen window while there is one (tests).
-    VideoWidget *fullScreenWindow() const { return fullScreenWindow_.get(); }
+    bool isFullScreen() const { return fullScreen_; }
 
     void setCacheFolder(const QString &folder);
     QString cacheFolder() const;
@@ -146,7 +148,6 @@ private:
     void mpvShutDown() override;
     void mpvEventsHandled() override;
 
-    void setNativeFullScreen(bool on);
     void resetItemValues();
     void markStartedIfReady();
     // A load asked for has not started yet (a web seed lookup counts).
@@ -190,9 +191,9 @@ private:
     std::unique_ptr<AsyncHttpGet> http_;       // made for the first web seed lookup
     std::unique_ptr<WebSeedLookup> webSeed_;   // goes before the getter it uses
     QPointer<VideoWidget> embedded_;
-    std::unique_ptr<VideoWidget> fullScreenWindow_;
-    bool nativeWindow_ = false;        // the "window" video output
-    QPointer<QWidget> embeddedParent_; // where the widget goes back after full screen
+    FullScreenStage *stage_ = nullptr;
+    bool fullScreen_ = false;
+    bool nativeWindow_ = false; // the "window" video output
 };
 
 } // namespace vantoli

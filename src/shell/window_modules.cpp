@@ -36,6 +36,7 @@ WindowModules::WindowModules(BA1 &w) : w_(w) {
     s.playerFactory = o.playerFactory;
     s.lookups = o.lookups;
     s.power = o.power;
+    s.fullScreen = &fullScreen_;
     s.history = &w.history();
     s.settings = &w.settings();
     s.dialogs = &w.dialogs();

@@ -5,6 +5,7 @@
 // the window loads. The exit routine's steps run over them.
 
 #include "menus/popup_menus.h"
+#include "shell/full_screen_window.h"
 #include "playback/playback_view.h"
 
 #include <memory>
@@ -57,6 +58,7 @@ private:
 
     BA1 &w_;
     std::unique_ptr<AsyncHttpGet> ownHttp_;
+    FullScreenWindow fullScreen_; // outlives the player
     std::unique_ptr<PlaybackModule> playback_;
     std::unique_ptr<ProcessesModule> processes_;
     std::unique_ptr<CatalogModule> catalog_;

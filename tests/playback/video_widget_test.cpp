@@ -5,6 +5,7 @@
 
 #include "playback/mpv_player.h"
 #include "playback/video_widget.h"
+#include "shell/full_screen_window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -61,6 +62,7 @@ protected:
         o.extraOptions = {{"loop-file", "inf"}};
         player_ = MpvPlayer::create(o);
         ASSERT_TRUE(player_);
+        player_->setFullScreenStage(&stage_);
 
         window_.setWindowTitle(QStringLiteral("Player"));
         window_.resize(320, 240);
@@ -82,6 +84,7 @@ protected:
     }
 
     QTemporaryDir cache_;
+    shell::FullScreenWindow stage_; // outlives the player
     std::unique_ptr<MpvPlayer> player_;
     QWidget window_;
     VideoWidget *video_ = nullptr;
@@ -149,7 +152,7 @@ TEST_F(VideoWidgetTest, FullScreenCoversTheScreenAndEscapeOrDoubleClickLeaves) {
     for (const bool byKey : {true, false}) {
         player_->setFullScreen(kPlayerTrue);
         ASSERT_TRUE(player_->isFullScreen());
-        VideoWidget *full = player_->fullScreenWindow();
+        VideoWidget *full = stage_.window();
         ASSERT_TRUE(waitFor([&] { return full->isVisible(); }, 3000));
         EXPECT_TRUE(full->isWindow());
         EXPECT_EQ(full->geometry(), video_->screen()->geometry());
@@ -192,6 +195,7 @@ protected:
             o.extraOptions.push_back({"log-file", qEnvironmentVariable("VANTOLI_MPV_LOG")});
         player_ = MpvPlayer::create(o);
         ASSERT_TRUE(player_);
+        player_->setFullScreenStage(&stage_);
         window_.setWindowFlag(Qt::FramelessWindowHint);
         window_.setGeometry(40, 40, 320, 240);
         auto *layout = new QVBoxLayout(&window_);
@@ -211,6 +215,7 @@ protected:
     }
 
     QTemporaryDir cache_;
+    shell::FullScreenWindow stage_; // outlives the player
     std::unique_ptr<MpvPlayer> player_;
     QWidget window_;
     VideoWidget *video_ = nullptr;
@@ -229,7 +234,7 @@ TEST_F(NativeVideoWindowTest, MpvDrawsIntoTheWidgetsWindowAndFullScreenKeepsIt) 
     for (const bool byKey : {true, false}) {
         player_->setFullScreen(kPlayerTrue);
         ASSERT_TRUE(player_->isFullScreen());
-        VideoWidget *full = player_->fullScreenWindow();
+        VideoWidget *full = stage_.window();
         ASSERT_TRUE(waitFor([&] { return full->isVisible() && video_->window() == full; }, 3000));
         EXPECT_EQ(video_->winId(), wid) << "the same native window, moved";
         ASSERT_TRUE(waitFor([&] { return video_->size() == full->size(); }, 3000));

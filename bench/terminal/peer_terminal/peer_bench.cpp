@@ -186,13 +186,13 @@ std::pair<long, long> memoryOf(qint64 pid) {
 struct Setup {
     QTemporaryDir dir;
     test::Origin origin; // the torrent file
-    std::unique_ptr<bench::WebSeed> seed;
+    std::unique_ptr<test::WebSeed> seed;
     std::unique_ptr<Tracker> tracker;
     std::string target;
     std::string torrent;
 
     Setup(const BenchItem &item, bool withTracker) {
-        seed = std::make_unique<bench::WebSeed>(QDir(dir.path()).filePath("film.mp4").toStdString(), item.bytes,
+        seed = std::make_unique<test::WebSeed>(QDir(dir.path()).filePath("film.mp4").toStdString(), item.bytes,
                                                 8 * 1000 * 1000);
         std::string announce = "http://127.0.0.1:9/announce";
         if (withTracker) {

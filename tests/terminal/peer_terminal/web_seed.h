@@ -1,8 +1,9 @@
 #pragma once
-// The web seed of the peer benchmark: the content server's own HTTP layer
-// serving one file with byte ranges (it answers pipelined requests in
-// order, as libtorrent sends them to a web seed), behind a relay on
-// 127.0.0.1 that counts what it sends and holds each connection to a rate.
+// A web seed for the peer tests and the benchmark: the content server's own
+// HTTP layer serving one file with byte ranges (it answers pipelined
+// requests in order, as libtorrent sends them to a web seed; the httplib
+// origin loses them), behind a relay on 127.0.0.1 that counts what it
+// sends and holds each connection to a rate.
 
 #include "http_server.h"
 
@@ -23,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-namespace vantoli::bench {
+namespace vantoli::test {
 
 class WebSeed {
 public:
@@ -154,4 +155,4 @@ private:
     std::vector<std::thread> relays_;
 };
 
-} // namespace vantoli::bench
+} // namespace vantoli::test

@@ -44,7 +44,7 @@ BA1::BA1(MainWindowOptions options, Dialogs &dialogs, QWidget *parent)
     panel_ = std::make_unique<PlaybackPanel>(*this, *controls_, modes_, skin_);
 
     modules_ = std::make_unique<WindowModules>(*this);
-    watchNativeVideo();
+    controls_->watchNativeVideo(this);
     // Started with something to play, the window shows and plays before
     // the web engine starts (load()).
     if (options_.commandLine.isEmpty())
@@ -275,6 +275,8 @@ void BA1::loadModules() {
     tray_ = new TrayIcon(this, *this, this);
     tray_->install(windowTitle());
     panel_->setBalloon([this](const QString &text) { tray_->balloon(text); });
+    for (const auto &[commandLine, origin] : std::exchange(waitingOutside_, {}))
+        openFromOutside(commandLine, origin);
 }
 
 MainWindowHost::ShowResult BA1::show() {
@@ -306,8 +308,12 @@ void BA1::closeForExit() {
 }
 
 void BA1::openFromOutside(const QString &commandLine, AddressOrigin origin) {
+    // Before the modules are loaded (a start with a file shows its picture
+    // first) the request waits for them.
     if (DesktopModule *desktop = modules_->desktop())
         desktop->openFromOutside(commandLine, origin);
+    else if (!exitRoutineRan_)
+        waitingOutside_.append({commandLine, origin});
 }
 
 void BA1::linkExecute(const QString &commandLine) {
@@ -324,24 +330,6 @@ void BA1::linkExecute(const QString &commandLine) {
     npc_Click(9);
     playback().playArea().setPlayAreaMode(kPlayAreaPlayer);
     playbackModule().l_com(commandLine);
-}
-
-bool BA1::videoInNativeWindow() const {
-    const auto *video = findChild<QWidget *>(QStringLiteral("video"));
-    return video && video->testAttribute(Qt::WA_NativeWindow);
-}
-
-void BA1::watchNativeVideo() {
-    if (auto *video = control(QStringLiteral("PeerC"))->findChild<QWidget *>(QStringLiteral("video"));
-        video && video->testAttribute(Qt::WA_NativeWindow)) {
-        video->setMouseTracking(true);
-        video->installEventFilter(this);
-        // The tooltip box gets a window of its own, a sibling of the video's;
-        // showing it raises it.
-        QWidget *box = control(QStringLiteral("P1"));
-        box->setAttribute(Qt::WA_DontCreateNativeAncestors);
-        box->setAttribute(Qt::WA_NativeWindow);
-    }
 }
 
 // ---- ModesView -----------------------------------------------------------

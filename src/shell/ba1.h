@@ -174,12 +174,6 @@ private:
     // Mouse on the controls (ba1_events.cpp).
     bool controlMouseEvent(QWidget *w, QEvent *event);
     void titleButtonMove(int index, QPoint pos);
-    void hoverLook(const QString &name, QWidget *w);
-    // The player draws into a native window of its own (X11): the mouse
-    // layer's events then come from the video widget, and a widget that may
-    // overlap the video needs a native window too.
-    bool videoInNativeWindow() const;
-    void watchNativeVideo();
 
     MainWindowOptions options_;
     Settings settings_;
@@ -193,6 +187,7 @@ private:
     bool skinLoaded_ = false;
     bool loaded_ = false;
     bool modulesLoaded_ = false;
+    QList<std::pair<QString, AddressOrigin>> waitingOutside_; // until the modules are loaded
     bool exiting_ = false;
     bool exitRoutineRan_ = false;
     bool maximised_ = false;

@@ -102,30 +102,6 @@ bool BA1::eventFilter(QObject *watched, QEvent *event) {
     }
 }
 
-// The looks a hover gives the window's labels.
-void BA1::hoverLook(const QString &name, QWidget *w) {
-    auto *jbi = controls_->label(QStringLiteral("jbi"));
-    auto *qk = controls_->label(QStringLiteral("qk"));
-    if (name == QStringLiteral("jbi") || name == QStringLiteral("qk")) {
-        setTextColour(static_cast<QLabel *>(w), kLabelHoverRed);
-    } else if (name == QStringLiteral("shan")) {
-        setTextColour(qk, kQkGrey);
-    } else if (name == QStringLiteral("bo_ad")) {
-        setTextColour(jbi, kLabelWhite);
-    } else if (name == QStringLiteral("bo_foot")) {
-        auto *notice = controls_->label(QStringLiteral("La0"));
-        setTextColour(notice, kNoticeOrange);
-        QFont f = notice->font();
-        if (f.underline()) {
-            f.setUnderline(false);
-            notice->setFont(f);
-        }
-        modes_.setNoticeHoverState(0);
-        setTextColour(jbi, kLabelWhite);
-        setTextColour(qk, kQkGrey);
-    }
-}
-
 bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
     const QString name = w->objectName();
     const std::optional<ControlRole> role = controlRole(name);
@@ -175,7 +151,8 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
         return false;
     if (move && role->role != MouseRole::Bar && role->role != MouseRole::CloseBox && role->role != MouseRole::PauseAd) {
         setCursor(Qt::ArrowCursor);
-        hoverLook(name, w);
+        if (controls_->showHoverLook(name, w))
+            modes_.setNoticeHoverState(0);
     }
     switch (role->role) {
     case MouseRole::Bar:
@@ -204,7 +181,7 @@ bool BA1::controlMouseEvent(QWidget *w, QEvent *event) {
             emit input_.closeTvChannelClicked();
         break;
     case MouseRole::MouseLayer:
-        if (move && name == QStringLiteral("Lpeer") && !videoInNativeWindow())
+        if (move && name == QStringLiteral("Lpeer") && !controls_->videoInNativeWindow())
             control(QStringLiteral("Peerx"))->setEnabled(false);
         else if (press && m.button == Qt::RightButton)
             emit input_.playerMenuAsked(m.globalPos, false);

@@ -137,6 +137,47 @@ DesignSizes WindowControls::designSizes() const {
     return d;
 }
 
+bool WindowControls::showHoverLook(const QString &name, QWidget *hovered) {
+    QLabel *jbi = label(QStringLiteral("jbi"));
+    QLabel *qk = label(QStringLiteral("qk"));
+    if (name == QStringLiteral("jbi") || name == QStringLiteral("qk")) {
+        setTextColour(static_cast<QLabel *>(hovered), kLabelHoverRed);
+    } else if (name == QStringLiteral("shan")) {
+        setTextColour(qk, kQkGrey);
+    } else if (name == QStringLiteral("bo_ad")) {
+        setTextColour(jbi, kLabelWhite);
+    } else if (name == QStringLiteral("bo_foot")) {
+        QLabel *notice = label(QStringLiteral("La0"));
+        setTextColour(notice, kNoticeOrange);
+        QFont f = notice->font();
+        if (f.underline()) {
+            f.setUnderline(false);
+            notice->setFont(f);
+        }
+        setTextColour(jbi, kLabelWhite);
+        setTextColour(qk, kQkGrey);
+        return true;
+    }
+    return false;
+}
+
+bool WindowControls::videoInNativeWindow() const {
+    const auto *video = control(QStringLiteral("PeerC"))->findChild<QWidget *>(QStringLiteral("video"));
+    return video && video->testAttribute(Qt::WA_NativeWindow);
+}
+
+void WindowControls::watchNativeVideo(QObject *filter) {
+    if (!videoInNativeWindow())
+        return;
+    auto *video = control(QStringLiteral("PeerC"))->findChild<QWidget *>(QStringLiteral("video"));
+    video->setMouseTracking(true);
+    video->installEventFilter(filter);
+    // A window of its own, a sibling of the video's; showing it raises it.
+    QWidget *box = control(QStringLiteral("P1"));
+    box->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    box->setAttribute(Qt::WA_NativeWindow);
+}
+
 void WindowControls::build() {
     QFont base = window_.font();
     base.setPixelSize(12);

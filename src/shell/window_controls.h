@@ -14,6 +14,7 @@
 #include <optional>
 
 class QLabel;
+class QObject;
 class QWidget;
 
 namespace vantoli {
@@ -75,6 +76,14 @@ public:
     QRect rectInWindow(const QString &name) const;
     // The sizes the layout takes from the controls' texts and pictures.
     DesignSizes designSizes() const;
+    // The looks a hover on the control of this name gives the labels; true
+    // when the notice line's own hover look ended with it (the footer).
+    bool showHoverLook(const QString &name, QWidget *hovered);
+    // The player draws into a native window of its own (X11): the mouse
+    // layer's events then come from the video widget (to filter), and the
+    // tooltip box, which may overlap the video, needs a native window too.
+    bool videoInNativeWindow() const;
+    void watchNativeVideo(QObject *filter);
 
 private:
     void build();

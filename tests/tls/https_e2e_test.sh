@@ -138,7 +138,8 @@ status_is() { property PlaybackStatus | grep -q "string \"$1\""; }
 quit_program() { # pid
   dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.vantoli /org/mpris/MediaPlayer2 \
     org.mpris.MediaPlayer2.Quit >/dev/null 2>&1 || kill "$1" 2>/dev/null || true
-  wait_for 20 eval '! kill -0 "$1" 2>/dev/null' || fail "the program did not end"
+  # The pid is expanded here: inside wait_for "$1" is wait_for's own.
+  wait_for 20 eval "! kill -0 $1 2>/dev/null" || fail "the program did not end"
 }
 devtools() { # port, address part, expression, seconds
   node --experimental-websocket "$here/devtools_eval.js" "$@" 2>/dev/null

@@ -49,6 +49,14 @@ MpvEngineHandle startMpv(const MpvStartOptions &options) {
     // inside the render call, which would hold the UI thread for most of
     // every frame period.
     set("video-timing-offset", QStringLiteral("0"));
+    // A network item is read at most a minute ahead (48 MiB at most) and
+    // keeps 16 MiB behind: the engine's own limits (150 MiB ahead, 50 MiB
+    // behind) held up to 200 MiB of a long film in memory, which the
+    // transfer program keeps on disk anyway, and read far ahead of the
+    // viewer's pace that the transfer program fetches for.
+    set("cache-secs", QStringLiteral("60"));
+    set("demuxer-max-bytes", QStringLiteral("48MiB"));
+    set("demuxer-max-back-bytes", QStringLiteral("16MiB"));
     for (const auto &[name, value] : options.options)
         set(name.toUtf8().constData(), value);
     if (api->initialize(mpv) < 0) {

@@ -58,6 +58,16 @@ const TestMedia &testMedia() {
     return media;
 }
 
+const QString &longClip() {
+    static const QString file = [] {
+        const QString f = testMedia().folder + QStringLiteral("/long.mp4");
+        ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=5:duration=300", "-c:v", "mpeg4", "-q:v", "20",
+                "-movflags", "+faststart", f});
+        return f;
+    }();
+    return file;
+}
+
 std::string readAll(const QString &file) {
     QFile f(file);
     return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();

@@ -26,6 +26,8 @@ struct TestMedia {
     QString notMedia; // a text file
 };
 const TestMedia &testMedia();
+// 300 s of small silent video, made on first use (few tests need it).
+const QString &longClip();
 
 std::string readAll(const QString &file);
 

@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -52,6 +53,7 @@ struct Sample {
     double xServerPlaying = -1;
     double cpuPaused = -1;
     double pssMiB = -1;
+    QString pssParts; // PSS by process kind, for the window
 };
 
 QByteArray readFile(const QString &path) {
@@ -102,6 +104,26 @@ double pssMiB(const std::vector<int> &pids) {
             kb += m.captured(1).toLongLong();
     }
     return double(kb) / 1024.0;
+}
+
+// "main 120, renderer 60, ...": PSS by the kind of process (the web engine's
+// helpers carry --type=).
+QString pssByKind(const std::vector<int> &pids) {
+    std::map<QString, double> kinds;
+    for (int p : pids) {
+        const QList<QByteArray> args = readFile(QStringLiteral("/proc/%1/cmdline").arg(p)).split('\0');
+        QString kind = args.isEmpty() ? QString() : QFileInfo(QString::fromLocal8Bit(args[0])).fileName();
+        for (const QByteArray &a : args)
+            if (a.startsWith("--type="))
+                kind = QString::fromLatin1(a.mid(7));
+            else if (a.startsWith("--utility-sub-type="))
+                kind = QString::fromLatin1(a.mid(19)).section(u'.', -2);
+        kinds[kind] += pssMiB({p});
+    }
+    QStringList parts;
+    for (const auto &[kind, mib] : kinds)
+        parts << QStringLiteral("%1 %2").arg(kind).arg(mib, 0, 'f', 0);
+    return parts.join(QStringLiteral(", "));
 }
 
 int xServerPid() {
@@ -217,6 +239,7 @@ Sample measure(const Program &program, const QString &clip, int seconds, int xPi
         };
         stretch(&s.cpuPlaying, &s.xServerPlaying);
         s.pssMiB = pssMiB(processesWith(marker));
+        s.pssParts = pssByKind(processesWith(marker));
         if (program.isWindow) {
             // The play/pause button: bottom bar, 20 px from its left edge.
             const QString geometry =
@@ -277,7 +300,12 @@ int main(int argc, char **argv) {
                                            QStringLiteral("S"), QStringLiteral("10"));
     const QCommandLineOption sizesOption(QStringLiteral("sizes"), QStringLiteral("Clip sizes (640x360,1920x1080)."),
                                          QStringLiteral("LIST"), QStringLiteral("640x360,1920x1080"));
-    parser.addOptions({windowOption, peerOption, mpvOption, roundsOption, secondsOption, sizesOption});
+    // A running content server (scripts/run.sh's) gives the panes real
+    // pages; by default their server refuses at once.
+    const QCommandLineOption contentOption(QStringLiteral("content-base"),
+                                           QStringLiteral("The window's content server (http://127.0.0.1:9/)."),
+                                           QStringLiteral("URL"), QStringLiteral("http://127.0.0.1:9/"));
+    parser.addOptions({windowOption, peerOption, mpvOption, roundsOption, secondsOption, sizesOption, contentOption});
     parser.process(app);
     if (!parser.isSet(windowOption)) {
         std::fputs("--window is needed\n", stderr);
@@ -295,7 +323,7 @@ int main(int argc, char **argv) {
         programs.push_back({QStringLiteral("PeerPlayer"), parser.value(peerOption), {}});
     programs.push_back({QStringLiteral("window"), parser.value(windowOption),
                         {QStringLiteral("--home"), QStringLiteral("@HOME@"), QStringLiteral("--content-base"),
-                         QStringLiteral("http://127.0.0.1:9/")},
+                         parser.value(contentOption)},
                         true});
 
     QTemporaryDir media;
@@ -323,6 +351,8 @@ int main(int argc, char **argv) {
                             qPrintable(size), qPrintable(program.name), r + 1, qPrintable(figure(s.firstFrameMs, 0)),
                             qPrintable(figure(s.cpuPlaying, 1)), qPrintable(figure(s.xServerPlaying, 1)),
                             qPrintable(figure(s.cpuPaused, 2)), qPrintable(figure(s.pssMiB, 0)));
+                if (program.isWindow)
+                    std::printf("    PSS MiB by process: %s\n", qPrintable(s.pssParts));
                 std::fflush(stdout);
             }
         std::printf("\n%s, medians of %d | first frame ms | CPU playing %% | X server %% | CPU paused %% | PSS MiB\n",

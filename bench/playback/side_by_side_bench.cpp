@@ -12,13 +12,16 @@
 //   the processes of a run are those carrying its own XDG_RUNTIME_DIR (the
 //   web engine's helpers and the transfer program included), and the X
 //   server's share is given apart;
-// - PSS of those processes while playing;
+// - PSS of those processes while playing (for the window also by kind of
+//   process: the program, the web engine's zygotes and renderer, PeerTerminal);
 // - for the window also CPU while paused (its pause button clicked through
 //   the X server).
 //
 // Needs a display, ffmpeg, xdotool and mpv; run by hand:
 //   xvfb-run -a -s "-screen 0 1280x1024x24" side_by_side_bench
 //       --window build-bench/src/vantoli --peer-player build-bench/src/Peer/PeerPlayer
+// --content-base gives the window's panes a running content server's pages
+// (by default their server refuses at once).
 // mpv plays with --vo=x11 in a window the size of the main window's video
 // area (784x541), so both scale the picture to the same size.
 
@@ -118,6 +121,15 @@ QString pssByKind(const std::vector<int> &pids) {
                 kind = QString::fromLatin1(a.mid(7));
             else if (a.startsWith("--utility-sub-type="))
                 kind = QString::fromLatin1(a.mid(19)).section(u'.', -2);
+        // The web engine's renderers keep the command line of the zygote
+        // they were forked from.
+        if (kind == u"zygote") {
+            const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(p));
+            const QList<QByteArray> f = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+            const int parent = f.size() > 1 ? f[1].toInt() : 0;
+            if (readFile(QStringLiteral("/proc/%1/cmdline").arg(parent)).contains("--type=zygote"))
+                kind = QStringLiteral("renderer");
+        }
         kinds[kind] += pssMiB({p});
     }
     QStringList parts;

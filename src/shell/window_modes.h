@@ -129,8 +129,6 @@ public:
     bool clickSuppress() const { return clickSuppress_; }
     void setClickSuppress(bool on) { clickSuppress_ = on; }
 
-    int playAreaMode() const { return playback_.playAreaMode; }
-
     // Notice-line hover state, shared with the notice line (1: pointer on a notice).
     int noticeHoverState() const { return noticeHover_; }
     void setNoticeHoverState(int state) { noticeHover_ = state; }

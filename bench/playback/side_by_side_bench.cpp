@@ -250,8 +250,9 @@ Sample measure(const Program &program, const QString &clip, int seconds, int xPi
                 *server = xPid > 0 ? double(cpuTicks(xPid) - xBefore) / tick / elapsed * 100.0 : -1;
         };
         stretch(&s.cpuPlaying, &s.xServerPlaying);
-        s.pssMiB = pssMiB(processesWith(marker));
-        s.pssParts = pssByKind(processesWith(marker));
+        const std::vector<int> playing = processesWith(marker);
+        s.pssMiB = pssMiB(playing);
+        s.pssParts = pssByKind(playing);
         if (program.isWindow) {
             // The play/pause button: bottom bar, 20 px from its left edge.
             const QString geometry =

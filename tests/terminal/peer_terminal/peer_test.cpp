@@ -194,6 +194,18 @@ std::string query(const QString &value) {
 
 class PeerTest : public ::testing::Test {
 protected:
+    // A film of one source and one episode whose media is `file` under
+    // media/; returns its title id (0 when the catalog would not take it).
+    int addFilm(const QString &name, const QString &file) {
+        server::CatalogStore store;
+        if (!store.open(dataDir_, true))
+            return 0;
+        server::Title t;
+        t.name = name;
+        t.sources = {{QStringLiteral("高清"), {{QStringLiteral("正片"), file, server::kPlayerKind}}}};
+        return store.addTitle(t);
+    }
+
     void SetUp() override {
         ASSERT_TRUE(data_.isValid());
         dataDir_ = data_.path().toStdString();
@@ -201,13 +213,7 @@ protected:
         fs::create_directories(dataDir_ + "/media/v");
         media_ = test::patternBytes(6 * 1024 * 1024 + 4321, 3);
         std::ofstream(dataDir_ + "/media/v/film one.mp4", std::ios::binary) << media_;
-        server::CatalogStore store;
-        ASSERT_TRUE(store.open(dataDir_, true));
-        server::Title t;
-        t.name = QStringLiteral("片");
-        t.sources = {{QStringLiteral("高清"), {{QStringLiteral("正片"), QStringLiteral("v/film one.mp4"),
-                                                server::kPlayerKind}}}};
-        ASSERT_EQ(store.addTitle(t), 1);
+        ASSERT_EQ(addFilm(QStringLiteral("片"), QStringLiteral("v/film one.mp4")), 1);
         ASSERT_EQ(server::makeTorrents(dataDir_, nullptr, nullptr), "");
         const auto torrents = server::listTorrents(dataDir_);
         ASSERT_EQ(torrents.size(), 1u);
@@ -638,15 +644,7 @@ TEST_F(PeerTest, AViewerWhoseOtherViewerHoldsTheItemTakesLittleFromTheWebSeed) {
     // tracker answers (requests go out at loopback speed) stays a small part.
     const std::string big = test::patternBytes(32 << 20, 9);
     std::ofstream(dataDir_ + "/media/v/film two.mp4", std::ios::binary) << big;
-    {
-        server::CatalogStore store;
-        ASSERT_TRUE(store.open(dataDir_, true));
-        server::Title t;
-        t.name = QStringLiteral("片二");
-        t.sources = {{QStringLiteral("高清"), {{QStringLiteral("正片"), QStringLiteral("v/film two.mp4"),
-                                                server::kPlayerKind}}}};
-        ASSERT_GT(store.addTitle(t), 0);
-    }
+    ASSERT_GT(addFilm(QStringLiteral("片二"), QStringLiteral("v/film two.mp4")), 0);
     ASSERT_EQ(server::makeTorrents(dataDir_, nullptr, nullptr), "");
     QString address;
     for (const auto &torrent : server::listTorrents(dataDir_)) {
